@@ -1,0 +1,67 @@
+// The application object: settings, address history, the main window and its five
+// controls, and the one HopTable. One exists per process; theApp points to it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "engine/hop_table.h"
+#include "settings/history.h"
+#include "ui/row_text.h"
+
+struct TraceApp {
+    TraceApp(HINSTANCE moduleInstance, const char* commandLine);
+    ~TraceApp();
+    TraceApp(const TraceApp&) = delete;
+    TraceApp& operator=(const TraceApp&) = delete;
+
+    int run();
+    void idleTick();
+
+    // Main window (app/main_window.cpp).
+    LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void layoutControls(unsigned clientWidth, unsigned clientHeight);
+    void toggleTrace();
+
+    // Results list (ui/results_list.cpp).
+    void setupColumns(int32_t initialClientWidth);
+    void refreshList();
+
+    // Clipboard export (ui/clipboard.cpp).
+    void copyTrace();
+
+    // Settings file and history (settings/settings_file.cpp, settings/address_box.cpp).
+    void loadSettings();
+    void saveSettings();
+    void fillAddressList();
+    void rememberAddress(const char* address);
+
+    int32_t windowX;
+    int32_t windowY;
+    int32_t windowWidth;
+    int32_t windowHeight;
+    int32_t columnWidths[kColumnCount];
+    HistorySlots history;
+    int32_t maxHops;
+    int32_t timeoutMs;
+    int32_t reverseDns;
+    int32_t packetSize;
+    HopTable* hopTable;
+    HWND addressBox;
+    HWND mainWindow;
+    HWND listView;
+    HWND startButton;
+    HWND optionsButton;
+    HWND copyButton;
+    HINSTANCE instance;
+    int32_t barHeight;
+};
+
+extern TraceApp* theApp;
+
+// Dialog handlers (ui/options_dialog.cpp, ui/about_dialog.cpp).
+INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+constexpr char kMainWindowClass[] = "LumentraxClass";

@@ -1,0 +1,19 @@
+#!/bin/bash
+# Runs a cross-built Windows program under Wine, in a private Wine prefix and on a
+# virtual X display of its own (never the user's). The display is started once per
+# prefix and reused; scripts/test stops it and the prefix's wineserver at the end.
+set -u
+export WINEPREFIX=${LUMENTRAX_WINEPREFIX:-/tmp/lumentrax-wine-$(id -u)}
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko: nothing here needs them, and their installers would wait for input.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-}${WINEDLLOVERRIDES:+;}mscoree,mshtml="
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=/dev/null
+. "$here/../scripts/lib/xvfb.sh"
+lumentrax_ensure_display "$WINEPREFIX" || { echo "wine-run: no virtual display" >&2; exit 3; }
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wine wineboot -i >/dev/null 2>&1
+    wineserver -w
+fi
+exec wine "$@"

@@ -1,0 +1,35 @@
+// Writing into fixed zero-terminated buffers without ever overrunning them.
+#pragma once
+
+#include <cstddef>
+
+// Copies at most capacity - 1 bytes of `source` and always terminates `dest`.
+// Returns the number of bytes copied. A null source gives the empty text.
+size_t copyBounded(char* dest, size_t capacity, const char* source);
+
+template <size_t N>
+size_t copyBounded(char (&dest)[N], const char* source) {
+    return copyBounded(dest, N, source);
+}
+
+// True for the bytes that would break a line or a tab-separated field apart:
+// the ASCII control characters 0-31 and 127.
+inline bool isControlByte(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u < 0x20 || u == 0x7F;
+}
+
+// Replacement for control bytes in texts that come from outside (names from the
+// network, addresses typed or passed on the command line).
+constexpr char kControlReplacement = '?';
+
+// Like copyBounded, but every control byte is written as kControlReplacement.
+size_t copyPrintable(char* dest, size_t capacity, const char* source);
+
+template <size_t N>
+size_t copyPrintable(char (&dest)[N], const char* source) {
+    return copyPrintable(dest, N, source);
+}
+
+// Length of a text held in a buffer that may lack its terminator.
+size_t boundedLength(const char* text, size_t capacity);

@@ -1,0 +1,71 @@
+// The trace engine: a fixed table of up to 256 hops and the two-phase algorithm that
+// fills it. The trace phase discovers the route one time-to-live at a time; the monitor
+// phase then pings the discovered hops in rotation and keeps running statistics.
+// The phase is never stored: every step works it out afresh from the table.
+#pragma once
+
+#include <cstdint>
+
+#include "icmp_pinger.h"
+
+constexpr int kMaxRecords = 256;
+// Highest time-to-live an IPv4 header can carry; also the furthest hop a trace can probe.
+constexpr int kMaxTimeToLive = 255;
+
+struct HopRecord {
+    int32_t changed;    // 1 = written since its row was last drawn
+    int32_t excluded;   // nonzero = the monitor phase sends nothing to this hop
+    uint32_t address;   // network byte order; 0 = the hop never answered
+    char addressText[kAddressTextSize];
+    char hostName[kHostNameSize];
+    // Counters are 64-bit: the monitor phase can answer thousands of echoes a second,
+    // and 32-bit counts (and received * 100) would wrap within days of running.
+    int64_t sent;
+    int64_t received;
+    int32_t lastMs;
+    int64_t totalMs;
+    int32_t bestMs;
+    int32_t worstMs;
+};
+
+// Figures derived from a record, in truncating integer arithmetic.
+// Average: totalMs / received, when received > 0. Loss: 100 - received * 100 / sent,
+// when sent > 0. Both return 0 when their divisor is not above 0.
+int64_t averageMs(const HopRecord& record);
+int64_t lossPercent(const HopRecord& record);
+
+struct HopTable {
+    HopTable();
+    ~HopTable() = default;
+    HopTable(const HopTable&) = delete;
+    HopTable& operator=(const HopTable&) = delete;
+
+    void configure(int32_t maxHops, int32_t packetSize, int32_t timeoutMs, int32_t reverseDns);
+    void start(const char* host);
+    void stop();
+    bool isRunning() const;
+    void step();
+
+    // Limits the engine applies to whatever configure stored, so that a hand-edited
+    // settings file can neither overrun the table nor stall the program.
+    int32_t traceLimit() const;         // hop limit of the trace phase: maxHops, at most 255
+    int32_t monitorTimeToLive() const;  // maxHops held within 1..255
+    int32_t effectiveTimeoutMs() const; // timeoutMs held within 0..kMaxTimeoutMs
+
+    static constexpr int32_t kMaxTimeoutMs = 60000;
+
+    HopRecord records[kMaxRecords];
+    int32_t hopCount;
+    uint32_t target;
+    IcmpPinger pinger;
+    int32_t pingCursor;
+    int32_t timeoutMs;
+    uint32_t packetSize;
+    int32_t maxHops;
+    int32_t reverseDns;
+
+private:
+    bool traceComplete() const;
+    void traceStep();
+    void monitorStep();
+};

@@ -1,0 +1,18 @@
+// Resource and command identifiers shared by the resource script and the code.
+#pragma once
+
+#define IDR_MAINMENU 101
+#define IDI_MAINICON 102
+#define IDD_ABOUT 103
+#define IDD_OPTIONS 104
+
+#define IDM_EXIT 40001
+#define IDM_ABOUT 40002
+#define IDM_STARTSTOP 40003
+#define IDM_COPY 40005
+#define IDM_OPTIONS 40007
+
+#define IDC_TIMEOUT 1000
+#define IDC_PACKETSIZE 1001
+#define IDC_MAXHOPS 1002
+#define IDC_REVERSEDNS 1003
