@@ -1,1 +1,140 @@
-// PLACEHOLDER: being written; replace this whole file.
+// The main window's handler: a table of small message handlers, the layout of the
+// control bar and the list, the background painting, and the command table.
+#include "app/trace_app.h"
+
+#include <commctrl.h>
+
+#include "app/layout.h"
+#include "ui/resource.h"
+
+namespace {
+
+constexpr int kWindowTextSize = 512;
+
+using MessageHandler = LRESULT (*)(TraceApp& app, HWND window, UINT message, WPARAM wParam,
+                                   LPARAM lParam);
+
+LRESULT onDestroy(TraceApp& app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    app.saveSettings();
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT onSize(TraceApp& app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    app.layoutControls(LOWORD(lParam), HIWORD(lParam));
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The rectangle reaches past every edge, so its outline (drawn with the current pen)
+// falls outside the client area and only the button-face fill shows.
+LRESULT onPaint(TraceApp&, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    PAINTSTRUCT paint;
+    HDC context = BeginPaint(window, &paint);
+    HGDIOBJ previous = SelectObject(context, GetSysColorBrush(COLOR_BTNFACE));
+    Rectangle(context, -10, -10, 10000, 10000);
+    SelectObject(context, previous);
+    EndPaint(window, &paint);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The quit request comes first; the default handling then destroys the window, whose
+// destroy handling saves the settings while every control still exists.
+LRESULT onClose(TraceApp&, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    PostQuitMessage(0);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void commandExit(TraceApp&) { PostQuitMessage(0); }
+
+void commandAbout(TraceApp& app) {
+    DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_ABOUT), app.mainWindow, aboutDialogProc, 0);
+}
+
+void commandStartStop(TraceApp& app) { app.toggleTrace(); }
+
+void commandCopy(TraceApp& app) { app.copyTrace(); }
+
+void commandOptions(TraceApp& app) {
+    DialogBoxParamA(app.instance, MAKEINTRESOURCEA(IDD_OPTIONS), app.mainWindow, optionsDialogProc,
+                    0);
+}
+
+struct CommandEntry {
+    WORD id;
+    void (*action)(TraceApp& app);
+};
+
+constexpr CommandEntry kCommands[] = {
+    {IDM_EXIT, commandExit},         {IDM_ABOUT, commandAbout},     {IDM_STARTSTOP, commandStartStop},
+    {IDM_COPY, commandCopy},         {IDM_OPTIONS, commandOptions},
+};
+
+// Only the identifier counts: a button click and its menu item are the same command,
+// and notifications of the address box and the list (identifier 0) match nothing.
+LRESULT onCommand(TraceApp& app, HWND, UINT, WPARAM wParam, LPARAM) {
+    const WORD id = LOWORD(wParam);
+    for (const CommandEntry& entry : kCommands) {
+        if (entry.id == id) {
+            entry.action(app);
+            break;
+        }
+    }
+    return 0;
+}
+
+struct MessageEntry {
+    UINT message;
+    MessageHandler handler;
+};
+
+constexpr MessageEntry kMessages[] = {
+    {WM_DESTROY, onDestroy}, {WM_SIZE, onSize},       {WM_PAINT, onPaint},
+    {WM_CLOSE, onClose},     {WM_COMMAND, onCommand},
+};
+
+void place(HWND control, const ControlRect& rect) {
+    MoveWindow(control, rect.left, rect.top, rect.width, rect.height, TRUE);
+}
+
+}  // namespace
+
+LRESULT TraceApp::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    for (const MessageEntry& entry : kMessages) {
+        if (entry.message == message) return entry.handler(*this, window, message, wParam, lParam);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The main window gets size messages while it is being created, before its controls
+// exist; those change nothing. A minimised window (0 x 0) gets zero sizes from
+// computeLayout rather than negative ones.
+void TraceApp::layoutControls(unsigned clientWidth, unsigned clientHeight) {
+    if (listView == nullptr || addressBox == nullptr || startButton == nullptr ||
+        copyButton == nullptr || optionsButton == nullptr) {
+        return;
+    }
+    const ControlLayout layout = computeLayout(clientWidth, clientHeight, barHeight);
+    place(listView, layout.listView);
+    place(addressBox, layout.addressBox);
+    place(startButton, layout.startButton);
+    place(copyButton, layout.copyButton);
+    place(optionsButton, layout.optionsButton);
+}
+
+// The address enters the history before it is resolved, so an address that does not
+// resolve is remembered too; the list is emptied before the table restarts at hop 1.
+void TraceApp::toggleTrace() {
+    if (hopTable == nullptr) return;
+    if (hopTable->isRunning()) {
+        hopTable->stop();
+        SetWindowTextA(startButton, "Start");
+        return;
+    }
+    char address[kWindowTextSize];
+    address[0] = '\0';
+    GetWindowTextA(addressBox, address, kWindowTextSize);
+    if (address[0] == '\0') return;
+    rememberAddress(address);
+    SendMessageA(listView, LVM_DELETEALLITEMS, 0, 0);
+    hopTable->start(address);
+    if (hopTable->isRunning()) SetWindowTextA(startButton, "Stop");
+}
