@@ -45,6 +45,10 @@ struct HopTable {
     void stop();
     bool isRunning() const;
     void step();
+    // True when the next step would be a monitor-phase step: the target answered the
+    // latest probe, the hop limit is reached, or (from six probed hops on) the last
+    // three or more probed hops were silent. Worked out afresh from the table each time.
+    bool traceComplete() const;
 
     // Limits the engine applies to whatever configure stored, so that a hand-edited
     // settings file can neither overrun the table nor stall the program.
@@ -65,7 +69,6 @@ struct HopTable {
     int32_t reverseDns;
 
 private:
-    bool traceComplete() const;
     void traceStep();
     void monitorStep();
 };

@@ -1,14 +1,407 @@
-// Engine tests against the scripted echo service.
+// The trace engine driven step by step through the scripted echo service.
 #include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+#include <string>
 
 #include "engine/hop_table.h"
 #include "scripted_pinger.h"
 
-TEST(HopTable, ConstructionDefaults) {
-    script::reset();
+namespace {
+
+using script::ip;
+
+const uint32_t kTarget = ip(10, 9, 9, 9);
+
+uint32_t routerAt(int ttl) { return ip(10, 0, ttl, 1); }
+
+// A route of `routers` answering routers (1 ms * distance) before a target at distance
+// routers + 1; `silentHops` lists distances that never answer.
+void route(int routers, std::initializer_list<int> silentHops = {}) {
+    for (int d = 1; d <= routers; ++d) script::router(d, routerAt(d), d);
+    for (int d : silentHops) script::silent(d);
+    script::target(kTarget, routers + 1, 50);
+}
+
+class Engine : public ::testing::Test {
+protected:
+    void SetUp() override { script::reset(); }
+
+    void startTrace(int32_t maxHops = 40) {
+        table.configure(maxHops, 8, 1000, 0);
+        table.start("10.9.9.9");
+        ASSERT_TRUE(table.isRunning());
+    }
+
+    void steps(int n) {
+        for (int i = 0; i < n; ++i) table.step();
+    }
+
+    // Runs trace-phase steps until discovery is complete; returns hopCount.
+    int traceToEnd() {
+        for (int i = 0; i < 300 && !table.traceComplete(); ++i) {
+            int before = table.hopCount;
+            table.step();
+            if (table.hopCount != before + 1) return -1;  // a trace step adds exactly one record
+        }
+        return table.hopCount;
+    }
+
     HopTable table;
+};
+
+}  // namespace
+
+TEST_F(Engine, ConstructionDefaultsAndConfigure) {
+    HopTable fresh;
+    EXPECT_EQ(fresh.hopCount, 0);
+    EXPECT_EQ(fresh.target, 0u);
+    EXPECT_EQ(fresh.pingCursor, 0);
+    EXPECT_EQ(fresh.timeoutMs, 1500);
+    EXPECT_EQ(fresh.packetSize, 8u);
+    EXPECT_EQ(fresh.maxHops, 64);
+    EXPECT_EQ(fresh.reverseDns, 1);
+    EXPECT_FALSE(fresh.isRunning());
+    for (const HopRecord& r : fresh.records) ASSERT_EQ(r.address, 0u);
+
+    fresh.configure(12, 64, 250, 0);
+    EXPECT_EQ(fresh.maxHops, 12);
+    EXPECT_EQ(fresh.packetSize, 64u);
+    EXPECT_EQ(fresh.timeoutMs, 250);
+    EXPECT_EQ(fresh.reverseDns, 0);
+}
+
+TEST_F(Engine, StoppedTableDoesNothing) {
+    route(3);
+    steps(5);
+    EXPECT_EQ(script::echoCount(), 0);
     EXPECT_EQ(table.hopCount, 0);
-    EXPECT_EQ(table.timeoutMs, 1500);
-    EXPECT_EQ(table.maxHops, 64);
+}
+
+TEST_F(Engine, UnresolvableNameLeavesTableStopped) {
+    table.start("no.such.host");
     EXPECT_FALSE(table.isRunning());
+    EXPECT_EQ(table.hopCount, 0);
+    table.step();
+    EXPECT_EQ(script::echoCount(), 0);
+}
+
+TEST_F(Engine, TraceFindsRouteThenTargetEndsDiscovery) {
+    route(3);
+    script::reverseName(routerAt(2), "core.example.net");
+    table.configure(40, 8, 1000, 1);
+    table.start("10.9.9.9");
+    EXPECT_EQ(traceToEnd(), 4);
+    for (int d = 1; d <= 3; ++d) {
+        const HopRecord& r = table.records[d - 1];
+        EXPECT_EQ(r.address, routerAt(d));
+        EXPECT_EQ(r.sent, 1);
+        EXPECT_EQ(r.received, 1);
+        EXPECT_EQ(r.lastMs, d);
+        EXPECT_EQ(r.bestMs, d);
+        EXPECT_EQ(r.worstMs, d);
+        EXPECT_EQ(r.totalMs, d);
+        EXPECT_EQ(r.excluded, 0);
+        EXPECT_EQ(r.changed, 1);
+    }
+    EXPECT_STREQ(table.records[0].addressText, "10.0.1.1");
+    EXPECT_STREQ(table.records[1].hostName, "core.example.net");
+    EXPECT_STREQ(table.records[0].hostName, "");
+    EXPECT_EQ(table.records[3].address, kTarget);
+    // Trace-phase echoes go to the target with rising time-to-live.
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(script::echoAt(i).destination, kTarget);
+        EXPECT_EQ(script::echoAt(i).timeToLive, i + 1);
+        EXPECT_EQ(script::echoAt(i).size, 8);
+        EXPECT_EQ(script::echoAt(i).timeoutMs, 1000);
+    }
+}
+
+TEST_F(Engine, ReverseLookupsOffLeaveNamesEmpty) {
+    route(1);
+    script::reverseName(routerAt(1), "edge");
+    startTrace();
+    table.step();
+    EXPECT_STREQ(table.records[0].hostName, "");
+}
+
+TEST_F(Engine, TargetOnLocalNetworkAnswersAtFirstHop) {
+    script::target(kTarget, 1, 0);
+    startTrace();
+    table.step();
+    EXPECT_EQ(table.hopCount, 1);
+    EXPECT_EQ(table.records[0].address, kTarget);
+    steps(3);
+    EXPECT_EQ(table.hopCount, 1);
+    EXPECT_EQ(table.records[0].sent, 4);
+    EXPECT_EQ(table.records[0].bestMs, 0);  // a 0 ms answer counts as best
+    EXPECT_EQ(script::echoAt(3).timeToLive, 40);  // monitor echoes use the hop limit
+}
+
+TEST_F(Engine, HopFoundOnThirdTryCountsOneEcho) {
+    route(2);
+    script::flaky(1, 2);
+    startTrace();
+    table.step();
+    EXPECT_EQ(script::echoCount(), 3);
+    EXPECT_EQ(table.records[0].address, routerAt(1));
+    EXPECT_EQ(table.records[0].sent, 1);
+    EXPECT_EQ(table.records[0].received, 1);
+    EXPECT_EQ(table.records[0].totalMs, 1);
+}
+
+TEST_F(Engine, SilentHopIsRecordedAndExcluded) {
+    route(4, {2});
+    startTrace();
+    // Dirty the record first: a silent hop must not inherit an earlier trace's data.
+    table.records[1].sent = 77;
+    std::strcpy(table.records[1].hostName, "stale");
+    steps(2);
+    const HopRecord& r = table.records[1];
+    EXPECT_EQ(script::echoCount(), 1 + 3);
+    EXPECT_EQ(r.address, 0u);
+    EXPECT_EQ(r.excluded, 1);
+    EXPECT_EQ(r.changed, 1);
+    EXPECT_STREQ(r.addressText, "0.0.0.0");
+    EXPECT_STREQ(r.hostName, "");
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(r.received, 0);
+    EXPECT_EQ(r.lastMs, 0);
+    EXPECT_EQ(traceToEnd(), 5);  // discovery goes on past the silent hop
+}
+
+TEST_F(Engine, SilentTailIsCountedOnlyFromSixHops) {
+    // Hops 1 and 2 answer, 3 to 5 are silent: hop 6 is still probed.
+    route(8, {3, 4, 5, 6});
+    startTrace();
+    EXPECT_EQ(traceToEnd(), 6);
+    script::reset();
+    route(8, {3, 4, 5});
+    startTrace();
+    steps(6);
+    EXPECT_EQ(table.records[5].address, routerAt(6));
+    EXPECT_EQ(traceToEnd(), 9);  // hop 6 answered, discovery went on to the target
+}
+
+TEST_F(Engine, NothingAnswersAfterFiveHops) {
+    script::target(kTarget, 99, 1);
+    for (int d = 1; d <= 5; ++d) script::router(d, routerAt(d), 1);
+    startTrace();
+    EXPECT_EQ(traceToEnd(), 8);
+}
+
+TEST_F(Engine, NoHopAnswersEndsAfterSix) {
+    script::target(kTarget, 99, 1);
+    startTrace();
+    EXPECT_EQ(traceToEnd(), 6);
+    EXPECT_EQ(script::echoCount(), 18);
+    steps(10);
+    EXPECT_EQ(script::echoCount(), 18);  // the monitor phase has nothing to ping
+}
+
+TEST_F(Engine, MissingIcmpLibraryRecordsSixSilentHops) {
+    route(3);
+    script::unplugged(true);
+    startTrace(40);
+    EXPECT_EQ(traceToEnd(), 6);
+    for (int i = 0; i < 6; ++i) EXPECT_STREQ(table.records[i].addressText, "0.0.0.0");
+}
+
+TEST_F(Engine, HopLimitEndsDiscoveryAndRaisingItResumes) {
+    route(14);
+    startTrace(10);
+    EXPECT_EQ(traceToEnd(), 10);
+    EXPECT_EQ(table.records[9].address, routerAt(10));
+    int before = script::echoCount();
+    steps(10);
+    for (int i = before; i < script::echoCount(); ++i) {
+        EXPECT_EQ(script::echoAt(i).timeToLive, 10);
+        EXPECT_EQ(script::echoAt(i).destination, routerAt(i - before + 1));
+    }
+    table.configure(40, 8, 1000, 0);
+    table.step();
+    EXPECT_EQ(table.hopCount, 11);
+    EXPECT_EQ(script::echoAt(script::echoCount() - 1).timeToLive, 11);
+}
+
+TEST_F(Engine, LoweringHopLimitDuringDiscoveryEndsIt) {
+    route(10);
+    startTrace(40);
+    steps(4);
+    table.configure(3, 8, 1000, 0);
+    table.step();
+    EXPECT_EQ(table.hopCount, 4);
+    EXPECT_EQ(script::echoAt(script::echoCount() - 1).timeToLive, 3);
+}
+
+TEST_F(Engine, MonitorRotationSkipsExcludedHopsAtOneStepEach) {
+    route(4);  // hops 1-4 routers, hop 5 the target
+    startTrace();
+    EXPECT_EQ(traceToEnd(), 5);
+    table.records[1].excluded = 1;
+    table.pingCursor = 0;
+    int before = script::echoCount();
+    steps(10);
+    const uint32_t expected[] = {routerAt(1), routerAt(3), routerAt(4), kTarget,
+                                 routerAt(1), routerAt(3), routerAt(4), kTarget};
+    ASSERT_EQ(script::echoCount() - before, 8);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(script::echoAt(before + i).destination, expected[i]);
+    EXPECT_EQ(table.records[1].sent, 1);
+}
+
+TEST_F(Engine, SilentHopIsNeverPingedEvenWhenIncluded) {
+    route(3, {2});
+    startTrace();
+    traceToEnd();
+    table.records[1].excluded = 0;
+    table.records[1].changed = 0;
+    int before = script::echoCount();
+    steps(8);
+    for (int i = before; i < script::echoCount(); ++i) EXPECT_NE(script::echoAt(i).destination, 0u);
+    EXPECT_EQ(table.records[1].changed, 0);
+    EXPECT_EQ(table.records[1].sent, 0);
+}
+
+TEST_F(Engine, MonitorStatisticsAfterTimeouts) {
+    route(1);
+    const int32_t answers[] = {7, -1, 3, 12, -1};
+    script::answers(routerAt(1), answers, 5);
+    startTrace();
+    EXPECT_EQ(traceToEnd(), 2);   // hop 1 found in 1 ms, then the target
+    table.records[0].changed = 0;
+    table.records[1].excluded = 1;  // drive hop 1 alone
+    steps(2);                     // hop 1: 7 ms, then the target skipped
+    EXPECT_EQ(table.records[0].sent, 2);
+    EXPECT_EQ(table.records[0].received, 2);
+    steps(2);                     // hop 1: time-out
+    const HopRecord& r = table.records[0];
+    EXPECT_EQ(r.sent, 3);
+    EXPECT_EQ(r.received, 2);
+    EXPECT_EQ(r.lastMs, 7);
+    EXPECT_EQ(r.changed, 1);
+    steps(4);                     // 3, 12
+    EXPECT_EQ(r.lastMs, 12);
+    steps(2);                     // time-out
+    EXPECT_EQ(r.sent, 6);
+    EXPECT_EQ(r.received, 4);
+    EXPECT_EQ(r.lastMs, 12);
+    EXPECT_EQ(r.totalMs, 1 + 7 + 3 + 12);
+    EXPECT_EQ(r.bestMs, 1);
+    EXPECT_EQ(r.worstMs, 12);
+    EXPECT_EQ(averageMs(r), 23 / 4);
+    EXPECT_EQ(lossPercent(r), 100 - 400 / 6);
+}
+
+TEST_F(Engine, StopKeepsTableAndStartRestartsFromHopOne) {
+    route(3);
+    startTrace();
+    traceToEnd();
+    steps(3);
+    int cursor = table.pingCursor;
+    table.stop();
+    EXPECT_FALSE(table.isRunning());
+    EXPECT_EQ(table.hopCount, 4);
+    EXPECT_EQ(table.pingCursor, cursor);
+    int before = script::echoCount();
+    table.step();
+    EXPECT_EQ(script::echoCount(), before);
+
+    // Another address: records beyond the new count keep the old data, unshown.
+    script::reset();
+    script::target(ip(10, 8, 8, 8), 1, 5);
+    table.start("10.8.8.8");
+    EXPECT_EQ(table.hopCount, 0);
+    EXPECT_EQ(table.pingCursor, 0);
+    table.step();
+    EXPECT_EQ(table.hopCount, 1);
+    EXPECT_EQ(table.records[0].address, ip(10, 8, 8, 8));
+    EXPECT_EQ(table.records[2].address, routerAt(3));
+
+    // Start while running restarts without a stop.
+    table.start("10.8.8.8");
+    EXPECT_TRUE(table.isRunning());
+    EXPECT_EQ(table.hopCount, 0);
+}
+
+TEST_F(Engine, SameAddressAtSeveralDistancesFillsEachRecord) {
+    for (int d = 1; d <= 4; ++d) script::router(d, routerAt(1), 1);  // a loop
+    script::target(kTarget, 50, 1);
+    startTrace(6);
+    EXPECT_EQ(traceToEnd(), 6);
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(table.records[i].address, routerAt(1));
+}
+
+// Values that only a hand-edited settings file can hold must not break the engine.
+TEST_F(Engine, HopLimitsBeyondTheTableNeverOverrunOrWrapTheTimeToLive) {
+    script::target(kTarget, 400, 1);
+    for (int d = 1; d <= 300; ++d) script::router(d, ip(10, d / 256, d % 256, 1), 1);
+    HopRecord sentinel;
+    std::memset(&sentinel, 0x5A, sizeof sentinel);
+    table.records[kMaxRecords - 1] = sentinel;
+    table.configure(100000, 8, 10, 0);
+    table.start("10.9.9.9");
+    EXPECT_EQ(traceToEnd(), kMaxTimeToLive);
+    EXPECT_EQ(std::memcmp(&table.records[kMaxRecords - 1], &sentinel, sizeof sentinel), 0);
+    steps(600);
+    for (int i = 0; i < script::echoCount(); ++i) {
+        int32_t ttl = script::echoAt(i).timeToLive;
+        ASSERT_GE(ttl, 1);
+        ASSERT_LE(ttl, 255);
+    }
+}
+
+TEST_F(Engine, HopLimitBelowOneSendsNothingWithTimeToLiveZero) {
+    route(3);
+    startTrace(0);
+    steps(5);
+    EXPECT_EQ(table.hopCount, 0);
+    EXPECT_EQ(script::echoCount(), 0);
+    // Lowered to 0 or below after discovery: the hops are still pinged with a valid TTL.
+    table.configure(40, 8, 1000, 0);
+    traceToEnd();
+    table.configure(-5, 8, 1000, 0);
+    int before = script::echoCount();
+    steps(4);
+    ASSERT_GT(script::echoCount(), before);
+    for (int i = before; i < script::echoCount(); ++i) EXPECT_EQ(script::echoAt(i).timeToLive, 1);
+}
+
+TEST_F(Engine, TimeoutIsHeldWithinBoundsAndSizePassedAsConfigured) {
+    route(1);
+    table.configure(40, -5, -1, 0);
+    table.start("10.9.9.9");
+    table.step();
+    EXPECT_EQ(script::echoAt(0).timeoutMs, 1);
+    EXPECT_EQ(static_cast<uint32_t>(script::echoAt(0).size), static_cast<uint32_t>(-5));
+    table.configure(40, 4096, INT32_MAX, 0);
+    table.step();
+    EXPECT_EQ(script::echoAt(1).timeoutMs, HopTable::kMaxTimeoutMs);
+    EXPECT_EQ(script::echoAt(1).size, 4096);
+    table.configure(40, 8, 5, 0);  // small but sane values are used unchanged
+    table.step();
+    EXPECT_EQ(script::echoAt(2).timeoutMs, 5);
+}
+
+TEST_F(Engine, LongRunsNeverWrapCountersOrLoss) {
+    route(1);
+    startTrace();
+    traceToEnd();
+    table.records[1].excluded = 1;
+    HopRecord& r = table.records[0];
+    // Counters past every 32-bit limit, as weeks of fast monitoring make them.
+    r.sent = int64_t{INT32_MAX} + 10;
+    r.received = int64_t{INT32_MAX} + 5;
+    r.totalMs = int64_t{INT32_MAX} * 3;
+    table.pingCursor = 0;
+    table.step();
+    EXPECT_EQ(r.sent, int64_t{INT32_MAX} + 11);
+    EXPECT_EQ(r.received, int64_t{INT32_MAX} + 6);
+    EXPECT_EQ(r.totalMs, int64_t{INT32_MAX} * 3 + 1);
+    EXPECT_EQ(lossPercent(r), 1);  // 100 - 99.99...% truncated; never negative or wrapped
+    EXPECT_EQ(averageMs(r), 2);
+    // received * 100 beyond 32 bits: 30 million answers of 40 million echoes is 25% loss.
+    r.sent = 40000000;
+    r.received = 30000000;
+    EXPECT_EQ(lossPercent(r), 25);
 }

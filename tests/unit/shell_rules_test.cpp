@@ -1,2 +1,101 @@
-// placeholder
+// Command-line option, control layout and column widths.
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/command_line.h"
+#include "app/layout.h"
+#include "ui/column_layout.h"
+
+namespace {
+
+std::string addressOf(const char* commandLine) {
+    char address[kCommandLineAddressSize];
+    std::memset(address, 'X', sizeof address);
+    readAddressOption(commandLine, address);
+    return address;
+}
+
+}  // namespace
+
+TEST(FindNoCase, FoldsOnlyAsciiLettersAndFindsTheFirstOccurrence) {
+    const char* text = "run /IP:a /ip:b";
+    EXPECT_EQ(findNoCase(text, "/ip:"), text + 4);
+    EXPECT_EQ(findNoCase(text, ""), text);
+    EXPECT_EQ(findNoCase("abc", "abcd"), nullptr);
+    EXPECT_EQ(findNoCase("", "a"), nullptr);
+    EXPECT_EQ(findNoCase("[", "{"), nullptr);  // '[' is not a folded '{'
+    EXPECT_EQ(findNoCase("\xC4", "\xE4"), nullptr);
+    const char* overlap = "aaab";
+    EXPECT_EQ(findNoCase(overlap, "AAB"), overlap + 1);
+}
+
+TEST(AddressOption, ValueForms) {
+    EXPECT_EQ(addressOf("/ip:10.0.0.1"), "10.0.0.1");
+    EXPECT_EQ(addressOf("/IP:Host"), "Host");
+    EXPECT_EQ(addressOf("/iP:host"), "host");
+    EXPECT_EQ(addressOf("/ip:\"my host\" more"), "my host");
+    EXPECT_EQ(addressOf("/ip:\"my host"), "my host");
+    EXPECT_EQ(addressOf("/ip:a b"), "a");
+    EXPECT_EQ(addressOf("/ip:a\tb c"), "a\tb");
+    EXPECT_EQ(addressOf("/ip: a"), "");
+    EXPECT_EQ(addressOf("/ip:"), "");
+    EXPECT_EQ(addressOf("/ip:\"\" x"), "");
+    EXPECT_EQ(addressOf("x/ip:inner"), "inner");
+    EXPECT_EQ(addressOf("/ip:first /ip:second"), "first");
+    EXPECT_EQ(addressOf("-v /nothing"), "");
+}
+
+TEST(AddressOption, LongValuesAreCutAt255) {
+    std::string line = "/ip:" + std::string(10000, 'h');
+    EXPECT_EQ(addressOf(line.c_str()), std::string(255, 'h'));
+    line = "/ip:\"" + std::string(300, 'q') + "\"";
+    EXPECT_EQ(addressOf(line.c_str()), std::string(255, 'q'));
+}
+
+TEST(Layout, SevenHundredPixelsWide) {
+    for (unsigned width : {700u, 701u}) {
+        ControlLayout l = computeLayout(width, 400, 27);
+        EXPECT_EQ(l.listView.left, 0);
+        EXPECT_EQ(l.listView.top, 27);
+        EXPECT_EQ(l.listView.width, static_cast<int>(width));
+        EXPECT_EQ(l.listView.height, 373);
+        EXPECT_EQ(l.addressBox.width, 350);
+        EXPECT_EQ(l.addressBox.height, 27);
+        EXPECT_EQ(l.startButton.left, 351);
+        EXPECT_EQ(l.copyButton.left, 451);
+        EXPECT_EQ(l.optionsButton.left, 551);
+        for (const ControlRect* b : {&l.startButton, &l.copyButton, &l.optionsButton}) {
+            EXPECT_EQ(b->top, 2);
+            EXPECT_EQ(b->width, 98);
+            EXPECT_EQ(b->height, 23);
+        }
+        EXPECT_EQ(l.optionsButton.left + l.optionsButton.width, 649);
+    }
+}
+
+TEST(Layout, MinimisedWindowGivesNoNegativeSizes) {
+    ControlLayout l = computeLayout(0, 0, 27);
+    EXPECT_EQ(l.listView.height, 0);
+    EXPECT_EQ(l.startButton.width, 0);
+    EXPECT_EQ(l.addressBox.width, 0);
+    ControlLayout huge = computeLayout(65535, 65535, 27);
+    EXPECT_EQ(huge.listView.height, 65508);
+    EXPECT_EQ(huge.optionsButton.left, 32767 + 2 * 9362 + 1);
+}
+
+TEST(Columns, DefaultWidthsShareTheClientWidth) {
+    const int32_t at1060[] = {60, 150, 250, 80, 80, 80, 80, 80, 80, 80};
+    const int32_t at800[] = {45, 113, 188, 60, 60, 60, 60, 60, 60, 60};
+    for (int i = 0; i < kColumnCount; ++i) {
+        EXPECT_EQ(columnWidth(i, 0, 1060), at1060[i]) << i;
+        EXPECT_EQ(columnWidth(i, 0, 800), at800[i]) << i;
+    }
+    EXPECT_EQ(columnWidth(2, 33, 800), 33);
+    EXPECT_EQ(columnWidth(2, -7, 800), -7);  // saved widths are passed on unchanged
+    EXPECT_EQ(columnWidth(2, 0, -1060), -250);
+    EXPECT_STREQ(kColumns[4].header, "Ave. Ping");
+    EXPECT_FALSE(kColumns[2].alignRight);
+    EXPECT_TRUE(kColumns[3].alignRight);
+}
