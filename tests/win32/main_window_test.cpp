@@ -1,0 +1,236 @@
+// The main window as start-up builds it: class, title, the five controls, the layout
+// after a resize, the ten columns, and the two ways out of the message loop.
+#include <cstdio>
+#include <cstring>
+
+#include "app/layout.h"
+#include "ui/column_layout.h"
+#include "window_fixture.h"
+
+namespace {
+
+RECT rectInParent(HWND child) {
+    RECT rect{};
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void expectPlaced(HWND control, const ControlRect& expected, const char* name) {
+    RECT rect = rectInParent(control);
+    EXPECT_EQ(rect.left, expected.left) << name;
+    EXPECT_EQ(rect.top, expected.top) << name;
+    EXPECT_EQ(rect.right - rect.left, expected.width) << name;
+    EXPECT_EQ(rect.bottom - rect.top, expected.height) << name;
+}
+
+std::string className(HWND window) {
+    char name[64];
+    name[0] = '\0';
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, ClassHasTheStatedStyleBrushCursorIconAndMenu) {
+    WNDCLASSA windowClass{};
+    ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "LumentraxClass", &windowClass));
+    EXPECT_EQ(windowClass.style, static_cast<UINT>(CS_DBLCLKS));
+    EXPECT_EQ(windowClass.hbrBackground, GetStockObject(BLACK_BRUSH));
+    EXPECT_EQ(windowClass.hCursor, LoadCursorA(nullptr, IDC_ARROW));
+    EXPECT_NE(windowClass.hIcon, nullptr);
+    EXPECT_EQ(windowClass.cbClsExtra, 0);
+    EXPECT_EQ(windowClass.cbWndExtra, 0);
+    EXPECT_EQ(FindWindowA("LumentraxClass", nullptr), app->mainWindow);
+
+    HMENU bar = GetMenu(app->mainWindow);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(GetMenuItemCount(bar), 2);
+    HMENU file = GetSubMenu(bar, 0);
+    EXPECT_EQ(GetMenuItemID(file, 0), 40003u);
+    EXPECT_EQ(GetMenuItemID(file, 5), 40001u);
+    EXPECT_EQ(GetMenuItemID(GetSubMenu(bar, 1), 0), 40002u);
+}
+
+TEST_F(WindowTest, MainWindowIsShownWithTitleAndStyles) {
+    EXPECT_EQ(windowText(app->mainWindow), "Lumentrax v1.0");
+    const LONG style = GetWindowLongA(app->mainWindow, GWL_STYLE);
+    EXPECT_EQ(style & (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
+    EXPECT_TRUE(IsWindowVisible(app->mainWindow));
+    EXPECT_EQ(app->barHeight, 3 * GetSystemMetrics(SM_CYSIZE) / 2);
+    ASSERT_NE(app->hopTable, nullptr);
+    EXPECT_EQ(app->hopTable->maxHops, 40);
+    EXPECT_EQ(app->hopTable->timeoutMs, 1000);
+    EXPECT_EQ(app->hopTable->packetSize, 8u);
+    EXPECT_EQ(app->hopTable->reverseDns, 1);
+    EXPECT_FALSE(app->hopTable->isRunning());
+}
+
+TEST_F(WindowTest, FiveControlsWithClassesTextsStylesAndIdentifiers) {
+    struct Expected {
+        HWND window;
+        const char* className;
+        const char* text;
+        int id;
+        LONG styles;
+    };
+    const Expected controls[] = {
+        // The combo box takes its border off its own window, so only its kind is checked.
+        {app->addressBox, "ComboBox", "", 0, CBS_DROPDOWN},
+        {app->startButton, "Button", "Start", 40003, BS_DEFPUSHBUTTON},
+        {app->copyButton, "Button", "Copy", 40005, BS_DEFPUSHBUTTON},
+        {app->optionsButton, "Button", "Options", 40007, BS_DEFPUSHBUTTON},
+        {app->listView, "SysListView32", "ListView", 0, WS_BORDER | LVS_REPORT | LVS_NOSORTHEADER},
+    };
+    for (const Expected& c : controls) {
+        ASSERT_TRUE(IsWindow(c.window)) << c.className;
+        EXPECT_EQ(GetParent(c.window), app->mainWindow) << c.className;
+        EXPECT_STRCASEEQ(className(c.window).c_str(), c.className);
+        EXPECT_EQ(windowText(c.window), c.text) << c.className;
+        EXPECT_EQ(GetDlgCtrlID(c.window), c.id) << c.className;
+        const LONG style = GetWindowLongA(c.window, GWL_STYLE);
+        EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE | c.styles), WS_CHILD | WS_VISIBLE | c.styles)
+            << c.className;
+    }
+    EXPECT_EQ(SendMessageA(app->listView, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0),
+              LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    // The history's default host is offered in the drop-down list, not typed in.
+    EXPECT_GE(SendMessageA(app->addressBox, CB_GETCOUNT, 0, 0), 1);
+}
+
+TEST_F(WindowTest, ControlsFollowTheClientAreaWhenResizedAndMinimised) {
+    SetWindowPos(app->mainWindow, nullptr, 10, 10, 737, 512, SWP_NOZORDER);
+    RECT client{};
+    GetClientRect(app->mainWindow, &client);
+    const ControlLayout expected = computeLayout(client.right, client.bottom, app->barHeight);
+    // The list fills the width under the bar; the buttons share 3/7 after the box's half.
+    EXPECT_EQ(expected.listView.width, client.right);
+    EXPECT_EQ(expected.startButton.left, client.right / 2 + 1);
+    expectPlaced(app->listView, expected.listView, "list");
+    expectPlaced(app->startButton, expected.startButton, "start");
+    expectPlaced(app->copyButton, expected.copyButton, "copy");
+    expectPlaced(app->optionsButton, expected.optionsButton, "options");
+    RECT box = rectInParent(app->addressBox);
+    EXPECT_EQ(box.left, 0);
+    EXPECT_EQ(box.top, 0);
+    EXPECT_EQ(box.right, client.right / 2);
+
+    // Minimised, the client area is 0 x 0: no control gets a negative size, and the
+    // restored window is laid out again.
+    ShowWindow(app->mainWindow, SW_MINIMIZE);
+    pump();
+    for (HWND control : {app->listView, app->startButton, app->copyButton, app->optionsButton}) {
+        RECT rect = rectInParent(control);
+        EXPECT_GE(rect.right - rect.left, 0);
+        EXPECT_GE(rect.bottom - rect.top, 0);
+    }
+    ShowWindow(app->mainWindow, SW_RESTORE);
+    pump();
+    GetClientRect(app->mainWindow, &client);
+    expectPlaced(app->listView, computeLayout(client.right, client.bottom, app->barHeight).listView,
+                 "list restored");
+}
+
+TEST_F(WindowTest, TenColumnsWithHeadersAlignmentAndDefaultWidths) {
+    // The widths were taken from the client width measured right after creation, which
+    // the list still has: nothing has resized the window since.
+    RECT client{};
+    GetClientRect(app->mainWindow, &client);
+    const char* headers[] = {"Hop",       "IP Address", "Name", "Last Ping", "Ave. Ping",
+                             "Best Ping", "Worst Ping", "Sent", "Received",  "Loss"};
+    for (int i = 0; i < 10; ++i) {
+        char text[64];
+        text[0] = '\0';
+        LVCOLUMNA column{};
+        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM | LVCF_WIDTH;
+        column.pszText = text;
+        column.cchTextMax = sizeof text;
+        ASSERT_TRUE(SendMessageA(app->listView, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column)))
+            << i;
+        EXPECT_STREQ(text, headers[i]);
+        EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, i <= 2 ? LVCFMT_LEFT : LVCFMT_RIGHT) << i;
+        EXPECT_EQ(column.iSubItem, i);
+        const int widthFromNumerator = client.right * (i == 0 ? 60 : i == 1 ? 150 : i == 2 ? 250 : 80) / 1060;
+        EXPECT_EQ(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, i, 0), widthFromNumerator) << i;
+    }
+    EXPECT_FALSE(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, 10, 0));
+}
+
+TEST_F(WindowTest, IdleTickWithoutTraceChangesNothing) {
+    for (int i = 0; i < 20; ++i) app->idleTick();
+    EXPECT_EQ(rowCount(), 0);
+    EXPECT_EQ(script::echoCount(), 0);
+    EXPECT_EQ(windowText(app->startButton), "Start");
+}
+
+TEST_F(WindowTest, ExitCommandEndsTheLoopWithZeroAndTeardownSavesOnce) {
+    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40001, 0), 0);
+    EXPECT_EQ(app->run(), 0);
+    // After Exit the window still stands; the teardown destroys it and saves then.
+    HWND window = app->mainWindow;
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_FALSE(settingsFileExists());
+    delete app;
+    app = nullptr;
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(settingsFileExists());
+    EXPECT_EQ(theApp, nullptr);
+}
+
+TEST_F(WindowTest, CloseBoxEndsTheLoopWithZeroAndSavesAtOnce) {
+    PostMessageA(app->mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(app->run(), 0);
+    EXPECT_FALSE(IsWindow(app->mainWindow));
+    EXPECT_TRUE(settingsFileExists());
+    // The saved column widths are the ones the list showed, not zeros.
+    char width[16];
+    GetPrivateProfileStringA("Column", "C2", "", width, sizeof width, settingsFile().c_str());
+    EXPECT_STRNE(width, "");
+    EXPECT_STRNE(width, "0");
+}
+
+TEST_F(WindowTest, MessagesQueuedBeforeTheQuitAreHandledButNoTickRuns) {
+    script::target(script::ip(10, 9, 9, 9), 1, 3);
+    SetWindowTextA(app->addressBox, "10.9.9.9");
+    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40003, 0), 0);
+    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40001, 0), 0);
+    EXPECT_EQ(app->run(), 0);
+    EXPECT_TRUE(app->hopTable->isRunning());
+    EXPECT_EQ(script::echoCount(), 0);
+}
+
+class CommandLineWindowTest : public WindowTest {
+protected:
+    const char* commandLine() const override { return "-x /IP:\"10.9.9.9\" /ip:10.1.1.1"; }
+};
+
+TEST_F(CommandLineWindowTest, AddressOptionFillsTheBoxAndQueuesStart) {
+    EXPECT_EQ(windowText(app->addressBox), "10.9.9.9");
+    EXPECT_FALSE(app->hopTable->isRunning());  // queued, not yet handled
+    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40001, 0), 0);
+    EXPECT_EQ(app->run(), 0);
+    EXPECT_TRUE(app->hopTable->isRunning());
+    EXPECT_EQ(app->hopTable->target, script::ip(10, 9, 9, 9));
+    EXPECT_EQ(windowText(app->startButton), "Stop");
+    EXPECT_STREQ(app->history[0], "10.9.9.9");
+}
+
+TEST(WindowSettings, SavedColumnWidthIsUsedAndZeroMeansDefault) {
+    char path[600];
+    settingsPath(path, sizeof path);
+    DeleteFileA(path);
+    WritePrivateProfileStringA("Column", "C0", "77", path);
+    WritePrivateProfileStringA("Column", "C1", "0", path);
+    WritePrivateProfileStringA("Column", "C9", "33", path);
+    script::reset();
+    TraceApp* app = new TraceApp(GetModuleHandleA(nullptr), "");
+    DeleteFileA(path);
+    RECT client{};
+    GetClientRect(app->mainWindow, &client);
+    EXPECT_EQ(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, 0, 0), 77);
+    EXPECT_EQ(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, 1, 0), client.right * 150 / 1060);
+    EXPECT_EQ(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, 9, 0), 33);
+    delete app;
+    DeleteFileA(path);
+}

@@ -1,0 +1,203 @@
+// The results list driven by the idle tick over a scripted route, and the Start/Stop
+// command: rows one per step, their texts and boxes, boxes read back into the engine.
+#include <cstring>
+
+#include "window_fixture.h"
+
+namespace {
+
+const uint32_t kRouter1 = script::ip(10, 0, 0, 1);
+const uint32_t kRouter3 = script::ip(10, 0, 2, 1);
+const uint32_t kTarget = script::ip(10, 9, 9, 9);
+
+// Hop 1 answers and has a name, hop 2 is silent, hop 3 answers, hop 4 is the target.
+void scriptRoute() {
+    script::router(1, kRouter1, 5);
+    script::reverseName(kRouter1, "gw.lab.test");
+    script::silent(2);
+    script::router(3, kRouter3, 9);
+    script::target(kTarget, 4, 12);
+    script::name("target.lab.test", kTarget);
+}
+
+int echoesTo(uint32_t address, int from) {
+    int n = 0;
+    for (int i = from; i < script::echoCount(); ++i) n += script::echoAt(i).destination == address;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(WindowTest, RowsAppearOnePerStepWithTheirTextsAndBoxes) {
+    scriptRoute();
+    startTrace("target.lab.test");
+    EXPECT_EQ(windowText(app->startButton), "Stop");
+    EXPECT_EQ(rowCount(), 0);
+
+    app->idleTick();
+    ASSERT_EQ(rowCount(), 1);
+    const char* hop1[] = {"1", "10.0.0.1", "gw.lab.test", "5 ms", "5 ms",
+                          "5 ms", "5 ms", "1", "1", "0%"};
+    for (int c = 0; c < 10; ++c) EXPECT_EQ(cell(0, c), hop1[c]) << "column " << c;
+    EXPECT_EQ(boxImage(0), 2);
+    EXPECT_EQ(app->hopTable->records[0].changed, 0);
+
+    app->idleTick();
+    ASSERT_EQ(rowCount(), 2);
+    // A silent hop: clear box, no average and no loss written.
+    const char* hop2[] = {"2", "0.0.0.0", "", "0 ms", "", "0 ms", "0 ms", "0", "0", ""};
+    for (int c = 0; c < 10; ++c) EXPECT_EQ(cell(1, c), hop2[c]) << "column " << c;
+    EXPECT_EQ(boxImage(1), 1);
+    EXPECT_EQ(app->hopTable->records[1].excluded, 1);
+
+    app->idleTick();
+    app->idleTick();
+    ASSERT_EQ(rowCount(), 4);
+    EXPECT_EQ(cell(2, 1), "10.0.2.1");
+    EXPECT_EQ(cell(2, 2), "");
+    EXPECT_EQ(cell(3, 0), "4");
+    EXPECT_EQ(cell(3, 1), "10.9.9.9");
+    EXPECT_EQ(cell(3, 3), "12 ms");
+
+    // Monitor phase: rows are redrawn in place, no new rows.
+    for (int i = 0; i < 8; ++i) app->idleTick();
+    EXPECT_EQ(rowCount(), 4);
+    EXPECT_EQ(cell(0, 0), "1");
+    EXPECT_EQ(cell(0, 7), "3");
+    EXPECT_EQ(cell(0, 8), "3");
+    EXPECT_EQ(cell(1, 7), "0");
+    EXPECT_EQ(cell(1, 4), "");
+}
+
+TEST_F(WindowTest, LossAndAverageCellsFollowTheMonitorAnswers) {
+    script::router(1, kRouter1, 10);
+    script::target(kTarget, 2, 20);
+    const int32_t answers[] = {-1, 16};
+    script::answers(kRouter1, answers, 2);
+    startTrace("10.9.9.9");
+    app->idleTick();
+    app->idleTick();
+    app->idleTick();  // hop 1: time-out
+    EXPECT_EQ(cell(0, 7), "2");
+    EXPECT_EQ(cell(0, 8), "1");
+    EXPECT_EQ(cell(0, 9), "50%");
+    EXPECT_EQ(cell(0, 4), "10 ms");
+    app->idleTick();  // hop 2
+    app->idleTick();  // hop 1: 16 ms
+    EXPECT_EQ(cell(0, 9), "34%");
+    EXPECT_EQ(cell(0, 4), "13 ms");
+    EXPECT_EQ(cell(0, 3), "16 ms");
+    EXPECT_EQ(cell(0, 5), "10 ms");
+    EXPECT_EQ(cell(0, 6), "16 ms");
+}
+
+TEST_F(WindowTest, ClearedBoxExcludesTheHopAtTheNextRefreshAndTickingIncludesIt) {
+    scriptRoute();
+    startTrace("target.lab.test");
+    for (int i = 0; i < 4; ++i) app->idleTick();
+    ASSERT_EQ(rowCount(), 4);
+
+    setBox(0, 1);
+    EXPECT_EQ(app->hopTable->records[0].excluded, 0);  // not before the refresh
+    app->idleTick();
+    EXPECT_EQ(app->hopTable->records[0].excluded, 1);
+    const std::string sentBefore = cell(0, 7);
+    const int from = script::echoCount();
+    for (int i = 0; i < 12; ++i) app->idleTick();
+    EXPECT_EQ(echoesTo(kRouter1, from), 0);
+    EXPECT_GT(echoesTo(kTarget, from), 0);
+    EXPECT_EQ(cell(0, 7), sentBefore);
+    EXPECT_EQ(boxImage(0), 1);  // the program never rewrites an existing row's box
+
+    setBox(0, 2);
+    app->idleTick();
+    EXPECT_EQ(app->hopTable->records[0].excluded, 0);
+    const int again = script::echoCount();
+    for (int i = 0; i < 8; ++i) app->idleTick();
+    EXPECT_GT(echoesTo(kRouter1, again), 0);
+
+    // Ticking a silent hop includes it, but it has no address to ping.
+    setBox(1, 2);
+    app->idleTick();
+    EXPECT_EQ(app->hopTable->records[1].excluded, 0);
+    EXPECT_EQ(echoesTo(0, 0), 0);
+    EXPECT_EQ(cell(1, 7), "0");
+}
+
+TEST_F(WindowTest, BoxesAreStillReadBackAfterStop) {
+    scriptRoute();
+    startTrace("target.lab.test");
+    app->idleTick();
+    command(40003);
+    setBox(0, 1);
+    app->idleTick();
+    EXPECT_EQ(app->hopTable->records[0].excluded, 1);
+}
+
+TEST_F(WindowTest, StartWhileRunningStopsAndKeepsTheRows) {
+    scriptRoute();
+    startTrace("target.lab.test");
+    app->idleTick();
+    app->idleTick();
+    command(40003);
+    EXPECT_FALSE(app->hopTable->isRunning());
+    EXPECT_EQ(windowText(app->startButton), "Start");
+    const int echoes = script::echoCount();
+    for (int i = 0; i < 5; ++i) app->idleTick();
+    EXPECT_EQ(script::echoCount(), echoes);
+    ASSERT_EQ(rowCount(), 2);
+    EXPECT_EQ(cell(0, 1), "10.0.0.1");
+    EXPECT_EQ(cell(1, 1), "0.0.0.0");
+
+    // A new start empties the list; new rows take the new records' boxes.
+    command(40003);
+    EXPECT_EQ(rowCount(), 0);
+    app->idleTick();
+    ASSERT_EQ(rowCount(), 1);
+    EXPECT_EQ(boxImage(0), 2);
+}
+
+TEST_F(WindowTest, StartWithAnEmptyBoxChangesNothing) {
+    scriptRoute();
+    startTrace("target.lab.test");
+    app->idleTick();
+    command(40003);
+    char slot0[256];
+    std::strcpy(slot0, app->history[0]);
+
+    startTrace("");
+    EXPECT_FALSE(app->hopTable->isRunning());
+    EXPECT_EQ(windowText(app->startButton), "Start");
+    EXPECT_EQ(rowCount(), 1);
+    EXPECT_STREQ(app->history[0], slot0);
+    EXPECT_STREQ(app->history[1], kDefaultTargetHost);
+}
+
+TEST_F(WindowTest, UnresolvableAddressLeavesStartAndAnEmptyList) {
+    scriptRoute();
+    startTrace("target.lab.test");
+    app->idleTick();
+    command(40003);
+    ASSERT_EQ(rowCount(), 1);
+
+    startTrace("nowhere.lab.test");
+    EXPECT_FALSE(app->hopTable->isRunning());
+    EXPECT_EQ(windowText(app->startButton), "Start");
+    EXPECT_EQ(rowCount(), 0);
+    EXPECT_STREQ(app->history[0], "nowhere.lab.test");
+    app->idleTick();
+    EXPECT_EQ(rowCount(), 0);
+}
+
+TEST_F(WindowTest, NotificationsAndUnknownCommandsDoNothing) {
+    scriptRoute();
+    SetWindowTextA(app->addressBox, "target.lab.test");
+    SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(0, CBN_EDITCHANGE),
+                 reinterpret_cast<LPARAM>(app->addressBox));
+    EXPECT_EQ(SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40004, 0), 0), 0);
+    EXPECT_FALSE(app->hopTable->isRunning());
+    // The button's click notification carries its identifier: the same command as the menu.
+    SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40003, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(app->startButton));
+    EXPECT_TRUE(app->hopTable->isRunning());
+}
