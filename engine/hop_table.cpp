@@ -19,14 +19,6 @@ int32_t clampInt(int32_t value, int32_t low, int32_t high) {
 
 }  // namespace
 
-int64_t averageMs(const HopRecord& record) {
-    return record.received > 0 ? record.totalMs / record.received : 0;
-}
-
-int64_t lossPercent(const HopRecord& record) {
-    return record.sent > 0 ? 100 - record.received * 100 / record.sent : 0;
-}
-
 HopTable::HopTable()
     : hopCount(0),
       target(0),

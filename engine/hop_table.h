@@ -31,8 +31,17 @@ struct HopRecord {
 // Figures derived from a record, in truncating integer arithmetic.
 // Average: totalMs / received, when received > 0. Loss: 100 - received * 100 / sent,
 // when sent > 0. Both return 0 when their divisor is not above 0.
-int64_t averageMs(const HopRecord& record);
-int64_t lossPercent(const HopRecord& record);
+inline int64_t averageMs(const HopRecord& record) {
+    return record.received > 0 ? record.totalMs / record.received : 0;
+}
+inline int64_t lossPercent(const HopRecord& record) {
+    if (record.sent <= 0) return 0;
+    // The engine never counts more answers than echoes; holding `received` within
+    // 0..sent keeps a damaged record's figure within 0..100% too, without overflow.
+    const int64_t received = record.received < 0 ? 0 : (record.received > record.sent ? record.sent : record.received);
+    if (received <= INT64_MAX / 100) return 100 - received * 100 / record.sent;
+    return 100 - static_cast<int64_t>(static_cast<long double>(received) * 100 / record.sent);
+}
 
 struct HopTable {
     HopTable();

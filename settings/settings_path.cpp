@@ -3,10 +3,28 @@
 
 #include <cstring>
 
+namespace {
+
+constexpr char kEnding[] = ".ini";
+constexpr size_t kEndingLength = sizeof kEnding - 1;
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// True when `text` is ".ini" in any letter case (the file system ignores case).
+bool isIniEnding(const char* text, size_t length) {
+    if (length != kEndingLength) return false;
+    for (size_t i = 0; i < length; ++i) {
+        if (lowerAscii(text[i]) != kEnding[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void settingsPathFor(const char* modulePath, char* out, size_t capacity) {
     if (capacity == 0) return;
     out[0] = '\0';
-    size_t length = std::strlen(modulePath);
+    const size_t length = std::strlen(modulePath);
     size_t nameStart = 0;
     for (size_t i = 0; i < length; ++i) {
         if (modulePath[i] == '\\' || modulePath[i] == '/') nameStart = i + 1;
@@ -18,8 +36,10 @@ void settingsPathFor(const char* modulePath, char* out, size_t capacity) {
             break;
         }
     }
-    static const char kEnding[] = ".ini";
-    if (stem + sizeof kEnding > capacity) return;
+    // A program whose own name ends in ".ini" keeps it whole: the settings file must
+    // never be the program itself.
+    if (isIniEnding(modulePath + stem, length - stem)) stem = length;
+    if (stem + kEndingLength + 1 > capacity) return;
     std::memcpy(out, modulePath, stem);
-    std::memcpy(out + stem, kEnding, sizeof kEnding);
+    std::memcpy(out + stem, kEnding, kEndingLength + 1);
 }

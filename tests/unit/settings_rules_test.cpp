@@ -124,6 +124,7 @@ TEST(SettingsPath, NeverTheExecutableNorInsideADirectoryName) {
     EXPECT_EQ(pathFor("D:\\Net.Tools\\trace"), "D:\\Net.Tools\\trace.ini");
     EXPECT_EQ(pathFor("/opt/my.apps/trace"), "/opt/my.apps/trace.ini");
     EXPECT_EQ(pathFor("trace."), "trace.ini");
+    EXPECT_EQ(pathFor("C:\\odd\\trace.INI"), "C:\\odd\\trace.INI.ini");
 }
 
 TEST(SettingsPath, TooLongGivesNothing) {

@@ -154,3 +154,19 @@ TEST(TraceText, LongestTraceWithHostileNamesStaysOneLinePerHop) {
     EXPECT_EQ(text.find('\n'), text.find("\r\n") + 1);
     EXPECT_EQ(text.substr(0, 3), "1\t2");
 }
+
+// Found by fuzzing: received * 100 overflowed for counters no run can reach, but a
+// damaged record can hold. The figure must stay defined and within 0..100%.
+TEST(Figures, ExtremeCountersStayWithinRange) {
+    HopRecord r = answeredHop("a", "", INT64_MAX, INT64_MAX, 0, INT64_MAX, 0, 0);
+    EXPECT_EQ(lossPercent(r), 0);
+    EXPECT_EQ(averageMs(r), 1);
+    r.received = INT64_MAX / 2;
+    EXPECT_EQ(lossPercent(r), 50);
+    r.sent = 10;
+    r.received = 50;  // more answers than echoes
+    EXPECT_EQ(lossPercent(r), 0);
+    r.received = -5;
+    EXPECT_EQ(lossPercent(r), 100);
+    EXPECT_EQ(averageMs(r), 0);
+}
