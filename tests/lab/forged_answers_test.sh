@@ -1,0 +1,46 @@
+#!/bin/bash
+# Answers that are not this probe's own never name a hop: a target that answers every
+# echo only late, after forged, foreign-identifier and old-sequence replies and a report
+# quoting someone else's probe. With a short timeout the target must stay silent; with
+# a timeout longer than the delay it must be found; two probers at once must each keep
+# to their own answers.
+# Usage: forged_answers_test.sh datagram|raw LUMENTRAX_TRACE
+set -u
+. "$(dirname "$0")/lab_common.sh"
+mode=$1
+trace=$2
+require_root
+start_lab "forged-$mode"
+
+if [ "$mode" = raw ]; then
+    force_raw_path
+    run() { in_client "$trace" "$@"; }
+else
+    run() { in_client "${without_raw[@]}" "$trace" "$@"; }
+fi
+
+work=$(mktemp -d)
+cleanup_extra='rm -rf "$work"'
+ip netns exec "$LAB_TARGET_NS" sysctl -q -w net.ipv4.icmp_echo_ignore_all=1
+ip netns exec "$LAB_TARGET_NS" python3 "$(dirname "$0")/late_forged_answerer.py" \
+    10.71.4.99 0.4 "$work/ready" "$work/count" &
+disown  # the lab teardown ends it
+for _ in $(seq 100); do [ -f "$work/ready" ] && break; sleep 0.1; done
+check "answerer ready" yes "$([ -f "$work/ready" ] && echo yes)"
+
+# Every true answer comes 400 ms late; a 100 ms timeout can never see it in time.
+# A second prober with a long timeout runs at the same time on the same target.
+run --no-dns --timeout 1000 --steps 4 "$LAB_TARGET" >"$work/patient" &
+patient=$!
+out=$(run --no-dns --timeout 100 "$LAB_TARGET")
+wait $patient
+check "late target stays silent" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0" \
+    "$(addresses "$out" | tr '\n' ' ' | sed 's/ $//')"
+check "target saw the probes" yes "$([ "$(cat "$work/count" 2>/dev/null || echo 0)" -ge 9 ] && echo yes)"
+
+# The patient prober waits long enough for the true reply, and takes none of the
+# forged ones (or the other prober's) that came first.
+patient_out=$(cat "$work/patient")
+check "patient prober finds the target" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 $LAB_TARGET" \
+    "$(addresses "$patient_out" | tr '\n' ' ' | sed 's/ $//')"
+finish

@@ -1,0 +1,67 @@
+# Shared by the lab test scripts: the root requirement, a private lab that is removed
+# however the test ends, and readers for lumentrax-trace's tab-separated output.
+# Sourced, not run. Exit status 77 means "skipped" (ctest SKIP_RETURN_CODE).
+
+repo_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+failures=0
+
+# Namespaces need root. Outside CI a test without root is skipped; in CI it fails,
+# so a missing privilege can never pass for a green run.
+require_root() {
+    [ "$(id -u)" -eq 0 ] && return 0
+    if [ "${CI:-}" = true ]; then
+        echo "FAIL: lab tests need root (CI=true)" >&2
+        exit 1
+    fi
+    echo "SKIP: lab tests need root" >&2
+    exit 77
+}
+
+# Brings up lab NAME (a unique name per test and process) and removes it on exit.
+start_lab() {
+    lab_name="$1-$$"
+    trap 'stop_lab' EXIT
+    trap 'exit 1' INT TERM
+    "$repo_root/scripts/lab" up "$lab_name" "${2:-}" || { echo "FAIL: lab did not come up" >&2; exit 1; }
+    eval "$("$repo_root/scripts/lab" env "$lab_name")"
+}
+
+stop_lab() {
+    local status=$?
+    [ -n "${cleanup_extra:-}" ] && eval "$cleanup_extra"
+    "$repo_root/scripts/lab" down "$lab_name"
+    exit $status
+}
+
+in_client() { ip netns exec "$LAB_CLIENT_NS" "$@"; }
+
+# A command prefix that prevents the raw socket path (no CAP_NET_RAW after exec), so a run that works has
+# used the unprivileged datagram socket.
+without_raw=(setpriv --bounding-set=-net_raw --inh-caps=-net_raw)
+
+# Forbids the datagram socket in the client namespace, so the raw path is taken.
+force_raw_path() { in_client sysctl -q -w net.ipv4.ping_group_range="1 0"; }
+
+# Field COLUMN (1-based) of hop HOP's line in the trace text TEXT.
+field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" -v c="$3" '$1 == h { print $c }'; }
+hop_count() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' 'NF' | wc -l; }
+addresses() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' 'NF { print $2 }'; }
+
+check() {
+    local what=$1 expected=$2 actual=$3
+    if [ "$expected" = "$actual" ]; then
+        echo "ok: $what"
+    else
+        echo "FAIL: $what: expected [$expected], got [$actual]" >&2
+        failures=$((failures + 1))
+    fi
+}
+
+finish() {
+    if [ "$failures" -ne 0 ]; then
+        echo "$failures check(s) failed" >&2
+        exit 1
+    fi
+    echo "all checks passed"
+    exit 0
+}

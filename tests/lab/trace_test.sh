@@ -1,0 +1,81 @@
+#!/bin/bash
+# lumentrax-trace through the namespace lab with the real Linux echo service, on the
+# ICMP datagram socket (raw sockets made impossible) or on the raw socket (datagram
+# sockets forbidden): the route traceroute finds, the silent router, the silent tail,
+# the exact loss of the router that drops every third echo, names from the hosts file.
+# Usage: trace_test.sh datagram|raw LUMENTRAX_TRACE
+set -u
+. "$(dirname "$0")/lab_common.sh"
+mode=$1
+trace=$2
+require_root
+
+# r1 gets a name longer than a record holds, r3 one with a control byte.
+names=$(mktemp)
+long_name=$(printf 'n%.0s' $(seq 300)).lab.test
+printf 'r1 %s\nr3 r3\001ctl.lab.test\n' "$long_name" >"$names"
+cleanup_extra='rm -f "$names"'
+start_lab "trace-$mode" "$names"
+
+if [ "$mode" = raw ]; then
+    force_raw_path
+    run() { in_client "$trace" "$@"; }
+else
+    run() { in_client "${without_raw[@]}" "$trace" "$@"; }
+fi
+
+# The route to the target, default steps: trace phase then 10 monitor rounds.
+out=$(run --no-dns --timeout 300 "$LAB_TARGET")
+check "trace exit status" 0 $?
+check "hops to the target" 4 "$(hop_count "$out")"
+check "hop 1 address" "$LAB_HOP1" "$(field "$out" 1 2)"
+check "silent router address" "0.0.0.0" "$(field "$out" 2 2)"
+check "silent router sent" 0 "$(field "$out" 2 8)"
+check "silent router received" 0 "$(field "$out" 2 9)"
+check "hop 3 address" "$LAB_HOP3" "$(field "$out" 3 2)"
+check "last hop is the target" "$LAB_TARGET" "$(field "$out" 4 2)"
+check "no names with --no-dns" "" "$(field "$out" 1 3)$(field "$out" 3 3)$(field "$out" 4 3)"
+# One echo of the trace phase and 10 monitor rounds for every answering hop.
+check "hop 1 sent" 11 "$(field "$out" 1 8)"
+check "hop 1 received" 11 "$(field "$out" 1 9)"
+check "target received" 11 "$(field "$out" 4 9)"
+
+# The trace-phase echo to r3 travels towards the target and is not subject to r3's
+# rule; the monitor echoes are, and the rule drops the 1st, 4th, 7th ... of them.
+sent=$(field "$out" 3 8)
+[ "${sent:-0}" -gt 0 ] 2>/dev/null || sent=1
+monitor=$((sent - 1))
+dropped=$(((monitor + 2) / 3))
+received=$((sent - dropped))
+check "echoes to the dropping router" 10 "$monitor"
+check "dropping router received" "$received" "$(field "$out" 3 9)"
+check "dropping router loss" "$((100 - received * 100 / sent))%" "$(field "$out" 3 10)"
+
+# traceroute as a peer: the same addresses, its "*" being our "0.0.0.0".
+peer=$(in_client traceroute -I -n -q 1 -w 1 -m 10 "$LAB_TARGET" | awk 'NR > 1 {
+    print ($2 == "*" ? "0.0.0.0" : $2) }')
+check "addresses match traceroute -I -n" "$peer" "$(addresses "$out")"
+
+# The destination beyond r3 that never answers: three routers, then the silent tail.
+out=$(run --no-dns --timeout 200 "$LAB_TAIL_TARGET")
+check "hops to the silent tail" 6 "$(hop_count "$out")"
+check "tail route" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0" \
+    "$(addresses "$out" | tr '\n' ' ' | sed 's/ $//')"
+
+# Reverse names from the lab's hosts file; the target given by name.
+out=$(run --timeout 300 --steps 4 "$LAB_TARGET_NAME")
+check "target resolved by name" "$LAB_TARGET" "$(field "$out" 4 2)"
+check "target name" "$LAB_TARGET_NAME" "$(field "$out" 4 3)"
+check "long name cut to 255 characters" "${long_name:0:255}" "$(field "$out" 1 3)"
+check "control byte in a name replaced" "r3?ctl.lab.test" "$(field "$out" 3 3)"
+check "silent hop has no name" "" "$(field "$out" 2 3)"
+
+# A name that does not resolve: one line on stderr naming it, nothing on stdout.
+err=$(mktemp)
+cleanup_extra='rm -f "$names" "$err"'
+out=$(run nowhere.lab.test 2>"$err")
+check "unresolvable host exit status" 1 $?
+check "unresolvable host stdout" "" "$out"
+check "unresolvable host message" 1 "$(grep -c 'nowhere.lab.test' "$err")"
+check "message is one line" 1 "$(wc -l <"$err")"
+finish
