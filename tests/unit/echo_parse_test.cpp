@@ -1,0 +1,259 @@
+// Echo request building and answer matching, on hand-made packets: only this probe's
+// own reply or a report quoting this probe's own request may ever count.
+#include "engine/echo_parse.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr uint8_t kClient[4] = {10, 71, 1, 2};
+constexpr uint8_t kTarget[4] = {10, 71, 4, 2};
+constexpr uint8_t kRouter[4] = {10, 71, 3, 2};
+constexpr uint8_t kStranger[4] = {10, 71, 4, 99};
+
+uint32_t address(const uint8_t (&bytes)[4]) {
+    uint32_t value;
+    std::memcpy(&value, bytes, 4);
+    return value;
+}
+
+const EchoProbe kProbe{address(kTarget), 0x1234, 0x0042};
+
+void put16(Bytes& out, size_t at, uint16_t value) {
+    out[at] = static_cast<uint8_t>(value >> 8);
+    out[at + 1] = static_cast<uint8_t>(value);
+}
+
+Bytes icmpMessage(uint8_t type, uint16_t identifier, uint16_t sequence, size_t dataSize) {
+    Bytes message(kIcmpHeaderSize + dataSize, 0xBE);
+    message[0] = type;
+    message[1] = 0;
+    put16(message, 4, identifier);
+    put16(message, 6, sequence);
+    return message;
+}
+
+// An IPv4 header with `optionWords` 4-byte words of options (NOPs) and `payload`.
+Bytes ipPacket(const uint8_t (&source)[4], const uint8_t (&destination)[4], const Bytes& payload,
+               int optionWords = 0) {
+    const size_t headerLength = 20 + 4 * optionWords;
+    Bytes packet(headerLength, 0x01);
+    packet[0] = static_cast<uint8_t>(0x40 | (headerLength / 4));
+    packet[1] = 0;
+    put16(packet, 2, static_cast<uint16_t>(headerLength + payload.size()));
+    for (int i = 4; i < 20; ++i) packet[i] = 0;
+    packet[8] = 1;
+    packet[9] = 1;  // ICMP
+    std::memcpy(&packet[12], source, 4);
+    std::memcpy(&packet[16], destination, 4);
+    packet.insert(packet.end(), payload.begin(), payload.end());
+    return packet;
+}
+
+Bytes ourReply() { return ipPacket(kTarget, kClient, icmpMessage(kIcmpEchoReply, 0x1234, 0x0042, 8)); }
+
+// A router's report quoting `quoted` (an IP packet as it left the client).
+Bytes report(uint8_t type, const Bytes& quoted, int outerOptionWords = 0) {
+    Bytes message(kIcmpHeaderSize, 0);
+    message[0] = type;
+    message.insert(message.end(), quoted.begin(), quoted.end());
+    return ipPacket(kRouter, kClient, message, outerOptionWords);
+}
+
+Bytes ourRequestAsSent(int optionWords = 0) {
+    return ipPacket(kClient, kTarget, icmpMessage(kIcmpEchoRequest, 0x1234, 0x0042, 8), optionWords);
+}
+
+int rawKind(const Bytes& packet) { return parseRawPacket(packet.data(), packet.size(), kProbe).kind; }
+
+TEST(EchoRequest, HeaderDataAndChecksum) {
+    uint8_t out[kIcmpHeaderSize + 64];
+    const size_t length = buildEchoRequest(out, sizeof out, 0xABCD, 0x0102, 5);
+    ASSERT_EQ(kIcmpHeaderSize + 5, length);
+    EXPECT_EQ(kIcmpEchoRequest, out[0]);
+    EXPECT_EQ(0, out[1]);
+    EXPECT_EQ(0xAB, out[4]);
+    EXPECT_EQ(0xCD, out[5]);
+    EXPECT_EQ(0x01, out[6]);
+    EXPECT_EQ(0x02, out[7]);
+    for (size_t i = kIcmpHeaderSize; i < length; ++i) EXPECT_EQ(0xBE, out[i]) << i;
+    // A message with a correct checksum sums to zero (odd length included).
+    EXPECT_EQ(0, internetChecksum(out, length));
+}
+
+TEST(EchoRequest, DataCutToTheBufferAndNoRoomForAHeader) {
+    uint8_t out[16];
+    std::memset(out, 0x55, sizeof out);
+    EXPECT_EQ(sizeof out, buildEchoRequest(out, sizeof out, 1, 1, 2048));
+    EXPECT_EQ(0xBE, out[15]);
+    EXPECT_EQ(0u, buildEchoRequest(out, 7, 1, 1, 0));
+    EXPECT_EQ(0u, buildEchoRequest(nullptr, 64, 1, 1, 0));
+    EXPECT_EQ(kIcmpHeaderSize, buildEchoRequest(out, sizeof out, 1, 1, 0));
+}
+
+TEST(EchoRequest, ChecksumOfAKnownSequence) {
+    // The sum of these words is 0xDDF2 (folded), so the checksum is its complement.
+    const uint8_t words[] = {0x00, 0x01, 0xF2, 0x03, 0xF4, 0xF5, 0xF6, 0xF7};
+    EXPECT_EQ(0x220D, internetChecksum(words, sizeof words));
+    const uint8_t odd[] = {0x12, 0x34, 0x56};  // the last byte counts as 0x5600
+    EXPECT_EQ(static_cast<uint16_t>(~(0x1234 + 0x5600)), internetChecksum(odd, sizeof odd));
+}
+
+TEST(RawAnswer, OwnEchoReplyFromTheDestination) {
+    const Bytes packet = ourReply();
+    const EchoAnswer answer = parseRawPacket(packet.data(), packet.size(), kProbe);
+    EXPECT_EQ(kEchoReply, answer.kind);
+    EXPECT_EQ(address(kTarget), answer.source);
+    // Options in the outer header move the ICMP part; it must still be found.
+    const Bytes withOptions = ipPacket(kTarget, kClient, icmpMessage(0, 0x1234, 0x0042, 8), 10);
+    EXPECT_EQ(kEchoReply, rawKind(withOptions));
+}
+
+TEST(RawAnswer, RepliesThatAreNotThisProbes) {
+    EXPECT_EQ(kNotOurs, rawKind(ipPacket(kStranger, kClient, icmpMessage(0, 0x1234, 0x0042, 8))));
+    EXPECT_EQ(kNotOurs, rawKind(ipPacket(kTarget, kClient, icmpMessage(0, 0x1235, 0x0042, 8))));
+    EXPECT_EQ(kNotOurs, rawKind(ipPacket(kTarget, kClient, icmpMessage(0, 0x1234, 0x0041, 8))));
+    // Our own request, as a raw socket sees it when the destination is local.
+    EXPECT_EQ(kNotOurs, rawKind(ipPacket(kClient, kTarget, icmpMessage(8, 0x1234, 0x0042, 8))));
+}
+
+TEST(RawAnswer, EveryCriticalByteChangedIsRejected) {
+    const Bytes good = ourReply();
+    // version/length, protocol, source address, ICMP type, code, identifier, sequence
+    const size_t critical[] = {0, 9, 12, 13, 14, 15, 20, 21, 24, 25, 26, 27};
+    for (size_t at : critical) {
+        Bytes bad = good;
+        bad[at] ^= 0x10;
+        EXPECT_EQ(kNotOurs, rawKind(bad)) << "byte " << at;
+    }
+}
+
+TEST(RawAnswer, TruncatedOrMalformedHeaders) {
+    const Bytes good = ourReply();
+    for (size_t length = 0; length < 28; ++length) {
+        EXPECT_EQ(kNotOurs, parseRawPacket(good.data(), length, kProbe).kind) << length;
+    }
+    EXPECT_EQ(kNotOurs, parseRawPacket(nullptr, 100, kProbe).kind);
+    Bytes shortHeader = good;
+    shortHeader[0] = 0x44;  // header length below 20 bytes
+    EXPECT_EQ(kNotOurs, rawKind(shortHeader));
+    Bytes longHeader = good;
+    longHeader[0] = 0x4F;  // 60-byte header in a 36-byte packet
+    EXPECT_EQ(kNotOurs, rawKind(longHeader));
+    // A total length that cuts into the ICMP header leaves no complete answer.
+    Bytes cut = good;
+    put16(cut, 2, 24);
+    EXPECT_EQ(kNotOurs, rawKind(cut));
+    // Trailing padding beyond the total length is ignored.
+    Bytes padded = good;
+    padded.resize(padded.size() + 30, 0);
+    EXPECT_EQ(kEchoReply, rawKind(padded));
+}
+
+TEST(RawAnswer, ReportsQuotingThisProbesRequest) {
+    for (uint8_t type : {kIcmpTimeExceeded, kIcmpUnreachable, kIcmpParameterProblem,
+                         kIcmpSourceQuench}) {
+        const Bytes packet = report(type, ourRequestAsSent());
+        const EchoAnswer answer = parseRawPacket(packet.data(), packet.size(), kProbe);
+        EXPECT_EQ(kIcmpError, answer.kind) << int(type);
+        EXPECT_EQ(address(kRouter), answer.source);
+        EXPECT_EQ(type, answer.type);
+    }
+    // Options in the quoted header and in the outer one: the real lengths are used.
+    EXPECT_EQ(kIcmpError, rawKind(report(kIcmpTimeExceeded, ourRequestAsSent(3), 2)));
+    // Routers quote only 8 bytes of the ICMP part: that is enough.
+    Bytes shortQuote = ourRequestAsSent();
+    shortQuote.resize(28);
+    EXPECT_EQ(kIcmpError, rawKind(report(kIcmpTimeExceeded, shortQuote)));
+}
+
+TEST(RawAnswer, ReportsQuotingSomethingElse) {
+    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded,
+                                       ipPacket(kClient, kTarget, icmpMessage(8, 0x9999, 0x0042, 8)))));
+    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded,
+                                       ipPacket(kClient, kTarget, icmpMessage(8, 0x1234, 0x0043, 8)))));
+    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded,
+                                       ipPacket(kClient, kStranger, icmpMessage(8, 0x1234, 0x0042, 8)))));
+    // A quoted echo reply is not our request.
+    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded,
+                                       ipPacket(kClient, kTarget, icmpMessage(0, 0x1234, 0x0042, 8)))));
+    // A redirect or an echo request carrying our request is no report.
+    EXPECT_EQ(kNotOurs, rawKind(report(5, ourRequestAsSent())));
+    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpEchoRequest, ourRequestAsSent())));
+    // The quoted header claims options that the report does not carry.
+    Bytes quoted = ourRequestAsSent();
+    quoted[0] = 0x46;
+    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded, quoted)));
+    // Not ICMP inside.
+    quoted = ourRequestAsSent();
+    quoted[9] = 17;
+    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded, quoted)));
+    // Cut anywhere before the quoted identifier and sequence are complete.
+    const Bytes full = report(kIcmpTimeExceeded, ourRequestAsSent(1));
+    for (size_t length = 0; length < 20 + 8 + 24 + 8; ++length) {
+        EXPECT_EQ(kNotOurs, parseRawPacket(full.data(), length, kProbe).kind) << length;
+    }
+}
+
+TEST(RawAnswer, ArbitraryBytesNeverCount) {
+    uint32_t seed = 12345;
+    uint8_t packet[256];
+    for (int round = 0; round < 200000; ++round) {
+        for (uint8_t& byte : packet) {
+            seed = seed * 1103515245u + 12345u;
+            byte = static_cast<uint8_t>(seed >> 16);
+        }
+        // Keep the headers plausible half of the time, so the deeper checks get reached.
+        if (round & 1) {
+            packet[0] = 0x45;
+            packet[9] = 1;
+            packet[28] = 0x45;
+            packet[37] = 1;
+        }
+        const size_t length = (seed >> 8) % sizeof packet;
+        EXPECT_EQ(kNotOurs, parseRawPacket(packet, length, kProbe).kind);
+    }
+}
+
+TEST(DatagramAnswer, OnlyThisProbesReplyFromTheDestination) {
+    const Bytes reply = icmpMessage(kIcmpEchoReply, 0x1234, 0x0042, 8);
+    const EchoAnswer answer = parseDatagramMessage(reply.data(), reply.size(), address(kTarget), kProbe);
+    EXPECT_EQ(kEchoReply, answer.kind);
+    EXPECT_EQ(address(kTarget), answer.source);
+    EXPECT_EQ(kNotOurs, parseDatagramMessage(reply.data(), reply.size(), address(kStranger), kProbe).kind);
+    const Bytes late = icmpMessage(kIcmpEchoReply, 0x1234, 0x0041, 8);
+    EXPECT_EQ(kNotOurs, parseDatagramMessage(late.data(), late.size(), address(kTarget), kProbe).kind);
+    const Bytes request = icmpMessage(kIcmpEchoRequest, 0x1234, 0x0042, 8);
+    EXPECT_EQ(kNotOurs, parseDatagramMessage(request.data(), request.size(), address(kTarget), kProbe).kind);
+    EXPECT_EQ(kNotOurs, parseDatagramMessage(reply.data(), 7, address(kTarget), kProbe).kind);
+    EXPECT_EQ(kNotOurs, parseDatagramMessage(nullptr, 64, address(kTarget), kProbe).kind);
+}
+
+TEST(QueuedError, QuotedRequestDestinationAndType) {
+    const Bytes request = icmpMessage(kIcmpEchoRequest, 0x1234, 0x0042, 8);
+    const EchoAnswer answer = parseQueuedError(request.data(), request.size(), address(kTarget),
+                                               address(kRouter), kIcmpTimeExceeded, 0, kProbe);
+    EXPECT_EQ(kIcmpError, answer.kind);
+    EXPECT_EQ(address(kRouter), answer.source);
+    EXPECT_EQ(kIcmpTimeExceeded, answer.type);
+    // An earlier probe's report (the kernel matched the identifier, not the sequence).
+    const Bytes earlier = icmpMessage(kIcmpEchoRequest, 0x1234, 0x0041, 8);
+    EXPECT_EQ(kNotOurs, parseQueuedError(earlier.data(), earlier.size(), address(kTarget),
+                                         address(kRouter), kIcmpTimeExceeded, 0, kProbe).kind);
+    EXPECT_EQ(kNotOurs, parseQueuedError(request.data(), request.size(), address(kStranger),
+                                         address(kRouter), kIcmpTimeExceeded, 0, kProbe).kind);
+    EXPECT_EQ(kNotOurs, parseQueuedError(request.data(), request.size(), address(kTarget),
+                                         address(kRouter), 5, 0, kProbe).kind);
+    EXPECT_EQ(kNotOurs, parseQueuedError(request.data(), 7, address(kTarget), address(kRouter),
+                                         kIcmpTimeExceeded, 0, kProbe).kind);
+    EXPECT_EQ(kIcmpError, parseQueuedError(request.data(), request.size(), address(kTarget),
+                                                     address(kRouter), kIcmpUnreachable, 1, kProbe).kind);
+}
+
+}  // namespace
