@@ -1,0 +1,25 @@
+#!/bin/bash
+# lumentrax.exe must run on a bare Windows: a GUI-subsystem program that imports only
+# DLLs every Windows has (no MinGW runtime DLLs), with its menu and icon compiled in.
+# Usage: exe_imports_test.sh LUMENTRAX_EXE
+set -u
+exe=$1
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+
+headers=$(x86_64-w64-mingw32-objdump -p "$exe") || { echo "FAIL: objdump" >&2; exit 1; }
+imports=$(printf '%s\n' "$headers" | awk '/DLL Name:/ { print tolower($3) }' | sort -u)
+echo "imports:" $imports
+[ -n "$imports" ] || fail "no imports found"
+for dll in $imports; do
+    case $dll in
+        kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | ws2_32.dll | msvcrt.dll | \
+        advapi32.dll | shell32.dll | ole32.dll) ;;
+        *) fail "imports $dll, which a bare Windows does not have" ;;
+    esac
+done
+printf '%s\n' "$headers" | grep -q 'Subsystem.*(Windows GUI)' || fail "not a GUI-subsystem program"
+resources=$(x86_64-w64-mingw32-objdump -h "$exe" | awk '{ print $2 }')
+printf '%s\n' "$resources" | grep -qx '.rsrc' || fail "no resource section"
+[ "$failures" -eq 0 ] && echo "all checks passed"
+exit $((failures != 0))
