@@ -42,6 +42,11 @@ without_raw=(setpriv --bounding-set=-net_raw --inh-caps=-net_raw)
 # Forbids the datagram socket in the client namespace, so the raw path is taken.
 force_raw_path() { in_client sysctl -q -w net.ipv4.ping_group_range="1 0"; }
 
+# Narrows the link between r1 and r2, so large requests must be fragmented there.
+narrow_link() {
+    ip -n "$LAB_R1_NS" link set eth1 mtu 576 && ip -n "$LAB_R2_NS" link set eth0 mtu 576
+}
+
 # Field COLUMN (1-based) of hop HOP's line in the trace text TEXT.
 field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" -v c="$3" '$1 == h { print $c }'; }
 hop_count() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' 'NF' | wc -l; }

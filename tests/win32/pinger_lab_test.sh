@@ -42,7 +42,9 @@ out=$(probe "" "$LAB_TAIL_TARGET" 6 200)
 check "route into the silent tail" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0" "$(answers "$out")"
 
 # By name through gethostbyname, and with a size that is negative as a signed value:
-# capped at 2048 data bytes, which cross the lab only because don't-fragment is clear.
+# capped at 2048 data bytes, which cross the narrowed link between r1 and r2 only
+# because don't-fragment is clear.
+narrow_link
 out=$(probe "" "$LAB_TARGET_NAME" 8 300 -1)
 check "target by name, largest size" "ttl 4 $LAB_TARGET $LAB_TARGET_NAME" "$(line "$out" 4)"
 
