@@ -1,0 +1,200 @@
+// Implementation of the settings-file, dialog and screenshot helpers of the tests.
+#include "dialog_driving.h"
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+namespace drive {
+
+std::string settingsFile() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string file(path, length);
+    return file.substr(0, file.size() - 4) + ".ini";
+}
+
+void removeSettingsFile() { DeleteFileA(settingsFile().c_str()); }
+
+void writeSettingsFile(const std::string& text) {
+    FILE* file = std::fopen(settingsFile().c_str(), "wb");
+    if (file == nullptr) return;
+    std::fwrite(text.data(), 1, text.size(), file);
+    std::fclose(file);
+}
+
+std::string readSettingsFile() {
+    std::string text;
+    FILE* file = std::fopen(settingsFile().c_str(), "rb");
+    if (file == nullptr) return text;
+    char chunk[4096];
+    size_t n;
+    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
+    std::fclose(file);
+    return text;
+}
+
+std::vector<std::string> settingsLines() {
+    std::vector<std::string> lines;
+    std::string text = readSettingsFile();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        if (end > start) lines.push_back(text.substr(start, end - start));
+        start = end + 2;
+    }
+    return lines;
+}
+
+std::string settingsValue(const std::string& section, const std::string& key) {
+    std::string current;
+    for (const std::string& line : settingsLines()) {
+        if (line.size() > 1 && line.front() == '[' && line.back() == ']') {
+            current = line.substr(1, line.size() - 2);
+        } else if (current == section && line.compare(0, key.size() + 1, key + "=") == 0) {
+            return line.substr(key.size() + 1);
+        }
+    }
+    return "<absent>";
+}
+
+bool waitUntil(const std::function<bool()>& condition) {
+    for (int i = 0; i < 1500; ++i) {
+        if (condition()) return true;
+        Sleep(20);
+    }
+    return condition();
+}
+
+HWND waitForDialog(const char* caption) {
+    HWND found = nullptr;
+    waitUntil([&] {
+        found = FindWindowA("#32770", caption);
+        return found != nullptr && IsWindowVisible(found);
+    });
+    return found;
+}
+
+bool waitForDialogGone(const char* caption) {
+    return waitUntil([&] {
+        HWND found = FindWindowA("#32770", caption);
+        return found == nullptr || !IsWindowVisible(found);
+    });
+}
+
+std::string windowText(HWND window) {
+    char text[512];
+    text[0] = '\0';
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+std::string controlText(HWND dialog, int control) { return windowText(GetDlgItem(dialog, control)); }
+
+void pressKey(HWND control, UINT virtualKey) {
+    PostMessageA(control, WM_KEYDOWN, virtualKey, 1);
+    PostMessageA(control, WM_KEYUP, virtualKey, 0xC0000001);
+}
+
+void clickButton(HWND dialog, int control) { PostMessageA(GetDlgItem(dialog, control), BM_CLICK, 0, 0); }
+
+void pressCloseBox(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+namespace {
+
+void writeBitmap(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels) {
+    BITMAPFILEHEADER fileHeader{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    fileHeader.bfType = 0x4D42;
+    fileHeader.bfOffBits = sizeof fileHeader + sizeof info;
+    fileHeader.bfSize = static_cast<DWORD>(fileHeader.bfOffBits + pixels.size());
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return;
+    std::fwrite(&fileHeader, sizeof fileHeader, 1, file);
+    std::fwrite(&info, sizeof info, 1, file);
+    std::fwrite(pixels.data(), 1, pixels.size(), file);
+    std::fclose(file);
+}
+
+}  // namespace
+
+int saveScreenshot(HWND window, const char* name) {
+    RECT rect;
+    if (!GetWindowRect(window, &rect)) return 0;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) return 0;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    SelectObject(memory, previous);
+
+    const int stride = (width * 3 + 3) & ~3;
+    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * height);
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+              DIB_RGB_COLORS);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+
+    std::set<unsigned> colours;
+    for (int y = 0; y < height; ++y) {
+        const unsigned char* row = pixels.data() + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            colours.insert(row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16);
+        }
+    }
+    std::string directory = settingsFile();
+    directory = directory.substr(0, directory.find_last_of("\\/") + 1) + "screenshots";
+    CreateDirectoryA(directory.c_str(), nullptr);
+    writeBitmap(directory + "\\" + name + ".bmp", width, height, pixels);
+    return static_cast<int>(colours.size());
+}
+
+namespace {
+
+DWORD WINAPI runTask(void* parameter) {
+    static_cast<Helper*>(parameter)->task();
+    return 0;
+}
+
+}  // namespace
+
+Helper::Helper(std::function<void()> work) : thread(nullptr), task(std::move(work)) {
+    thread = CreateThread(nullptr, 0, runTask, this, 0, nullptr);
+}
+
+Helper::~Helper() { join(); }
+
+void Helper::join() {
+    if (thread == nullptr) return;
+    // The modal loop on the calling thread may have ended before the helper's last
+    // posted message; keep handling messages while waiting for it.
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+    CloseHandle(thread);
+    thread = nullptr;
+}
+
+}  // namespace drive

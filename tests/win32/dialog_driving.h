@@ -1,0 +1,55 @@
+// Helpers for the settings and dialog tests: a settings file beside the test program
+// written and read back as plain text, a second thread that finds modal windows and
+// works them like a user, and screenshots of a window taken from the screen.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace drive {
+
+// The settings file of this test program, worked out independently of the program's
+// own rule: the module path with ".exe" replaced by ".ini".
+std::string settingsFile();
+void removeSettingsFile();
+void writeSettingsFile(const std::string& text);
+// The whole file as bytes; the empty text when it does not exist.
+std::string readSettingsFile();
+// The file's lines split at CR LF, blank lines left out.
+std::vector<std::string> settingsLines();
+// The value of `key` in `section` as text; "<absent>" when the key is not there.
+std::string settingsValue(const std::string& section, const std::string& key);
+
+// Polls `condition` until it holds or 30 seconds have passed; true when it held.
+bool waitUntil(const std::function<bool()>& condition);
+// A top-level window of the dialog class with this caption, once it is visible.
+HWND waitForDialog(const char* caption);
+// True once no visible dialog with this caption exists any more.
+bool waitForDialogGone(const char* caption);
+
+std::string windowText(HWND window);
+std::string controlText(HWND dialog, int control);
+// Puts a key press into the dialog's queue the way the keyboard would, addressed to
+// `control`, so the dialog manager's own key handling (Enter, Escape) runs.
+void pressKey(HWND control, UINT virtualKey);
+void clickButton(HWND dialog, int control);
+void pressCloseBox(HWND window);
+
+// Screen contents of the window's rectangle written as a 24-bit BMP to
+// <test program dir>/screenshots/<name>.bmp. Returns the number of distinct colours
+// seen (a blank capture has one), or 0 when it could not be taken.
+int saveScreenshot(HWND window, const char* name);
+
+// Runs `work` on a second thread while the calling thread runs a modal loop.
+struct Helper {
+    explicit Helper(std::function<void()> work);
+    ~Helper();
+    void join();
+    HANDLE thread;
+    std::function<void()> task;
+};
+
+}  // namespace drive

@@ -1,0 +1,293 @@
+// The settings file under the real profile functions: defaults, values taken as read,
+// what a save writes on each way out, foreign entries, and history texts that must
+// never break the file's lines.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app_fixture.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct Geometry {
+    long x, y, width, height;
+};
+
+Geometry outerRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// The whole file a save of these values gives, section headers included.
+Lines expectedFile(const char* options[4], const Geometry* window, const int widths[kColumnCount],
+                   const char* const history[kHistorySlots]) {
+    Lines lines{"[Options]"};
+    const char* keys[4] = {"MaxHops", "TimeOut", "ReverseDns", "PacketSize"};
+    for (int i = 0; i < 4; ++i) lines.push_back(std::string(keys[i]) + "=" + options[i]);
+    if (window != nullptr) {
+        lines.push_back("[Window]");
+        lines.push_back("XPos=" + std::to_string(window->x));
+        lines.push_back("YPos=" + std::to_string(window->y));
+        lines.push_back("Width=" + std::to_string(window->width));
+        lines.push_back("Height=" + std::to_string(window->height));
+    }
+    lines.push_back("[Column]");
+    for (int n = 0; n < kColumnCount; ++n) lines.push_back("C" + std::to_string(n) + "=" + std::to_string(widths[n]));
+    lines.push_back("[History]");
+    for (int n = 0; n < kHistorySlots; ++n) lines.push_back("H" + std::to_string(n) + "=" + history[n]);
+    return lines;
+}
+
+class SettingsFileTest : public AppTest {
+protected:
+    void liveWidths(int (&widths)[kColumnCount]) const {
+        for (int n = 0; n < kColumnCount; ++n) widths[n] = columnWidth(n);
+    }
+};
+
+TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
+    launch();
+    EXPECT_EQ(app->maxHops, 40);
+    EXPECT_EQ(app->timeoutMs, 1000);
+    EXPECT_EQ(app->reverseDns, 1);
+    EXPECT_EQ(app->packetSize, 8);
+    EXPECT_EQ(app->windowX, CW_USEDEFAULT);
+    EXPECT_EQ(app->windowY, CW_USEDEFAULT);
+    EXPECT_EQ(app->windowWidth, CW_USEDEFAULT);
+    EXPECT_EQ(app->windowHeight, CW_USEDEFAULT);
+    for (int n = 0; n < kColumnCount; ++n) EXPECT_EQ(app->columnWidths[n], 0) << n;
+    EXPECT_STREQ(app->history[0], "one.one.one.one");
+    for (int n = 1; n < kHistorySlots; ++n) EXPECT_STREQ(app->history[n], "") << n;
+    EXPECT_EQ(app->hopTable->maxHops, 40);
+    EXPECT_EQ(app->hopTable->timeoutMs, 1000);
+    ASSERT_EQ(listedAddresses(), 1);
+    EXPECT_EQ(listedAddress(0), "one.one.one.one");
+    EXPECT_EQ(drive::windowText(app->addressBox), "");
+    EXPECT_EQ(drive::readSettingsFile(), "") << "nothing is written before the end";
+
+    Geometry window = outerRect(app->mainWindow);
+    int widths[kColumnCount];
+    liveWidths(widths);
+    closeByCloseBox();
+
+    const char* options[4] = {"40", "1000", "1", "8"};
+    const char* history[kHistorySlots] = {"one.one.one.one", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""};
+    EXPECT_EQ(drive::settingsLines(), expectedFile(options, &window, widths, history));
+}
+
+TEST_F(SettingsFileTest, OnlyH3KeepsThePresetAndTheOtherDefaults) {
+    drive::writeSettingsFile("[History]\r\nH3=third.example.test\r\n");
+    launch();
+    EXPECT_STREQ(app->history[0], "one.one.one.one");
+    EXPECT_STREQ(app->history[3], "third.example.test");
+    for (int n : {1, 2, 4, 9, 15}) EXPECT_STREQ(app->history[n], "") << n;
+    EXPECT_EQ(app->maxHops, 40);
+    EXPECT_EQ(app->timeoutMs, 1000);
+    EXPECT_EQ(app->windowX, CW_USEDEFAULT);
+    ASSERT_EQ(listedAddresses(), 2);
+    EXPECT_EQ(listedAddress(0), "one.one.one.one");
+    EXPECT_EQ(listedAddress(1), "third.example.test");
+}
+
+TEST_F(SettingsFileTest, AnEmptyH0ReplacesTheDefaultHostAndHolesKeepTheirPlace) {
+    drive::writeSettingsFile("[History]\r\nH0=\r\nH2=two.test\r\nH5=five.test\r\n");
+    launch();
+    EXPECT_STREQ(app->history[0], "");
+    EXPECT_STREQ(app->history[2], "two.test");
+    EXPECT_STREQ(app->history[5], "five.test");
+    ASSERT_EQ(listedAddresses(), 2);
+    EXPECT_EQ(listedAddress(0), "two.test");
+    EXPECT_EQ(listedAddress(1), "five.test");
+    closeByCloseBox();
+    EXPECT_EQ(drive::settingsValue("History", "H0"), "");
+    EXPECT_EQ(drive::settingsValue("History", "H2"), "two.test");
+    EXPECT_EQ(drive::settingsValue("History", "H5"), "five.test");
+}
+
+TEST_F(SettingsFileTest, HandWrittenValuesAreTakenAsReadAndWrittenBackUnchanged) {
+    drive::writeSettingsFile("[Options]\r\nTimeOut=5\r\nMaxHops=300\r\nPacketSize=-1\r\nReverseDns=7\r\n"
+                             "[Column]\r\nC4=-20\r\n");
+    launch();
+    EXPECT_EQ(app->timeoutMs, 5);
+    EXPECT_EQ(app->maxHops, 300);
+    EXPECT_EQ(app->packetSize, -1);
+    EXPECT_EQ(app->reverseDns, 7);
+    EXPECT_EQ(app->columnWidths[4], -20);
+    EXPECT_EQ(app->hopTable->timeoutMs, 5);
+    EXPECT_EQ(app->hopTable->maxHops, 300);
+    EXPECT_EQ(app->hopTable->traceLimit(), 255) << "the engine keeps within its table";
+    closeByCloseBox();
+    EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), "5");
+    EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), "300");
+    EXPECT_EQ(drive::settingsValue("Options", "PacketSize"), "-1");
+    EXPECT_EQ(drive::settingsValue("Options", "ReverseDns"), "7");
+}
+
+TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSave) {
+    drive::writeSettingsFile("[Mine]\r\nColour=blue\r\n[Options]\r\nExtra=kept\r\nTimeOut=300\r\n"
+                             "[History]\r\nH20=beyond.test\r\n");
+    launch();
+    EXPECT_EQ(app->timeoutMs, 300);
+    closeByExit();
+    EXPECT_EQ(drive::settingsValue("Mine", "Colour"), "blue");
+    EXPECT_EQ(drive::settingsValue("Options", "Extra"), "kept");
+    EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), "300");
+    EXPECT_EQ(drive::settingsValue("History", "H20"), "beyond.test");
+    EXPECT_EQ(drive::settingsValue("History", "H15"), "");
+}
+
+TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
+    launch();
+    MoveWindow(app->mainWindow, -37, 25, 610, 433, TRUE);
+    Geometry moved = outerRect(app->mainWindow);
+    ASSERT_EQ(moved.x, -37);
+    closeByCloseBox();
+    EXPECT_EQ(drive::settingsValue("Window", "XPos"), "-37");
+    EXPECT_EQ(drive::settingsValue("Window", "YPos"), "25");
+    EXPECT_EQ(drive::settingsValue("Window", "Width"), "610");
+    EXPECT_EQ(drive::settingsValue("Window", "Height"), "433");
+
+    launch();
+    EXPECT_EQ(app->windowX, -37);
+    Geometry restored = outerRect(app->mainWindow);
+    EXPECT_EQ(restored.x, -37);
+    EXPECT_EQ(restored.y, 25);
+    EXPECT_EQ(restored.width, 610);
+    EXPECT_EQ(restored.height, 433);
+}
+
+// Maximised or minimised, the window's rectangle is not the placement to restore.
+class WindowStateTest : public SettingsFileTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(WindowStateTest, LeavesTheWindowKeysAsAnEarlierRunWroteThem) {
+    drive::writeSettingsFile("[Window]\r\nXPos=40\r\nYPos=30\r\nWidth=520\r\nHeight=410\r\n");
+    launch();
+    Geometry placed = outerRect(app->mainWindow);
+    EXPECT_EQ(placed.x, 40);
+    EXPECT_EQ(placed.width, 520);
+    ShowWindow(app->mainWindow, GetParam());
+    ASSERT_TRUE(GetParam() == SW_MAXIMIZE ? IsZoomed(app->mainWindow) : IsIconic(app->mainWindow));
+    closeByCloseBox();
+    EXPECT_EQ(drive::settingsValue("Window", "XPos"), "40");
+    EXPECT_EQ(drive::settingsValue("Window", "YPos"), "30");
+    EXPECT_EQ(drive::settingsValue("Window", "Width"), "520");
+    EXPECT_EQ(drive::settingsValue("Window", "Height"), "410");
+    EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), "40") << "the rest is still saved";
+}
+
+TEST_P(WindowStateTest, LeavesAbsentWindowKeysAbsent) {
+    launch();
+    ShowWindow(app->mainWindow, GetParam());
+    closeByExit();
+    EXPECT_EQ(drive::settingsValue("Window", "XPos"), "<absent>");
+    EXPECT_EQ(drive::settingsValue("Window", "Height"), "<absent>");
+    EXPECT_NE(drive::settingsValue("Column", "C9"), "<absent>") << "the rest is still saved";
+}
+
+INSTANTIATE_TEST_SUITE_P(MaximisedAndMinimised, WindowStateTest, ::testing::Values(SW_MAXIMIZE, SW_MINIMIZE));
+
+// Both ways out save the widths the list shows, not the ones read at start-up.
+class ColumnWidthTest : public SettingsFileTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ColumnWidthTest, AWidenedColumnIsSavedAndShownAtTheNextStart) {
+    drive::writeSettingsFile("[Column]\r\nC2=90\r\n");
+    launch();
+    EXPECT_EQ(columnWidth(2), 90);
+    SendMessageA(app->listView, LVM_SETCOLUMNWIDTH, 2, MAKELPARAM(222, 0));
+    int widths[kColumnCount];
+    liveWidths(widths);
+    ASSERT_EQ(widths[2], 222);
+    if (GetParam()) {
+        closeByExit();
+    } else {
+        closeByCloseBox();
+    }
+    for (int n = 0; n < kColumnCount; ++n) {
+        EXPECT_EQ(drive::settingsValue("Column", "C" + std::to_string(n)), std::to_string(widths[n])) << n;
+    }
+    launch();
+    EXPECT_EQ(columnWidth(2), 222);
+}
+
+INSTANTIATE_TEST_SUITE_P(CloseBoxAndExit, ColumnWidthTest, ::testing::Values(false, true));
+
+TEST_F(SettingsFileTest, HistorySurvivesARestartNewestFirst) {
+    launch();
+    typeAndStart("alpha.test");   // does not resolve: remembered all the same
+    typeAndStart("Beta.Test");
+    typeAndStart("ALPHA.test");   // the same address in other letters moves to the head
+    EXPECT_FALSE(app->hopTable->isRunning());
+    ASSERT_EQ(listedAddresses(), 1) << "the list keeps what it showed at start-up";
+    closeByCloseBox();
+    EXPECT_EQ(drive::settingsValue("History", "H0"), "ALPHA.test");
+    EXPECT_EQ(drive::settingsValue("History", "H1"), "Beta.Test");
+    EXPECT_EQ(drive::settingsValue("History", "H2"), "one.one.one.one");
+    EXPECT_EQ(drive::settingsValue("History", "H3"), "");
+
+    launch();
+    ASSERT_EQ(listedAddresses(), 3);
+    EXPECT_EQ(listedAddress(0), "ALPHA.test");
+    EXPECT_EQ(listedAddress(1), "Beta.Test");
+    EXPECT_EQ(listedAddress(2), "one.one.one.one");
+    EXPECT_EQ(drive::windowText(app->addressBox), "");
+}
+
+std::string withControlsReplaced(std::string text) {
+    for (char& c : text) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    }
+    return text;
+}
+
+// Texts from the command line, the address box or a hand-edited file can hold line
+// breaks and other control bytes; the saved file must still hold only its own lines.
+TEST_F(SettingsFileTest, ControlCharactersFromTheFileAndTheCommandLineNeverAddLines) {
+    drive::writeSettingsFile("[History]\r\nH0=x\x01y\tz\x7f!\r\n");
+    launch("lumentrax.exe /ip:\"a\r\n[Options]\r\nMaxHops=1\"");
+    EXPECT_STREQ(app->history[0], "x?y?z?!") << "texts read from the file are made safe at once";
+    ASSERT_EQ(listedAddresses(), 1);
+    EXPECT_EQ(listedAddress(0), "x?y?z?!");
+    const std::string typed = drive::windowText(app->addressBox);
+    std::printf("address box after /ip: holds %zu bytes\n", typed.size());
+    ASSERT_FALSE(typed.empty());
+    Geometry window = outerRect(app->mainWindow);
+    int widths[kColumnCount];
+    liveWidths(widths);
+
+    PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_EQ(app->run(), 0) << "runs the posted Start first, then ends";
+    finish();
+
+    const std::string remembered = withControlsReplaced(typed);
+    const char* options[4] = {"40", "1000", "1", "8"};
+    const char* history[kHistorySlots] = {remembered.c_str(), "x?y?z?!", "", "", "", "", "", "", "", "", "", "", "", "", "", ""};
+    // The History section was in the file already, so it stays the first one.
+    Lines expected = expectedFile(options, &window, widths, history);
+    std::rotate(expected.begin(), expected.end() - (kHistorySlots + 1), expected.end());
+    EXPECT_EQ(drive::settingsLines(), expected);
+}
+
+TEST_F(SettingsFileTest, LineBreaksInRememberedOrStoredSlotsNeverAddLines) {
+    launch();
+    app->rememberAddress("b\r\n[Window]\r\nXPos=1");
+    EXPECT_STREQ(app->history[0], "b??[Window]??XPos=1");
+    // A slot written past the history rules is still saved as one line.
+    std::strcpy(app->history[7], "c\n[Evil]\nkey=v");
+    MoveWindow(app->mainWindow, 15, 16, 500, 300, TRUE);
+    Geometry window = outerRect(app->mainWindow);
+    int widths[kColumnCount];
+    liveWidths(widths);
+    closeByCloseBox();
+
+    const char* options[4] = {"40", "1000", "1", "8"};
+    const char* history[kHistorySlots] = {"b??[Window]??XPos=1", "one.one.one.one", "", "", "", "", "",
+                                          "c?[Evil]?key=v", "", "", "", "", "", "", "", ""};
+    EXPECT_EQ(drive::settingsLines(), expectedFile(options, &window, widths, history));
+    EXPECT_EQ(drive::settingsValue("Evil", "key"), "<absent>");
+}
+
+}  // namespace
