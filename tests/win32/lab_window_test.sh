@@ -30,8 +30,14 @@ cell() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" -v c="$3" 'NR == h
 box() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" 'NR == h { print $1 }'; }
 
 if [ "$mode" = screenshot ]; then
-    # A wide window, so that every column shows in the picture.
+    # A wide window, so that every column shows in the picture, inside a Wine desktop
+    # window of the same size: without a window manager on the virtual display Wine
+    # draws title bar and menu only there.
     printf '[Window]\r\nXPos=0\r\nYPos=0\r\nWidth=1060\r\nHeight=300\r\n' >"$work/lumentrax.ini"
+    wine_in_lab reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    wine_in_lab reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1060x300 /f >/dev/null 2>&1
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+    WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1
 fi
 
 wine_in_lab "$work/lumentrax.exe" "/ip:$LAB_TARGET" &
