@@ -1,0 +1,37 @@
+#!/bin/bash
+# lumentrax.exe with its ICMP library unavailable (Wine told to disable icmp.dll): it
+# starts, every echo fails at once, so a trace records silent hops 1 to 6 and stops
+# discovering there (the silent tail), shows no message box, and ends with exit code 0.
+set -u
+. "$(dirname "$0")/hostile_common.sh"
+hostile_setup icmp-missing
+
+# The override really takes the library away, and only the override does.
+probe loadlib ICMP.DLL >/dev/null
+check "ICMP.DLL loads without the override" 0 $?
+WINEDLLOVERRIDES=icmp=d probe loadlib ICMP.DLL >/dev/null
+check "ICMP.DLL fails to load with icmp=d" 1 $?
+
+WINEDLLOVERRIDES=icmp=d e2e_start "/ip:$LAB_TARGET"
+drive wait-window 120
+check "main window appears" 0 $?
+drive wait-count 6 60
+check "six hops recorded" 0 $?
+# Discovery is over: the monitor phase has nothing to ping and adds no row.
+drive wait-count 7 5
+check "no seventh hop" 1 $?
+rows=$(drive rows)
+echo "$rows"
+check "rows" 6 "$(row_count "$rows")"
+for hop in 1 2 3 4 5 6; do
+    check "hop $hop number" "$hop" "$(cell "$rows" $hop 0)"
+    check "hop $hop silent" "0.0.0.0" "$(cell "$rows" $hop 1)"
+    check "hop $hop box clear" 1 "$(printf '%s\n' "$rows" | awk -F'\t' -v r=$hop 'NR == r { print $1 }')"
+    check "hop $hop sent" 0 "$(cell "$rows" $hop 7)"
+done
+check "button still reads Stop (monitor phase)" "Stop" "$(drive button)"
+dialogs=$(probe dialogs)
+check "dialog list read" 0 $?
+check "no dialog of the program" "" "$dialogs"
+close_and_check_exit
+finish
