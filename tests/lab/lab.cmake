@@ -12,3 +12,5 @@ foreach(mode datagram raw)
            COMMAND bash ${lab_dir}/forged_answers_test.sh ${mode} $<TARGET_FILE:lumentrax-trace>)
   set_tests_properties(lab_forged_answers_${mode} PROPERTIES SKIP_RETURN_CODE 77 LABELS lab)
 endforeach()
+add_test(NAME trace_command_line
+         COMMAND bash ${lab_dir}/trace_cli_test.sh $<TARGET_FILE:lumentrax-trace>)

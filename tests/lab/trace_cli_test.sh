@@ -1,0 +1,37 @@
+#!/bin/bash
+# lumentrax-trace's command line without any network: bad options give the usage on
+# stderr and status 2 with nothing on stdout; option values are taken whole or not at
+# all; a run of zero steps prints the empty table.
+# Usage: trace_cli_test.sh LUMENTRAX_TRACE
+set -u
+. "$(dirname "$0")/lab_common.sh"
+trace=$1
+err=$(mktemp)
+trap 'rm -f "$err"' EXIT
+
+expect_usage() {
+    local out status
+    out=$("$trace" "$@" 2>"$err")
+    status=$?
+    check "[$*] status" 2 "$status"
+    check "[$*] stdout" "" "$out"
+    check "[$*] usage" 1 "$(grep -c '^usage: lumentrax-trace' "$err")"
+}
+
+expect_usage
+expect_usage --no-dns
+expect_usage --bogus 127.0.0.1
+expect_usage 127.0.0.1 127.0.0.2
+expect_usage --steps
+expect_usage --steps -1 127.0.0.1
+expect_usage --steps 5x 127.0.0.1
+expect_usage --timeout 99999999999 127.0.0.1
+expect_usage --max-hops "" 127.0.0.1
+expect_usage --size 127.0.0.1
+
+# Zero steps: the host is resolved (a dotted quad, no lookup) and nothing is probed.
+out=$("$trace" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1 2>"$err")
+check "zero steps status" 0 $?
+check "zero steps stdout" "" "$out"
+check "zero steps stderr" "" "$(cat "$err")"
+finish
