@@ -1,0 +1,114 @@
+#!/bin/bash
+# lumentrax.exe with a hand-damaged settings file: binary bytes, a 1 MB line, values such
+# as "0x10", "12abc", "" and numbers beyond 32 bits, then hop limit 100000, time-out -1
+# and packet size -5. The program starts, keeps tracing (sent counts grow), stays
+# within its hop table (the silent tail still ends discovery), and its Options dialog
+# shows the values and brings them into range on OK, which is what the file then holds.
+set -u
+. "$(dirname "$0")/hostile_common.sh"
+hostile_setup settings-corrupt
+
+# readFieldInteger's reading: blanks, a sign, decimal digits, saturating at 32 bits.
+field_integer() {
+    local text=$1 sign=1 digits
+    text=${text#"${text%%[! $'\t']*}"}
+    case $text in -*) sign=-1; text=${text#-} ;; +*) text=${text#+} ;; esac
+    digits=${text%%[!0-9]*}
+    digits=${digits#"${digits%%[!0]*}"}
+    if [ ${#digits} -gt 10 ] || { [ -n "$digits" ] && [ "$digits" -gt 2147483648 ]; }; then
+        digits=2147483648
+    fi
+    local value=$((sign * ${digits:-0}))
+    [ "$value" -gt 2147483647 ] && value=2147483647
+    echo "$value"
+}
+clamp() { local v=$1 low=$2 high=$3; [ "$v" -ge "$high" ] && v=$high; [ "$v" -lt "$low" ] && v=$low; echo "$v"; }
+
+# Sum of the Sent column grows by at least 5 within 60 seconds: probing goes on.
+expect_probing() {
+    local what=$1 before after n
+    before=$(column_sum "$(drive rows)" 7)
+    for n in $(seq 1 60); do
+        after=$(column_sum "$(drive rows)" 7)
+        [ "$after" -ge $((before + 5)) ] && break
+        sleep 1
+    done
+    check "$what: sent counts grow ($before -> $after)" 1 "$([ "$after" -ge $((before + 5)) ] && echo 1)"
+}
+
+# Opens Options (command 40007), reads the fields, presses OK; the saved file must then
+# hold what the dialog makes of them. Sets shown_* to the field texts.
+options_round_trip() {
+    local what=$1 fields
+    drive command 40007
+    probe wait-dialog Options 30
+    check "$what: Options dialog opens" 0 $?
+    fields=$(probe fields Options)
+    check "$what: Options fields read" 0 $?
+    echo "$what: Options dialog shows [$fields]"
+    IFS=$'\t' read -r shown_timeout shown_size shown_hops shown_check <<<"$fields"
+    probe ok Options
+    for _ in $(seq 1 50); do [ -z "$(probe dialogs)" ] && break; sleep 0.2; done
+    check "$what: Options dialog closed by OK" "" "$(probe dialogs)"
+    want_timeout=$(clamp "$(field_integer "$shown_timeout")" 10 20000)
+    want_size=$(clamp "$(field_integer "$shown_size")" 4 4096)
+    want_hops=$(clamp "$(field_integer "$shown_hops")" 1 200)
+}
+
+check_saved() {
+    local what=$1
+    check "$what: saved MaxHops" "$want_hops" "$(ini_value "$ini" Options MaxHops)"
+    check "$what: saved TimeOut" "$want_timeout" "$(ini_value "$ini" Options TimeOut)"
+    check "$what: saved PacketSize" "$want_size" "$(ini_value "$ini" Options PacketSize)"
+}
+
+# 1. Garbage around and inside the options: control and high bytes, a line of 1 MB,
+#    numbers in other bases, with trailing letters, empty, and beyond 32 bits (also for
+#    the window's placement and a column width).
+{
+    printf '[Options]\r\nMaxHops=12abc\r\nTimeOut=0x10\r\nPacketSize=\r\nReverseDns=4294967297\r\n'
+    printf 'Filler='; head -c 1048576 /dev/zero | tr '\0' 'x'; printf '\r\n'
+    printf '[Window]\r\nXPos=99999999999\r\nYPos=-99999999999\r\nWidth=0x10\r\nHeight=12abc\r\n'
+    printf '[Column]\r\nC0=-99999999999\r\nC1=99999999999\r\nC2=0x7fffffff\r\n'
+    printf '[\x01\x02\xff\xfe]\r\n\x00\x1b=\x7f\x80\r\n=\r\n[[[\r\n\xef\xbb\xbf\r\n'
+    head -c 4096 /dev/urandom
+    printf '\r\n[History]\r\nH0=\x01\x09tab\r\n'
+} >"$ini"
+e2e_start "/ip:$LAB_TARGET"
+drive wait-window 120
+check "garbage: main window appears" 0 $?
+drive wait-count 4 90
+check "garbage: the lab's four hops are traced" 0 $?
+expect_probing "garbage"
+options_round_trip "garbage"
+expect_probing "garbage, after Options"
+close_and_check_exit
+check_saved "garbage"
+
+# 2. Out-of-range values toward the silent tail: the hop limit 100000 must not carry the
+#    trace past the table; the silent tail (hops 4, 5, 6) ends discovery.
+printf '[Options]\r\nMaxHops=100000\r\nTimeOut=-1\r\nPacketSize=-5\r\nReverseDns=1\r\n' >"$ini"
+e2e_start "/ip:$LAB_TAIL_TARGET"
+drive wait-window 120
+check "out of range: main window appears" 0 $?
+drive wait-count 6 90
+check "out of range: six hops traced" 0 $?
+drive wait-count 7 5
+check "out of range: no seventh hop after the silent tail" 1 $?
+rows=$(drive rows)
+echo "$rows"
+check "out of range: hop 1" "$LAB_HOP1" "$(cell "$rows" 1 1)"
+check "out of range: hop 3" "$LAB_HOP3" "$(cell "$rows" 3 1)"
+for hop in 4 5 6; do check "out of range: hop $hop silent" "0.0.0.0" "$(cell "$rows" $hop 1)"; done
+expect_probing "out of range"
+options_round_trip "out of range"
+check "out of range: dialog shows the stored hop limit" "100000" "$shown_hops"
+check "out of range: dialog shows the stored time-out" "-1" "$shown_timeout"
+check "out of range: dialog shows the stored packet size" "-5" "$shown_size"
+expect_probing "out of range, after Options"
+close_and_check_exit
+check_saved "out of range"
+check "out of range: hop limit clamped to 200" 200 "$want_hops"
+check "out of range: time-out clamped to 10" 10 "$want_timeout"
+check "out of range: packet size clamped to 4" 4 "$want_size"
+finish
