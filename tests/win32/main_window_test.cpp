@@ -132,6 +132,20 @@ TEST_F(WindowTest, ControlsFollowTheClientAreaWhenResizedAndMinimised) {
                  "list restored");
 }
 
+TEST_F(WindowTest, SizeMessageBeforeTheControlsExistMovesNothing) {
+    const RECT before = rectInParent(app->startButton);
+    HWND list = app->listView;
+    app->listView = nullptr;  // as while start-up has not created the list yet
+    SendMessageA(app->mainWindow, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
+    app->listView = list;
+    const RECT after = rectInParent(app->startButton);
+    EXPECT_EQ(after.left, before.left);
+    EXPECT_EQ(after.right, before.right);
+    // With all controls present the same message does move them.
+    SendMessageA(app->mainWindow, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
+    EXPECT_EQ(rectInParent(app->startButton).left, 300 / 2 + 1);
+}
+
 TEST_F(WindowTest, TenColumnsWithHeadersAlignmentAndDefaultWidths) {
     // The widths were taken from the client width measured right after creation, which
     // the list still has: nothing has resized the window since.
