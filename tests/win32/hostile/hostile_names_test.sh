@@ -1,0 +1,74 @@
+#!/bin/bash
+# lumentrax.exe meeting hostile reverse names: a 300-character name holding control bytes
+# (from the lab's hosts file), and names from a DNS responder of our own inside the lab:
+# one of 253 characters (the longest a DNS name can be) and one holding a tab, a line
+# feed and a carriage return. The rows and the clipboard text stay well-formed: names
+# cut to 255 characters with control bytes replaced (or empty where the resolver refuses
+# a name), ten tab-separated fields and CR LF per line, one line per hop.
+set -u
+. "$(dirname "$0")/hostile_common.sh"
+
+long_name=$(printf 'n%03d.' $(seq 1 60))  # 300 characters
+long_name=${long_name:0:10}$'\x01'${long_name:11:89}$'\x7f'${long_name:101}
+label() { printf "$1%.0s" $(seq 1 "$2"); }
+dns_long=$(label a 63).$(label b 63).$(label c 63).$(label d 61)  # 253 characters
+names=$(mktemp /tmp/lumentrax-names.XXXXXX)
+printf 'r1 %s\n' "$long_name" >"$names"
+hostile_setup hostile-names "$names"
+rm -f "$names"
+
+# r3 and the target are left to DNS: their lines leave the hosts file.
+grep -v -e "^$LAB_HOP3[[:space:]]" -e "^$LAB_TARGET[[:space:]]" "$LAB_HOSTS_FILE" >"$work/hosts"
+cat "$work/hosts" >"$LAB_HOSTS_FILE"
+printf '%s\t%s\n' "$LAB_HOP3" "$dns_long" "$LAB_TARGET" 'tab\there.line\nbreak.cr\rlf.lab' >"$work/ptr.map"
+in_client python3 "$hostile_dir/ptr_responder.py" "$work/ptr.map" "$work/dns.log" "$work/dns.ready" &
+responder=$!
+e2e_cleanup_more 'kill $responder 2>/dev/null'
+for _ in $(seq 1 50); do [ -f "$work/dns.ready" ] && break; sleep 0.1; done
+check "DNS responder listening" 0 "$([ -f "$work/dns.ready" ]; echo $?)"
+
+e2e_start "/ip:$LAB_TARGET"
+drive wait-window 120
+check "main window appears" 0 $?
+drive wait-count 4 120
+check "four hops traced" 0 $?
+drive command 40003
+drive wait-button Start 30
+check "stopped" 0 $?
+rows=$(drive rows)
+printf '%s\n' "$rows" | cat -A | cut -c1-200
+check "rows" 4 "$(row_count "$rows")"
+expected_r1=$(printf '%s' "${long_name:0:255}" | tr '\001\177' '??')
+check "300-character name cut to 255, control bytes replaced" "$expected_r1" "$(cell "$rows" 1 2)"
+check "253-character DNS name whole" "$dns_long" "$(cell "$rows" 3 2)"
+target_name=$(cell "$rows" 4 2)
+echo "name of the target (tab, line feed, carriage return in the answer): [$target_name]"
+case $target_name in
+    '') echo "the resolver refused the name: the row's name is empty" ;;
+    'tab?here.line?break.cr?lf.lab') echo "the name came through with its control bytes replaced" ;;
+    *) check "target name empty or with control bytes replaced" "tab?here.line?break.cr?lf.lab" "$target_name" ;;
+esac
+check "DNS asked for r3's name" 1 "$(grep -c '^2\.3\.71\.10\.in-addr\.arpa 12$' "$work/dns.log" | awk '{print ($1 > 0)}')"
+check "DNS asked for the target's name" 1 "$(grep -c '^2\.4\.71\.10\.in-addr\.arpa 12$' "$work/dns.log" | awk '{print ($1 > 0)}')"
+
+drive command 40005
+probe wait-dialog "Copy to clipboard" 30
+check "copy confirmation shown" 0 $?
+probe clipboard "$work/clip.txt"
+check "clipboard read" 0 $?
+probe ok "Copy to clipboard"
+clip=$work/clip.txt
+check "clipboard: four CR LF line ends" 4 "$(grep -c $'\r$' "$clip")"
+check "clipboard: four lines" 4 "$(wc -l <"$clip")"
+check "clipboard: ends with CR LF" "0d0a" "$(tail -c 2 "$clip" | od -An -tx1 | tr -d ' \n')"
+check "clipboard: no control bytes but tab, CR, LF" 0 "$(tr -d '\t\r\n' <"$clip" | LC_ALL=C grep -c '[[:cntrl:]]')"
+check "clipboard: ten fields on every line" "10 10 10 10" "$(tr -d '\r' <"$clip" | awk -F'\t' '{ s = s (NR > 1 ? " " : "") NF } END { print s }')"
+for hop in 1 2 3 4; do
+    line=$(tr -d '\r' <"$clip" | sed -n "${hop}p")
+    for column in 0 1 2 7 8; do
+        check "clipboard line $hop field $((column + 1)) matches the list" "$(cell "$rows" $hop $column)" \
+            "$(printf '%s\n' "$line" | cut -f$((column + 1)))"
+    done
+done
+close_and_check_exit
+finish
