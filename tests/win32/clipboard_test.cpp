@@ -71,7 +71,7 @@ protected:
                 seen.expected = traceText(*app->hopTable);
                 seen.message = drive::controlText(box, 0xFFFF);
                 seen.copied = clipboardText();
-                seen.colours = drive::saveScreenshot(box, "copy_confirmation");
+                seen.colours = drive::saveDrawnScreenshot(box, "copy_confirmation");
                 Sleep(300);  // room for steps that must not happen
                 seen.progressLater = progress();
                 drive::clickButton(box, IDOK);

@@ -167,6 +167,12 @@ int saveScreenshot(HWND window, const char* name) {
     return static_cast<int>(colours.size());
 }
 
+int saveDrawnScreenshot(HWND window, const char* name) {
+    int colours = 0;
+    waitUntil([&] { return (colours = saveScreenshot(window, name)) > 3; });
+    return colours;
+}
+
 namespace {
 
 DWORD WINAPI runTask(void* parameter) {

@@ -42,6 +42,9 @@ void pressCloseBox(HWND window);
 // <test program dir>/screenshots/<name>.bmp. Returns the number of distinct colours
 // seen (a blank capture has one), or 0 when it could not be taken.
 int saveScreenshot(HWND window, const char* name);
+// The same, taken again until the window has been drawn (more than three colours) or
+// 30 seconds have passed: a freshly shown dialog paints after its first messages.
+int saveDrawnScreenshot(HWND window, const char* name);
 
 // Runs `work` on a second thread while the calling thread runs a modal loop.
 struct Helper {

@@ -68,7 +68,7 @@ TEST_F(DialogTest, OptionsTemplateHasItsControlsInTabOrder) {
             ids[count] = GetDlgCtrlID(child);
             styles[count++] = GetWindowLongA(child, GWL_STYLE);
         }
-        colours = drive::saveScreenshot(dialog, "options_dialog");
+        colours = drive::saveDrawnScreenshot(dialog, "options_dialog");
         drive::clickButton(dialog, IDCANCEL);
     });
     ASSERT_EQ(count, 9);
@@ -210,7 +210,7 @@ TEST_F(DialogTest, AboutClosesByOkEnterEscapeAndCloseBoxWithResultZero) {
             if (way == 0) {
                 title = drive::windowText(dialog);
                 name = drive::windowText(FindWindowExA(dialog, nullptr, "Static", nullptr));
-                colours = drive::saveScreenshot(dialog, "about_dialog");
+                colours = drive::saveDrawnScreenshot(dialog, "about_dialog");
             }
             waysOut[way](dialog);
             gone = drive::waitForDialogGone("About Lumentrax");
