@@ -1,0 +1,77 @@
+#!/bin/bash
+# lumentrax.exe tracing into a routing loop: r1 and r2 (both with 255-character names)
+# route the target's prefix to each other, so every time-to-live gets a time-exceeded
+# answer. With MaxHops=200 the trace runs to exactly 200 hops; with MaxHops=100000 it
+# stops at 255, the last time-to-live there is. Copy then puts the whole table on the
+# clipboard (at 255 hops more than the 60000-byte minimum block), one well-formed line
+# per hop.
+set -u
+. "$(dirname "$0")/hostile_common.sh"
+
+name_of() { local text; text=$(printf "$1%03d." $(seq 1 70)); printf '%s' "${text:0:255}"; }
+r1_name=$(name_of r)
+r2_name=$(name_of s)
+names=$(mktemp /tmp/lumentrax-names.XXXXXX)
+printf 'r1 %s\nr2 %s\n' "$r1_name" "$r2_name" >"$names"
+hostile_setup loop-200 "$names"
+rm -f "$names"
+
+# The loop: r2 answers too (its silence rule goes), and each of r1, r2 sends the
+# unrouted prefix 10.71.9.0/24 to the other. Nothing there exists; packets circle
+# until their time-to-live runs out, inside the lab.
+loop_target=10.71.9.2
+ip netns exec "$LAB_R2_NS" iptables -D OUTPUT -p icmp --icmp-type time-exceeded -j DROP &&
+ip -n "$LAB_R1_NS" route add 10.71.9.0/24 via 10.71.2.2 &&
+ip -n "$LAB_R2_NS" route add 10.71.9.0/24 via 10.71.2.1 &&
+for ns in "$LAB_R1_NS" "$LAB_R2_NS"; do
+    ip netns exec "$ns" sh -c 'for f in /proc/sys/net/ipv4/conf/*/rp_filter; do echo 0 >"$f"; done' || exit 1
+done
+check "routing loop built" 0 $?
+[ "$failures" -eq 0 ] || finish
+
+# One run with hop limit MAX: expects LIMIT rows, then copies and checks the text.
+loop_run() {
+    local max=$1 limit=$2 what="MaxHops=$1" rows clip=$work/clip-$1.txt
+    printf '[Options]\r\nMaxHops=%s\r\nTimeOut=1000\r\nPacketSize=8\r\nReverseDns=1\r\n' "$max" >"$ini"
+    e2e_start "/ip:$loop_target"
+    drive wait-window 120
+    check "$what: main window appears" 0 $?
+    drive wait-count "$limit" 90
+    check "$what: $limit hops traced" 0 $?
+    drive wait-count $((limit + 1)) 5
+    check "$what: no hop beyond $limit" 1 $?
+    drive command 40003
+    drive wait-button Start 30
+    rows=$(drive rows)
+    check "$what: rows" "$limit" "$(row_count "$rows")"
+    check "$what: every hop answered by r1 or r2" 0 \
+        "$(printf '%s\n' "$rows" | awk -F'\t' 'NF && $3 != "10.71.1.1" && $3 != "10.71.2.2" && $3 != "10.71.2.1"' | wc -l)"
+    check "$what: hop 1 is r1 with its name" "$LAB_HOP1 $r1_name" "$(cell "$rows" 1 1) $(cell "$rows" 1 2)"
+    check "$what: hop 2 is r2 with its name" "$LAB_HOP2 $r2_name" "$(cell "$rows" 2 1) $(cell "$rows" 2 2)"
+    check "$what: hop numbers 1..$limit" "$(seq 1 "$limit" | tr '\n' ' ')" \
+        "$(printf '%s\n' "$rows" | awk -F'\t' 'NF { printf "%s ", $2 }')"
+
+    drive command 40005
+    probe wait-dialog "Copy to clipboard" 30
+    check "$what: copy confirmation shown" 0 $?
+    probe clipboard "$clip"
+    check "$what: clipboard read" 0 $?
+    probe ok "Copy to clipboard"
+    echo "$what: clipboard holds $(wc -c <"$clip") bytes"
+    # 255 lines of long names need more than the 60000-byte minimum block.
+    [ "$limit" -lt 255 ] ||
+        check "$what: clipboard larger than the minimum block" 1 "$([ "$(wc -c <"$clip")" -gt 60000 ] && echo 1)"
+    check "$what: clipboard lines" "$limit" "$(wc -l <"$clip")"
+    check "$what: every line ends in CR LF" "$limit" "$(grep -c $'\r$' "$clip")"
+    check "$what: text ends after a whole line" "0d0a" "$(tail -c 2 "$clip" | od -An -tx1 | tr -d ' \n')"
+    check "$what: ten fields on every line" 0 "$(tr -d '\r' <"$clip" | awk -F'\t' 'NF != 10' | wc -l)"
+    # The clipboard's hop, address and name fields are the list's, line by line.
+    check "$what: lines match the rows" \
+        "$(printf '%s\n' "$rows" | awk -F'\t' 'NF { print $2 "\t" $3 "\t" $4 }' | md5sum)" \
+        "$(tr -d '\r' <"$clip" | cut -f1-3 | md5sum)"
+    close_and_check_exit
+}
+
+loop_run 200 200
+loop_run 100000 255
+finish
