@@ -146,7 +146,10 @@ TEST_F(DialogTest, OptionsCancelEscapeAndCloseBoxChangeNothing) {
 // limit lets a trace that had stopped at the old one find the rest of the route.
 TEST_F(DialogTest, OptionsOkDuringATraceReconfiguresItWithoutRestarting) {
     drive::writeSettingsFile("[Options]\r\nMaxHops=2\r\n");
-    for (int ttl = 1; ttl <= 4; ++ttl) script::router(ttl, script::ip(10, 7, 0, ttl), ttl);
+    for (int ttl = 1; ttl <= 4; ++ttl) {
+        script::router(ttl, script::ip(10, 7, 0, ttl), ttl);
+        script::reverseName(script::ip(10, 7, 0, ttl), ("router" + std::to_string(ttl) + ".test").c_str());
+    }
     script::target(script::ip(10, 7, 0, 99), 5, 9);
     launch();
     typeAndStart("10.7.0.99");
@@ -168,7 +171,7 @@ TEST_F(DialogTest, OptionsOkDuringATraceReconfiguresItWithoutRestarting) {
                 shown = readOptions(dialog);
                 Sleep(300);  // room for steps that must not happen
                 progressLater = progress();
-                typeOptions(dialog, "250", "32", "10", true);
+                typeOptions(dialog, "250", "32", "10", false);
                 drive::clickButton(dialog, IDOK);
                 closed = drive::waitForDialogGone("Options");
                 resumed = drive::waitUntil([&] { return app->hopTable->hopCount == 5; });
@@ -190,6 +193,8 @@ TEST_F(DialogTest, OptionsOkDuringATraceReconfiguresItWithoutRestarting) {
     EXPECT_GE(sentAfter, sentBefore) << "the first hop's statistics were kept: no restart";
     EXPECT_EQ(app->hopTable->hopCount, 5);
     EXPECT_STREQ(app->hopTable->records[4].addressText, "10.7.0.99");
+    EXPECT_STREQ(app->hopTable->records[1].hostName, "router2.test") << "names found before stay";
+    EXPECT_STREQ(app->hopTable->records[2].hostName, "") << "no lookups once switched off";
     EXPECT_EQ(app->hopTable->timeoutMs, 250);
     EXPECT_EQ(app->hopTable->packetSize, 32u);
 }

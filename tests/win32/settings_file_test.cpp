@@ -94,12 +94,13 @@ TEST_F(SettingsFileTest, OnlyH3KeepsThePresetAndTheOtherDefaults) {
 }
 
 TEST_F(SettingsFileTest, AnEmptyH0ReplacesTheDefaultHostAndHolesKeepTheirPlace) {
-    drive::writeSettingsFile("[History]\r\nH0=\r\nH2=two.test\r\nH5=five.test\r\n");
+    drive::writeSettingsFile("[History]\r\nH0=\r\nH2=two.test\r\nH5=five.test\r\nH9=" + std::string(300, 'n') + "\r\n");
     launch();
+    EXPECT_EQ(std::string(app->history[9]), std::string(255, 'n')) << "a long value keeps its first 255 characters";
     EXPECT_STREQ(app->history[0], "");
     EXPECT_STREQ(app->history[2], "two.test");
     EXPECT_STREQ(app->history[5], "five.test");
-    ASSERT_EQ(listedAddresses(), 2);
+    ASSERT_EQ(listedAddresses(), 3);
     EXPECT_EQ(listedAddress(0), "two.test");
     EXPECT_EQ(listedAddress(1), "five.test");
     closeByCloseBox();
