@@ -8,7 +8,7 @@ target_link_libraries(lumentrax_hostile_probe PRIVATE user32)
 
 set(LUMENTRAX_HOSTILE_TESTS
   icmp_missing settings_unwritable settings_corrupt long_addresses hostile_names
-  loop_200_hops)
+  loop_200_hops soak)
 foreach(name ${LUMENTRAX_HOSTILE_TESTS})
   add_test(NAME hostile_${name}
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/hostile/${name}_test.sh
@@ -16,3 +16,6 @@ foreach(name ${LUMENTRAX_HOSTILE_TESTS})
                    $<TARGET_FILE:lumentrax_hostile_probe>)
   set_tests_properties(hostile_${name} PROPERTIES SKIP_RETURN_CODE 77 LABELS "lab;hostile")
 endforeach()
+# The soak runs for LUMENTRAX_SOAK_SECONDS (default 120 under CI=true, 60 otherwise) after
+# its lab and prefix are up; the limit leaves room for longer runs by hand.
+set_tests_properties(hostile_soak PROPERTIES TIMEOUT 3600)

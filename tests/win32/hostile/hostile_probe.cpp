@@ -11,6 +11,8 @@
 //                                              check state of 1003 of dialog TITLE, tab-separated
 //   hostile_probe ok TITLE                     post the OK command (IDOK) to dialog TITLE
 //   hostile_probe handles                      print the program's Windows handle count
+//                                              (GetProcessHandleCount, or where that gives 0, as
+//                                              some Wine versions do, the system handle table)
 //   hostile_probe clipboard FILE               write the clipboard's text, byte for byte, to FILE
 //   hostile_probe set-address TEXT             put TEXT into the address box's edit field
 #include <windows.h>
@@ -101,6 +103,50 @@ int pressOk(const char* title) {
                : 1;
 }
 
+// One entry of the system handle table (information class 16).
+struct SystemHandleEntry {
+    ULONG ownerProcessId;
+    BYTE objectType;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+};
+
+struct SystemHandleTable {
+    ULONG count;
+    SystemHandleEntry entries[1];
+};
+
+using QuerySystemInformation = LONG(WINAPI*)(ULONG infoClass, PVOID buffer, ULONG length, PULONG needed);
+
+// Counts the table's entries owned by process `id`; -1 when the table cannot be read.
+long countInSystemTable(DWORD id) {
+    auto query = reinterpret_cast<QuerySystemInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) return -1;
+    constexpr ULONG kSystemHandleInformation = 16;
+    constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
+    for (ULONG size = 1 << 16; size <= (1u << 26); size *= 2) {
+        auto* table = static_cast<SystemHandleTable*>(std::malloc(size));
+        if (table == nullptr) return -1;
+        ULONG needed = 0;
+        const LONG status = query(kSystemHandleInformation, table, size, &needed);
+        if (status == kLengthMismatch) {
+            std::free(table);
+            continue;
+        }
+        long count = -1;
+        if (status >= 0) {
+            count = 0;
+            for (ULONG i = 0; i < table->count; ++i) count += table->entries[i].ownerProcessId == id;
+        }
+        std::free(table);
+        return count;
+    }
+    return -1;
+}
+
 int printHandles() {
     DWORD id = programId();
     if (id == 0) return 1;
@@ -109,8 +155,10 @@ int printHandles() {
     DWORD count = 0;
     BOOL ok = GetProcessHandleCount(process, &count);
     CloseHandle(process);
-    if (!ok) return 1;
-    std::printf("%lu\n", static_cast<unsigned long>(count));
+    long total = ok ? static_cast<long>(count) : 0;
+    if (total == 0) total = countInSystemTable(id);
+    if (total <= 0) return 1;
+    std::printf("%ld\n", total);
     return 0;
 }
 
