@@ -7,7 +7,7 @@ add_executable(lumentrax_hostile_probe ${CMAKE_CURRENT_SOURCE_DIR}/hostile/hosti
 target_link_libraries(lumentrax_hostile_probe PRIVATE user32)
 
 set(LUMENTRAX_HOSTILE_TESTS
-  icmp_missing settings_unwritable settings_corrupt long_addresses hostile_names
+  icmp_missing settings_unwritable settings_corrupt long_addresses reverse_names
   loop_200_hops soak)
 foreach(name ${LUMENTRAX_HOSTILE_TESTS})
   add_test(NAME hostile_${name}

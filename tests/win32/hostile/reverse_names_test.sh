@@ -14,7 +14,7 @@ label() { printf "$1%.0s" $(seq 1 "$2"); }
 dns_long=$(label a 63).$(label b 63).$(label c 63).$(label d 61)  # 253 characters
 names=$(mktemp /tmp/lumentrax-names.XXXXXX)
 printf 'r1 %s\n' "$long_name" >"$names"
-hostile_setup hostile-names "$names"
+hostile_setup reverse-names "$names"
 rm -f "$names"
 
 # r3 and the target are left to DNS: their lines leave the hosts file.
