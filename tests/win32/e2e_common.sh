@@ -1,16 +1,29 @@
-# Shared by the end-to-end tests of lumentrax.exe: a namespace lab, a fresh Wine prefix
-# whose wineserver (and Wine's network service) starts inside the lab's client
-# namespace, the program's own copy with a settings file of its own, and the removal of
-# all of it however the test ends. Sourced after tests/lab/lab_common.sh, not run.
+# Shared by the end-to-end tests under Wine: a namespace lab, a fresh Wine prefix whose
+# wineserver (and Wine's network service) starts inside the lab's client namespace, the
+# program's own copy with a settings file of its own, the outside driver
+# (lumentrax_list_driver, see list_driver.cpp), readers for its output and the settings
+# file, and the removal of all of it however the test ends. Sourced after
+# tests/lab/lab_common.sh, not run.
 #
-#   e2e_setup NAME EXE [NAMES_FILE]  lab NAME, work dir $work, prefix $prefix, exe at $work/lumentrax.exe,
-#                                    settings file $ini; first Wine start (prefix creation) done
+#   e2e_setup_prefix NAME [NAMES_FILE]  lab NAME, work dir $work, prefix $prefix; first Wine
+#                                    start (prefix creation) done
+#   e2e_setup NAME EXE [NAMES_FILE]  the same, and the program at $work/lumentrax.exe with
+#                                    its settings file $ini
 #   e2e_add_program WINDOWS_EXE      copy a helper program into $work (run it with wine_in_lab $work/NAME)
+#   e2e_add_driver DRIVER_EXE        copy the outside driver into $work for drive/drive_raw
 #   wine_in_lab PROGRAM ARGS...      run a Windows program in the lab's client namespace
+#   e2e_wineserver ARGS...           run the prefix's wineserver command (e.g. -k, -w)
 #   e2e_start ARGS...                start $e2e_program (default $work/lumentrax.exe) with ARGS in the
 #                                    background ($program)
 #   e2e_unix_pid                     print the Linux process id of the running lumentrax.exe
 #   e2e_wait_exit SECONDS            wait for the program; its exit status (124 = still running)
+#   drive COMMAND ARGS...            run the driver; its output without the CRs of the console
+#   drive_raw COMMAND ARGS...        the same, output byte for byte (clipboard text)
+#   close_and_check_exit             WM_CLOSE, then check the program ends with exit code 0
+#   cell ROWS ROW COLUMN             cell COLUMN (0-based) of row ROW (1-based) of `drive rows`
+#   box_image ROWS ROW               the box image of row ROW (1 clear, 2 ticked)
+#   row_count ROWS / column_sum ROWS COLUMN
+#   ini_value FILE SECTION KEY       a value of an initialization file
 # Extra cleanup can be added with e2e_cleanup_more 'COMMANDS'. A command prefix for every Wine
 # process (and so the wineserver), e.g. setpriv to drop root's file-permission override,
 # goes into the array e2e_wrap before e2e_setup.
@@ -20,11 +33,12 @@ prefix=
 ini=
 program=
 e2e_program=
+e2e_driver=
 e2e_wrap=()
 
 e2e_cleanup() {
     if [ -n "$prefix" ]; then
-        in_client env WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+        e2e_wineserver -k >/dev/null 2>&1
         lumentrax_stop_display "$prefix"
     fi
     [ -n "$work" ] && rm -rf "$work"
@@ -32,26 +46,38 @@ e2e_cleanup() {
 
 e2e_cleanup_more() { cleanup_extra="$1; ${cleanup_extra:-}"; }
 
-e2e_setup() {
-    local name=$1 exe=$2 names=${3:-}
+e2e_setup_prefix() {
+    local name=$1 names=${2:-}
+    command -v wine >/dev/null || { echo "FAIL: wine is not installed" >&2; exit 1; }
     . "$repo_root/scripts/lib/xvfb.sh"
     work=$(mktemp -d /tmp/lumentrax-e2e.XXXXXX)
     prefix=$work/prefix
-    ini=$work/lumentrax.ini
-    e2e_program=$work/lumentrax.exe
     cleanup_extra='e2e_cleanup'
     start_lab "$name" "$names"
-    cp "$exe" "$work/lumentrax.exe" || { echo "FAIL: no program at $exe" >&2; exit 1; }
     # The prefix is created now, inside the lab, so that no later wait includes it.
     wine_in_lab cmd /c exit 0 >/dev/null 2>&1
     [ -f "$prefix/system.reg" ] || { echo "FAIL: Wine prefix was not created" >&2; exit 1; }
 }
 
+e2e_setup() {
+    e2e_setup_prefix "$1" "${3:-}"
+    ini=$work/lumentrax.ini
+    e2e_program=$work/lumentrax.exe
+    cp "$2" "$e2e_program" || { echo "FAIL: no program at $2" >&2; exit 1; }
+}
+
 e2e_add_program() { cp "$1" "$work/" || { echo "FAIL: no program at $1" >&2; exit 1; }; }
+
+e2e_add_driver() {
+    e2e_add_program "$1"
+    e2e_driver=$work/$(basename "$1")
+}
 
 wine_in_lab() {
     in_client "${e2e_wrap[@]}" env LUMENTRAX_WINEPREFIX="$prefix" bash "$repo_root/cmake/wine-run.sh" "$@"
 }
+
+e2e_wineserver() { in_client env WINEPREFIX="$prefix" wineserver "$@"; }
 
 e2e_start() {
     wine_in_lab "$e2e_program" "$@" &
@@ -82,4 +108,29 @@ e2e_wait_exit() {
         return 124
     fi
     wait "$program"
+}
+
+drive_raw() { wine_in_lab "$e2e_driver" "$@"; }
+drive() { drive_raw "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+
+# Closes the program with WM_CLOSE and checks that it ends with exit code 0.
+close_and_check_exit() {
+    drive close
+    check "close posted" 0 $?
+    e2e_wait_exit 60
+    check "exit code after WM_CLOSE" 0 $?
+}
+
+cell() { printf '%s\n' "$1" | awk -F'\t' -v r="$2" -v c="$3" 'NR == r { print $(c + 2) }'; }
+box_image() { printf '%s\n' "$1" | awk -F'\t' -v r="$2" 'NR == r { print $1 }'; }
+row_count() { printf '%s' "$1" | awk 'NF' | wc -l; }
+# Sum of column COLUMN over all rows (sent = 7, received = 8).
+column_sum() { printf '%s\n' "$1" | awk -F'\t' -v c="$2" 'NF { s += $(c + 2) } END { print s + 0 }'; }
+
+# Value of KEY in SECTION of an initialization file (the first one, as Windows reads it;
+# the program writes each key once).
+ini_value() {
+    tr -d '\r' <"$1" | awk -v s="[$2]" -v k="$3" '
+        /^\[/ { in_section = ($0 == s); next }
+        in_section && index($0, k "=") == 1 { print substr($0, length(k) + 2); exit }'
 }

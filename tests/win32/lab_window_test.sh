@@ -7,41 +7,25 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lab/lab_common.sh"
-. "$repo_root/scripts/lib/xvfb.sh"
+. "$here/e2e_common.sh"
 mode=$1
-exe=$2
-driver=$3
 shots=${4:-}
 require_root
-
-# A prefix of its own, so that its wineserver and Wine's network service are started
-# inside the lab's client namespace; the exe is copied so its settings file is ours too.
-work=$(mktemp -d /tmp/lumentrax-e2e.XXXXXX)
-prefix=$work/prefix
-cleanup_extra='WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; lumentrax_stop_display "$prefix"; rm -rf "$work"'
-start_lab "window-$mode"
-cp "$exe" "$work/lumentrax.exe"
-cp "$driver" "$work/list_driver.exe"
-
-wine_in_lab() { in_client env LUMENTRAX_WINEPREFIX="$prefix" bash "$repo_root/cmake/wine-run.sh" "$@"; }
-drive() { wine_in_lab "$work/list_driver.exe" "$@"; }
-# Cell COLUMN (0-based list column) of hop HOP (1-based) in the driver's rows.
-cell() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" -v c="$3" 'NR == h { print $(c + 2) }'; }
-box() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" 'NR == h { print $1 }'; }
+e2e_setup "window-$mode" "$2"
+e2e_add_driver "$3"
 
 if [ "$mode" = screenshot ]; then
     # A wide window, so that every column shows in the picture, inside a Wine desktop
     # window of the same size: without a window manager on the virtual display Wine
     # draws title bar and menu only there.
-    printf '[Window]\r\nXPos=0\r\nYPos=0\r\nWidth=1060\r\nHeight=300\r\n' >"$work/lumentrax.ini"
+    printf '[Window]\r\nXPos=0\r\nYPos=0\r\nWidth=1060\r\nHeight=300\r\n' >"$ini"
     wine_in_lab reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
     wine_in_lab reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1060x300 /f >/dev/null 2>&1
-    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
-    WINEPREFIX=$prefix wineserver -w >/dev/null 2>&1
+    e2e_wineserver -k >/dev/null 2>&1
+    e2e_wineserver -w >/dev/null 2>&1
 fi
 
-wine_in_lab "$work/lumentrax.exe" "/ip:$LAB_TARGET" &
-program=$!
+e2e_start "/ip:$LAB_TARGET"
 
 drive wait-window 120
 check "main window appears" 0 $?
@@ -51,8 +35,8 @@ drive wait-count 4 120
 check "four hops shown" 0 $?
 drive wait-min 2 7 4 60
 check "monitor phase pings hop 3" 0 $?
-check "button while tracing" "Stop" "$(drive button | tr -d '\r')"
-check "address box" "$LAB_TARGET" "$(drive text | tr -d '\r')"
+check "button while tracing" "Stop" "$(drive button)"
+check "address box" "$LAB_TARGET" "$(drive text)"
 
 if [ "$mode" = screenshot ]; then
     mkdir -p "$shots"
@@ -73,12 +57,12 @@ drive wait-button Start 20
 check "button after stop" 0 $?
 rows=$(drive rows)
 echo "$rows"
-check "rows" 4 "$(printf '%s' "$rows" | awk 'NF' | wc -l)"
+check "rows" 4 "$(row_count "$rows")"
 check "hop 1 address" "$LAB_HOP1" "$(cell "$rows" 1 1)"
 check "hop 1 name" "$LAB_R1_NAME" "$(cell "$rows" 1 2)"
-check "hop 1 box ticked" 2 "$(box "$rows" 1)"
+check "hop 1 box ticked" 2 "$(box_image "$rows" 1)"
 check "silent router" "0.0.0.0" "$(cell "$rows" 2 1)"
-check "silent router box clear" 1 "$(box "$rows" 2)"
+check "silent router box clear" 1 "$(box_image "$rows" 2)"
 check "silent router name" "" "$(cell "$rows" 2 2)"
 check "silent router sent" 0 "$(cell "$rows" 2 7)"
 check "silent router loss empty" "" "$(cell "$rows" 2 9)"
@@ -95,9 +79,6 @@ check "dropping router received" "$received" "$(cell "$rows" 3 8)"
 check "dropping router loss" "$((100 - received * 100 / sent))%" "$(cell "$rows" 3 9)"
 check "hop 1 lost nothing" "0%" "$(cell "$rows" 1 9)"
 
-drive close
-check "close posted" 0 $?
-wait "$program"
-check "exit code after the close box" 0 $?
-check "settings written at the close" 1 "$(grep -c '^\[Column\]' "$work/lumentrax.ini" 2>/dev/null)"
+close_and_check_exit
+check "settings written at the close" 1 "$(grep -c '^\[Column\]' "$ini" 2>/dev/null)"
 finish

@@ -1,26 +1,23 @@
 #!/bin/bash
 # The Windows echo service (ICMP.DLL under Wine) inside the namespace lab: a fresh Wine
-# prefix whose wineserver starts inside the lab's client namespace, so every echo goes
-# through the lab. It must find the routers traceroute finds, report the silent router
-# as no answer, reach the target (by address and by name, with the largest data size),
-# and with the ICMP library taken away fail every echo.
+# prefix whose wineserver starts inside the lab's client namespace (e2e_common.sh), so
+# every echo goes through the lab. It must find the routers traceroute finds, report
+# the silent router as no answer, reach the target (by address and by name, with the
+# largest data size), and with the ICMP library taken away fail every echo.
 # Usage: pinger_lab_test.sh PINGER_PROBE_EXE
 set -u
-. "$(dirname "$0")/../lab/lab_common.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../lab/lab_common.sh"
+. "$here/e2e_common.sh"
 probe_exe=$1
 require_root
-command -v wine >/dev/null || { echo "FAIL: wine is not installed" >&2; exit 1; }
+e2e_setup_prefix wine-pinger
 
-prefix=$(mktemp -d /tmp/lumentrax-pinger-wine.XXXXXX)
-cleanup_extra='in_client env WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1; rm -rf "$prefix"'
-start_lab wine-pinger
-
-# No display: the probe is a console program.
+# The probe with Wine's DLL overrides OVERRIDES (e.g. "icmp=" to take the library away).
 probe() {
     local overrides=$1
     shift
-    in_client env -u DISPLAY WINEPREFIX="$prefix" WINEDEBUG=-all \
-        WINEDLLOVERRIDES="mscoree,mshtml=${overrides}" wine "$probe_exe" "$@" 2>/dev/null | tr -d '\r'
+    WINEDLLOVERRIDES=$overrides wine_in_lab "$probe_exe" "$@" 2>/dev/null | tr -d '\r'
 }
 # "ADDRESS" per time-to-live, "0.0.0.0" for no answer.
 answers() { printf '%s\n' "$1" | awk '$1 == "ttl" { print ($3 == "none" ? "0.0.0.0" : $3) }' |
@@ -50,7 +47,7 @@ check "target by name, largest size" "ttl 4 $LAB_TARGET $LAB_TARGET_NAME" "$(lin
 
 # Without the ICMP library every echo fails at once (a timeout of 10 minutes per echo
 # would otherwise run far past the test's time limit).
-out=$(probe ";icmp=" "$LAB_TARGET" 6 600000)
+out=$(probe "icmp=" "$LAB_TARGET" 6 600000)
 check "library missing" "library 0" "$(printf '%s\n' "$out" | grep '^library')"
 check "no handle" "handle 0" "$(printf '%s\n' "$out" | grep '^handle')"
 check "every echo fails" "0.0.0.0 0.0.0.0 0.0.0.0 0.0.0.0 0.0.0.0 0.0.0.0" "$(answers "$out")"

@@ -26,7 +26,7 @@ check "rows" 6 "$(row_count "$rows")"
 for hop in 1 2 3 4 5 6; do
     check "hop $hop number" "$hop" "$(cell "$rows" $hop 0)"
     check "hop $hop silent" "0.0.0.0" "$(cell "$rows" $hop 1)"
-    check "hop $hop box clear" 1 "$(printf '%s\n' "$rows" | awk -F'\t' -v r=$hop 'NR == r { print $1 }')"
+    check "hop $hop box clear" 1 "$(box_image "$rows" $hop)"
     check "hop $hop sent" 0 "$(cell "$rows" $hop 7)"
 done
 check "button still reads Stop (monitor phase)" "Stop" "$(drive button)"
