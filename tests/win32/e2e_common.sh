@@ -20,6 +20,7 @@
 #   drive COMMAND ARGS...            run the driver; its output without the CRs of the console
 #   drive_raw COMMAND ARGS...        the same, output byte for byte (clipboard text)
 #   close_and_check_exit             WM_CLOSE, then check the program ends with exit code 0
+#   wait_no_dialogs                  wait up to 10 s until the program shows no dialog
 #   cell ROWS ROW COLUMN             cell COLUMN (0-based) of row ROW (1-based) of `drive rows`
 #   box_image ROWS ROW               the box image of row ROW (1 clear, 2 ticked)
 #   row_count ROWS / column_sum ROWS COLUMN
@@ -119,6 +120,14 @@ close_and_check_exit() {
     check "close posted" 0 $?
     e2e_wait_exit 60
     check "exit code after WM_CLOSE" 0 $?
+}
+
+# The next command must not meet a closing box.
+wait_no_dialogs() {
+    for _ in $(seq 1 50); do
+        [ -z "$(drive dialogs)" ] && return 0
+        sleep 0.2
+    done
 }
 
 cell() { printf '%s\n' "$1" | awk -F'\t' -v r="$2" -v c="$3" 'NR == r { print $(c + 2) }'; }

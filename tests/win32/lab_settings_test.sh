@@ -1,6 +1,5 @@
 #!/bin/bash
-# lumentrax.exe under Wine inside the namespace lab, worked from outside by the list and
-# dialog drivers.
+# lumentrax.exe under Wine inside the namespace lab, worked from outside by the driver.
 #   copy:    a trace of the lab's target, stopped, then Copy: the confirmation box shows
 #            its text and the clipboard holds one CR LF line per hop, no header, with the
 #            lab's route (the silent router as 0.0.0.0, the dropping router's loss
@@ -8,59 +7,39 @@
 #   restart: a first run moves its window, sets the options in the Options dialog and
 #            traces the target; a second run shows the same geometry, options and
 #            history, read from the settings file beside the program.
-# Usage: lab_settings_test.sh copy|restart LUMENTRAX_EXE LIST_DRIVER_EXE DIALOG_DRIVER_EXE
+# Usage: lab_settings_test.sh copy|restart LUMENTRAX_EXE LIST_DRIVER_EXE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lab/lab_common.sh"
-. "$repo_root/scripts/lib/xvfb.sh"
+. "$here/e2e_common.sh"
 mode=$1
 require_root
+e2e_setup "settings-$mode" "$2"
+e2e_add_driver "$3"
 
-# A prefix of its own, so that its wineserver and Wine's network service start inside
-# the lab's client namespace; the exe is copied so that its settings file is ours too.
-work=$(mktemp -d /tmp/lumentrax-set-e2e.XXXXXX)
-prefix=$work/prefix
-ini=$work/lumentrax.ini
-cleanup_extra='WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1; lumentrax_stop_display "$prefix"; rm -rf "$work"'
-start_lab "settings-$mode"
-cp "$2" "$work/lumentrax.exe" && cp "$3" "$work/list_driver.exe" && cp "$4" "$work/dialog_driver.exe" ||
-    { echo "FAIL: programs missing" >&2; exit 1; }
-
-wine_in_lab() { in_client env LUMENTRAX_WINEPREFIX="$prefix" bash "$repo_root/cmake/wine-run.sh" "$@"; }
-list() { wine_in_lab "$work/list_driver.exe" "$@"; }
-dialogs() { wine_in_lab "$work/dialog_driver.exe" "$@"; }
 # Value of KEY in SECTION of the settings file.
-setting() {
-    tr -d '\r' <"$ini" | awk -F= -v s="[$1]" -v k="$2" '/^\[/ { in_s = ($0 == s); next } in_s && $1 == k { print substr($0, length(k) + 2); exit }'
-}
+setting() { ini_value "$ini" "$@"; }
 # Field FIELD (1-based) of line LINE of a tab-separated text.
 line_field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v n="$2" -v f="$3" 'NR == n { print $f }'; }
 
 start_program() {
-    wine_in_lab "$work/lumentrax.exe" "$@" &
-    program=$!
-    list wait-window 120
+    e2e_start "$@"
+    drive wait-window 120
     check "main window appears" 0 $?
-}
-
-end_program() {
-    list close
-    wait "$program"
-    check "exit code after the close box" 0 $?
 }
 
 copy_test() {
     start_program "/ip:$LAB_TARGET"
-    list wait-count 4 120
+    drive wait-count 4 120
     check "four hops shown" 0 $?
-    list wait-min 2 7 4 60
+    drive wait-min 2 7 4 60
     check "monitor phase pings hop 3" 0 $?
     # Stopped, the table holds still, so the list and the clipboard show the same figures.
-    list command 40003
-    list wait-button Start 20
+    drive command 40003
+    drive wait-button Start 20
     check "stopped" 0 $?
-    rows=$(list rows | tr -d '\r')
-    dialogs copy 30 >"$work/clip" 2>"$work/box"
+    rows=$(drive rows)
+    drive_raw copy 30 >"$work/clip" 2>"$work/box"
     check "copy confirmed and the box closed" 0 $?
     check "confirmation text" "box: Trace has been copied to the clipboard." "$(tr -d '\r' <"$work/box")"
     clip=$(cat "$work/clip")
@@ -90,18 +69,18 @@ copy_test() {
         row=$(printf '%s\n' "$rows" | sed -n ${hop}p | cut -f2-11)
         check "hop $hop as in the list" "$row" "$(printf '%s' "$clip" | tr -d '\r' | sed -n ${hop}p)"
     done
-    end_program
+    close_and_check_exit
 }
 
 restart_test() {
     start_program "/ip:$LAB_TARGET"
-    list wait-count 1 120
+    drive wait-count 1 120
     check "trace started" 0 $?
-    dialogs place 33 44 700 380
+    drive place 33 44 700 380
     check "window placed" 0 $?
-    dialogs options 1500 64 20 0 30
+    drive options 1500 64 20 0 30
     check "options set" 0 $?
-    end_program
+    close_and_check_exit
     check "H0" "$LAB_TARGET" "$(setting History H0)"
     check "H1" "one.one.one.one" "$(setting History H1)"
     check "H2" "" "$(setting History H2)"
@@ -109,12 +88,12 @@ restart_test() {
     check "window saved" "33 44 700 380" "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"
 
     start_program
-    check "geometry restored" "33 44 700 380" "$(dialogs rect | tr -d '\r')"
-    check "history listed newest first" "$LAB_TARGET,one.one.one.one" "$(dialogs history | tr -d '\r' | paste -sd,)"
-    check "options restored" "1500 64 20 0" "$(dialogs show-options 30 | tr -d '\r')"
-    check "no trace without /ip:" "Start" "$(list button | tr -d '\r')"
-    check "address box empty" "" "$(list text | tr -d '\r')"
-    end_program
+    check "geometry restored" "33 44 700 380" "$(drive rect)"
+    check "history listed newest first" "$LAB_TARGET,one.one.one.one" "$(drive history | paste -sd,)"
+    check "options restored" "1500 64 20 0" "$(drive show-options 30)"
+    check "no trace without /ip:" "Start" "$(drive button)"
+    check "address box empty" "" "$(drive text)"
+    close_and_check_exit
     check "options kept by the second save" "1500 64 20 0" "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"
     check "window kept by the second save" "33 44 700 380" "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"
     check "history kept by the second save" "$LAB_TARGET" "$(setting History H0)"
@@ -123,6 +102,6 @@ restart_test() {
 case $mode in
 copy) copy_test ;;
 restart) restart_test ;;
-*) echo "usage: $0 copy|restart EXE LIST_DRIVER DIALOG_DRIVER" >&2; exit 2 ;;
+*) echo "usage: $0 copy|restart EXE LIST_DRIVER" >&2; exit 2 ;;
 esac
 finish

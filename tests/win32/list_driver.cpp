@@ -1,194 +1,122 @@
-// Drives a running lumentrax.exe from outside, for end-to-end tests: finds its main
-// window and reads the results list across processes (the list's texts live in the
-// other process, so the item records and text buffers are placed in its memory).
+// Drives a running lumentrax.exe from outside for the end-to-end tests: reads its
+// results list across processes, works its boxes and dialogs, reads the clipboard and
+// looks at the process. One program; the pieces are driver_list.cpp (list),
+// driver_dialogs.cpp (dialogs, address box, geometry), driver_process.cpp (handles,
+// clipboard file, DLL loading) and driver_windows.cpp (what they share).
 //
-// Commands (exit status 0 = done, 1 = not found or timed out, 2 = usage):
-//   list_driver wait-window SECONDS          wait until the main window exists
-//   list_driver rows                         print every row: box image, then the ten
-//                                            cells, tab-separated (box 1 clear, 2 ticked)
-//   list_driver wait-count N SECONDS         wait until the list has at least N rows
-//   list_driver wait-cell ROW COL TEXT SECONDS   wait until cell (ROW, COL), 0-based, reads TEXT
-//   list_driver wait-min ROW COL N SECONDS   wait until the number in cell (ROW, COL) is >= N
-//   list_driver button                       print the Start/Stop button's text
-//   list_driver wait-button TEXT SECONDS     wait until the Start/Stop button reads TEXT
-//   list_driver text                         print the address box's text
-//   list_driver command ID                   post WM_COMMAND with identifier ID (e.g. 40005)
-//   list_driver close                        post WM_CLOSE to the main window
-//   list_driver wait-gone SECONDS            wait until the main window is gone
-#include <windows.h>
-
-#include <commctrl.h>
-
-#include <cstdio>
-#include <cstdlib>
+// Commands (exit status 0 = done, 1 = not found, failed or timed out, 2 = usage):
+// The main window and its list
+//   wait-window SECONDS              wait until the main window and its list exist
+//   wait-gone SECONDS                wait until the main window is gone
+//   rows                             print every row: box image (1 clear, 2 ticked), then
+//                                    the ten cells, tab-separated
+//   wait-count N SECONDS             wait until the list has at least N rows
+//   wait-cell ROW COL TEXT SECONDS   wait until cell (ROW, COL), 0-based, reads TEXT
+//   wait-min ROW COL N SECONDS       wait until the number in cell (ROW, COL) is >= N
+//   button                           print the Start/Stop button's text
+//   wait-button TEXT SECONDS         wait until the Start/Stop button reads TEXT
+//   text                             print the address box's text
+//   command ID                       post WM_COMMAND with identifier ID (e.g. 40005)
+//   close                            post WM_CLOSE to the main window
+// Boxes and dialogs (a dialog counts once it is visible)
+//   copy SECONDS                     post Copy (40005), wait for the confirmation box, print
+//                                    its text on stderr as "box: TEXT", write the clipboard's
+//                                    CF_TEXT bytes unchanged to stdout, press OK and wait
+//                                    until the box is gone
+//   options T P H D SECONDS          post Options (40007), type timeout T, packet size P, hop
+//                                    limit H, tick the box when D is 1, press OK and wait
+//                                    until the dialog is gone
+//   show-options SECONDS             open Options, print "T P H D" as shown, Cancel
+//   dialogs                          print the title of every dialog window (class #32770)
+//                                    of the program, one a line; nothing when none
+//   wait-dialog TITLE SECONDS        wait until a dialog of the program has TITLE
+//   fields TITLE                     print the texts of controls 1000 1001 1002 and the check
+//                                    state of 1003 of dialog TITLE, tab-separated
+//   ok TITLE                         post the OK command (IDOK) to dialog TITLE
+//   history                          print the address box's list, one entry a line
+//   set-address TEXT                 put TEXT into the address box's edit field
+//   place X Y W H                    move and size the main window
+//   rect                             print the main window's "X Y W H"
+// The process
+//   handles                          print the program's Windows handle count
+//   clipboard FILE                   write the clipboard's text, byte for byte, to FILE
+//   loadlib NAME                     try LoadLibraryA(NAME); print "loaded" or "missing"
 #include <cstring>
+
+#include "driver_windows.h"
 
 namespace {
 
-constexpr int kCellSize = 512;
-constexpr int kPollMs = 200;
+using Handler = int (*)(char** args);
 
-HWND mainWindow() { return FindWindowA("LumentraxClass", nullptr); }
-
-HWND child(const char* className) {
-    HWND main = mainWindow();
-    return main != nullptr ? FindWindowExA(main, nullptr, className, nullptr) : nullptr;
-}
-
-// One item record and one text buffer inside the program's own memory.
-struct RemoteBlock {
-    HANDLE process = nullptr;
-    char* base = nullptr;
-
-    bool open(HWND list) {
-        DWORD processId = 0;
-        GetWindowThreadProcessId(list, &processId);
-        process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                              processId);
-        if (process == nullptr) return false;
-        base = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMA) + kCellSize,
-                                                 MEM_COMMIT, PAGE_READWRITE));
-        return base != nullptr;
-    }
-
-    ~RemoteBlock() {
-        if (base != nullptr) VirtualFreeEx(process, base, 0, MEM_RELEASE);
-        if (process != nullptr) CloseHandle(process);
-    }
-
-    void cellText(HWND list, int row, int column, char (&out)[kCellSize]) {
-        LVITEMA item{};
-        item.iSubItem = column;
-        item.pszText = base + sizeof(LVITEMA);
-        item.cchTextMax = kCellSize;
-        const char empty = '\0';
-        out[0] = '\0';
-        SIZE_T moved = 0;
-        WriteProcessMemory(process, base, &item, sizeof item, &moved);
-        WriteProcessMemory(process, item.pszText, &empty, 1, &moved);
-        SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(base));
-        ReadProcessMemory(process, item.pszText, out, kCellSize, &moved);
-        out[kCellSize - 1] = '\0';
-    }
+struct Command {
+    const char* name;
+    int argumentCount;
+    Handler run;
 };
 
-int rowCount(HWND list) { return static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)); }
-
-int boxImage(HWND list, int row) {
-    return static_cast<int>((SendMessageA(list, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK) &
-                             LVIS_STATEIMAGEMASK) >> 12);
+int waitWindow(char** args) {
+    return driver::waitFor(args[0],
+                           [] { return driver::mainWindow() != nullptr && driver::child("SysListView32") != nullptr; });
 }
 
-bool readCell(int row, int column, char (&out)[kCellSize]) {
-    HWND list = child("SysListView32");
-    RemoteBlock block;
-    if (list == nullptr || row >= rowCount(list) || !block.open(list)) return false;
-    block.cellText(list, row, column, out);
-    return true;
+int waitGone(char** args) {
+    return driver::waitFor(args[0], [] { return driver::mainWindow() == nullptr; });
 }
 
-int printRows() {
-    HWND list = child("SysListView32");
-    RemoteBlock block;
-    if (list == nullptr || !block.open(list)) return 1;
-    const int rows = rowCount(list);
-    for (int r = 0; r < rows; ++r) {
-        std::printf("%d", boxImage(list, r));
-        for (int c = 0; c < 10; ++c) {
-            char text[kCellSize];
-            block.cellText(list, r, c, text);
-            std::printf("\t%s", text);
-        }
-        std::printf("\n");
-    }
-    return 0;
+int button(char**) { return driver::printText(driver::child("Button")); }
+
+int waitButton(char** args) {
+    const char* wanted = args[0];
+    return driver::waitFor(args[1], [wanted] {
+        char text[driver::kTextSize];
+        driver::windowText(driver::child("Button"), text);
+        return std::strcmp(text, wanted) == 0;
+    });
 }
 
-// Polls `done` until it holds or `seconds` have passed.
-template <typename Condition>
-int waitFor(const char* seconds, Condition done) {
-    const DWORD limitMs = static_cast<DWORD>(std::atoi(seconds)) * 1000;
-    const DWORD begin = GetTickCount();
-    for (;;) {
-        if (done()) return 0;
-        if (GetTickCount() - begin >= limitMs) return 1;
-        Sleep(kPollMs);
-    }
+int text(char**) { return driver::printText(driver::child("ComboBox")); }
+
+int command(char** args) {
+    return driver::postToMain(WM_COMMAND, MAKEWPARAM(std::atoi(args[0]), 0)) ? 0 : 1;
 }
 
-// WM_GETTEXT itself: GetWindowTextA on another process's window returns only the
-// stored caption, which for the address box is not what its edit field shows.
-void windowText(HWND window, char (&text)[kCellSize]) {
-    text[0] = '\0';
-    if (window != nullptr) SendMessageA(window, WM_GETTEXT, kCellSize, reinterpret_cast<LPARAM>(text));
-}
+int close(char**) { return driver::postToMain(WM_CLOSE, 0) ? 0 : 1; }
 
-int printText(HWND window) {
-    if (window == nullptr) return 1;
-    char text[kCellSize];
-    windowText(window, text);
-    std::printf("%s\n", text);
-    return 0;
-}
-
-int post(UINT message, WPARAM wParam) {
-    HWND main = mainWindow();
-    return main != nullptr && PostMessageA(main, message, wParam, 0) ? 0 : 1;
-}
-
-int usage() {
-    std::fprintf(stderr, "usage: list_driver COMMAND [ARGS] (see the head of list_driver.cpp)\n");
-    return 2;
-}
+constexpr Command kCommands[] = {
+    {"wait-window", 1, waitWindow},
+    {"wait-gone", 1, waitGone},
+    {"rows", 0, driver::rows},
+    {"wait-count", 2, driver::waitCount},
+    {"wait-cell", 4, driver::waitCell},
+    {"wait-min", 4, driver::waitMin},
+    {"button", 0, button},
+    {"wait-button", 2, waitButton},
+    {"text", 0, text},
+    {"command", 1, command},
+    {"close", 0, close},
+    {"copy", 1, driver::copy},
+    {"options", 5, driver::setOptions},
+    {"show-options", 1, driver::showOptions},
+    {"dialogs", 0, driver::dialogs},
+    {"wait-dialog", 2, driver::waitDialogCommand},
+    {"fields", 1, driver::fields},
+    {"ok", 1, driver::ok},
+    {"history", 0, driver::history},
+    {"set-address", 1, driver::setAddress},
+    {"place", 4, driver::place},
+    {"rect", 0, driver::rect},
+    {"handles", 0, driver::handles},
+    {"clipboard", 1, driver::saveClipboard},
+    {"loadlib", 1, driver::loadLibrary},
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return usage();
-    const char* command = argv[1];
-    if (std::strcmp(command, "wait-window") == 0 && argc == 3) {
-        return waitFor(argv[2], [] { return mainWindow() != nullptr && child("SysListView32") != nullptr; });
+    for (const Command& entry : kCommands) {
+        if (argc == entry.argumentCount + 2 && std::strcmp(argv[1], entry.name) == 0) return entry.run(argv + 2);
     }
-    if (std::strcmp(command, "wait-gone") == 0 && argc == 3) {
-        return waitFor(argv[2], [] { return mainWindow() == nullptr; });
-    }
-    if (std::strcmp(command, "rows") == 0) return printRows();
-    if (std::strcmp(command, "wait-count") == 0 && argc == 4) {
-        const int wanted = std::atoi(argv[2]);
-        return waitFor(argv[3], [wanted] {
-            HWND list = child("SysListView32");
-            return list != nullptr && rowCount(list) >= wanted;
-        });
-    }
-    if (std::strcmp(command, "wait-cell") == 0 && argc == 6) {
-        const int row = std::atoi(argv[2]), column = std::atoi(argv[3]);
-        const char* wanted = argv[4];
-        return waitFor(argv[5], [=] {
-            char text[kCellSize];
-            return readCell(row, column, text) && std::strcmp(text, wanted) == 0;
-        });
-    }
-    if (std::strcmp(command, "wait-min") == 0 && argc == 6) {
-        const int row = std::atoi(argv[2]), column = std::atoi(argv[3]);
-        const long long wanted = std::atoll(argv[4]);
-        return waitFor(argv[5], [=] {
-            char text[kCellSize];
-            return readCell(row, column, text) && text[0] != '\0' && std::atoll(text) >= wanted;
-        });
-    }
-    if (std::strcmp(command, "button") == 0) return printText(child("Button"));
-    if (std::strcmp(command, "wait-button") == 0 && argc == 4) {
-        const char* wanted = argv[2];
-        return waitFor(argv[3], [wanted] {
-            char text[kCellSize];
-            windowText(child("Button"), text);
-            return std::strcmp(text, wanted) == 0;
-        });
-    }
-    if (std::strcmp(command, "text") == 0) return printText(child("ComboBox"));
-    if (std::strcmp(command, "command") == 0 && argc == 3) {
-        return post(WM_COMMAND, MAKEWPARAM(std::atoi(argv[2]), 0));
-    }
-    if (std::strcmp(command, "close") == 0) return post(WM_CLOSE, 0);
-    return usage();
+    std::fprintf(stderr, "usage: list_driver COMMAND [ARGS] (see the head of list_driver.cpp)\n");
+    return 2;
 }

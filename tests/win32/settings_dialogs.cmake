@@ -12,17 +12,12 @@ target_link_libraries(settings_dialogs_tests PRIVATE lumentrax_shell lumentrax_s
 add_test(NAME settings_dialogs_tests COMMAND settings_dialogs_tests)
 set_tests_properties(settings_dialogs_tests PROPERTIES TIMEOUT 600)
 
-# Works the boxes and dialogs of a running lumentrax.exe from outside.
-add_executable(lumentrax_dialog_driver ${CMAKE_CURRENT_SOURCE_DIR}/dialog_driver.cpp)
-target_link_libraries(lumentrax_dialog_driver PRIVATE user32)
-
 # End to end in the namespace lab: Copy of a lab trace, and two runs in a row that keep
 # their settings (root; under CI=true a missing root fails instead of skipping).
 foreach(mode copy restart)
   add_test(NAME lab_settings_${mode}
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/lab_settings_test.sh ${mode}
-                   $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_list_driver>
-                   $<TARGET_FILE:lumentrax_dialog_driver>)
+                   $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_list_driver>)
   set_tests_properties(lab_settings_${mode} PROPERTIES SKIP_RETURN_CODE 77 LABELS lab
                        RESOURCE_LOCK lumentrax_lab_window TIMEOUT 900)
 endforeach()

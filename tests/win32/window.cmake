@@ -10,8 +10,15 @@ target_link_libraries(lumentrax_window_tests PRIVATE lumentrax_shell lumentrax_s
 target_include_directories(lumentrax_window_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 add_test(NAME win32_window COMMAND lumentrax_window_tests)
 
-# Reads a running lumentrax.exe's list from outside; used by the end-to-end tests.
-add_executable(lumentrax_list_driver ${CMAKE_CURRENT_SOURCE_DIR}/list_driver.cpp)
+# Drives a running lumentrax.exe from outside (list, dialogs, clipboard, process); the one
+# outside helper of every end-to-end test.
+add_executable(lumentrax_list_driver
+  ${CMAKE_CURRENT_SOURCE_DIR}/list_driver.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/driver_windows.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/driver_list.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/driver_dialogs.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/driver_process.cpp
+)
 target_link_libraries(lumentrax_list_driver PRIVATE comctl32 user32)
 
 # End to end: the real lumentrax.exe in the namespace lab (root; under CI=true a missing

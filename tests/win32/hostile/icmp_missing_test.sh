@@ -7,9 +7,9 @@ set -u
 hostile_setup icmp-missing
 
 # The override really takes the library away, and only the override does.
-probe loadlib ICMP.DLL >/dev/null
+drive loadlib ICMP.DLL >/dev/null
 check "ICMP.DLL loads without the override" 0 $?
-WINEDLLOVERRIDES=icmp=d probe loadlib ICMP.DLL >/dev/null
+WINEDLLOVERRIDES=icmp=d drive loadlib ICMP.DLL >/dev/null
 check "ICMP.DLL fails to load with icmp=d" 1 $?
 
 WINEDLLOVERRIDES=icmp=d e2e_start "/ip:$LAB_TARGET"
@@ -30,7 +30,7 @@ for hop in 1 2 3 4 5 6; do
     check "hop $hop sent" 0 "$(cell "$rows" $hop 7)"
 done
 check "button still reads Stop (monitor phase)" "Stop" "$(drive button)"
-dialogs=$(probe dialogs)
+dialogs=$(drive dialogs)
 check "dialog list read" 0 $?
 check "no dialog of the program" "" "$dialogs"
 close_and_check_exit

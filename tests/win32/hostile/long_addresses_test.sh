@@ -33,7 +33,7 @@ close_and_check_exit
 e2e_start
 drive wait-window 120
 check "long box text: main window appears" 0 $?
-probe set-address "$box_text"
+drive set-address "$box_text"
 check "long box text: text set" 0 $?
 shown=$(drive text)
 check "long box text: the box holds all 300 characters" "$box_text" "$shown"

@@ -52,11 +52,11 @@ loop_run() {
         "$(printf '%s\n' "$rows" | awk -F'\t' 'NF { printf "%s ", $2 }')"
 
     drive command 40005
-    probe wait-dialog "Copy to clipboard" 30
+    drive wait-dialog "Copy to clipboard" 30
     check "$what: copy confirmation shown" 0 $?
-    probe clipboard "$clip"
+    drive clipboard "$clip"
     check "$what: clipboard read" 0 $?
-    probe ok "Copy to clipboard"
+    drive ok "Copy to clipboard"
     echo "$what: clipboard holds $(wc -c <"$clip") bytes"
     # 255 lines of long names need more than the 60000-byte minimum block.
     [ "$limit" -lt 255 ] ||

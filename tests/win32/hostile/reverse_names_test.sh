@@ -52,11 +52,11 @@ check "DNS asked for r3's name" 1 "$(grep -c '^2\.3\.71\.10\.in-addr\.arpa 12$' 
 check "DNS asked for the target's name" 1 "$(grep -c '^2\.4\.71\.10\.in-addr\.arpa 12$' "$work/dns.log" | awk '{print ($1 > 0)}')"
 
 drive command 40005
-probe wait-dialog "Copy to clipboard" 30
+drive wait-dialog "Copy to clipboard" 30
 check "copy confirmation shown" 0 $?
-probe clipboard "$work/clip.txt"
+drive clipboard "$work/clip.txt"
 check "clipboard read" 0 $?
-probe ok "Copy to clipboard"
+drive ok "Copy to clipboard"
 clip=$work/clip.txt
 check "clipboard: four CR LF line ends" 4 "$(grep -c $'\r$' "$clip")"
 check "clipboard: four lines" 4 "$(wc -l <"$clip")"

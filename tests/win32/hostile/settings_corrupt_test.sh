@@ -41,15 +41,15 @@ expect_probing() {
 options_round_trip() {
     local what=$1 fields
     drive command 40007
-    probe wait-dialog Options 30
+    drive wait-dialog Options 30
     check "$what: Options dialog opens" 0 $?
-    fields=$(probe fields Options)
+    fields=$(drive fields Options)
     check "$what: Options fields read" 0 $?
     echo "$what: Options dialog shows [$fields]"
     IFS=$'\t' read -r shown_timeout shown_size shown_hops shown_check <<<"$fields"
-    probe ok Options
-    for _ in $(seq 1 50); do [ -z "$(probe dialogs)" ] && break; sleep 0.2; done
-    check "$what: Options dialog closed by OK" "" "$(probe dialogs)"
+    drive ok Options
+    wait_no_dialogs
+    check "$what: Options dialog closed by OK" "" "$(drive dialogs)"
     want_timeout=$(clamp "$(field_integer "$shown_timeout")" 10 20000)
     want_size=$(clamp "$(field_integer "$shown_size")" 4 4096)
     want_hops=$(clamp "$(field_integer "$shown_hops")" 1 200)

@@ -37,13 +37,13 @@ copy_and_check() {
     local clip=$work/copy-$copies.txt bad
     copies=$((copies + 1))
     drive command 40005
-    probe wait-dialog "Copy to clipboard" 30 &&
-    probe clipboard "$clip" &&
-    probe ok "Copy to clipboard"
+    drive wait-dialog "Copy to clipboard" 30 &&
+    drive clipboard "$clip" &&
+    drive ok "Copy to clipboard"
     check "copy $copies taken" 0 $?
     # The next command must not meet the closing box.
-    for _ in $(seq 1 50); do [ -z "$(probe dialogs)" ] && break; sleep 0.2; done
-    check "copy $copies: confirmation closed" "" "$(probe dialogs)"
+    wait_no_dialogs
+    check "copy $copies: confirmation closed" "" "$(drive dialogs)"
     check "copy $copies: four lines" 4 "$(wc -l <"$clip")"
     bad=$(tr -d '\r' <"$clip" | awk -F'\t' '
         NF != 10 { print "fields: " $0; next }
@@ -63,7 +63,7 @@ copy_and_check() {
 
 start=$SECONDS
 sleep "$warmup"
-rss_first=$(rss_kb) fd_first=$(fd_count) handles_first=$(probe handles)
+rss_first=$(rss_kb) fd_first=$(fd_count) handles_first=$(drive handles)
 check "Windows handle count read" 0 $?
 rss_last=$rss_first fd_last=$fd_first handles_last=$handles_first rss_peak=$rss_first
 echo "after ${warmup}s warm-up: RSS ${rss_first} kB, descriptors $fd_first, handles $handles_first"
@@ -71,7 +71,7 @@ next_copy=$((start + duration / 4))
 while [ $((SECONDS - start)) -lt "$duration" ]; do
     sleep 5
     kill -0 "$pid" 2>/dev/null || break
-    rss_last=$(rss_kb) fd_last=$(fd_count) handles_last=$(probe handles)
+    rss_last=$(rss_kb) fd_last=$(fd_count) handles_last=$(drive handles)
     [ "$rss_last" -gt "$rss_peak" ] && rss_peak=$rss_last
     echo "t=$((SECONDS - start))s RSS ${rss_last} kB, descriptors $fd_last, handles $handles_last"
     if [ "$SECONDS" -ge "$next_copy" ]; then
@@ -82,7 +82,7 @@ done
 kill -0 "$pid" 2>/dev/null
 check "program still running at the end" 0 $?
 copy_and_check
-rss_last=$(rss_kb) fd_last=$(fd_count) handles_last=$(probe handles)
+rss_last=$(rss_kb) fd_last=$(fd_count) handles_last=$(drive handles)
 
 check "RSS growth below 5% + 2 MB ($rss_first -> $rss_last kB)" 1 \
     "$([ $((rss_last - rss_first)) -lt $((rss_first / 20 + 2048)) ] && echo 1)"
