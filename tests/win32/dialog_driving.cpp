@@ -103,8 +103,8 @@ void pressCloseBox(HWND window) { PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 
 
 namespace {
 
-void writeBitmap(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels) {
-    BITMAPFILEHEADER fileHeader{};
+// Bottom-up 24-bit pixels, the layout both GetDIBits and the BMP file use.
+BITMAPINFOHEADER pixelFormat(int width, int height) {
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
     info.biWidth = width;
@@ -112,6 +112,12 @@ void writeBitmap(const std::string& path, int width, int height, const std::vect
     info.biPlanes = 1;
     info.biBitCount = 24;
     info.biCompression = BI_RGB;
+    return info;
+}
+
+void writeBitmap(const std::string& path, int width, int height, const std::vector<unsigned char>& pixels) {
+    BITMAPFILEHEADER fileHeader{};
+    BITMAPINFOHEADER info = pixelFormat(width, height);
     fileHeader.bfType = 0x4D42;
     fileHeader.bfOffBits = sizeof fileHeader + sizeof info;
     fileHeader.bfSize = static_cast<DWORD>(fileHeader.bfOffBits + pixels.size());
@@ -140,13 +146,7 @@ int saveScreenshot(HWND window, const char* name) {
 
     const int stride = (width * 3 + 3) & ~3;
     std::vector<unsigned char> pixels(static_cast<size_t>(stride) * height);
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof info;
-    info.biWidth = width;
-    info.biHeight = height;
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
+    BITMAPINFOHEADER info = pixelFormat(width, height);
     GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
               DIB_RGB_COLORS);
     DeleteObject(bitmap);
