@@ -70,16 +70,11 @@ bool parseOptions(int argc, char** argv, Options& options) {
     return options.host != nullptr;
 }
 
-// Runs steps until one of them adds no hop (the trace phase is then complete: it adds
-// exactly one hop per step), then kMonitorRounds rounds over the hops found.
+// The whole trace phase, then kMonitorRounds rounds over the hops found.
 void runDefaultSteps(HopTable& table) {
-    for (;;) {
-        const int32_t before = table.hopCount;
-        table.step();
-        if (table.hopCount == before) break;
-    }
+    while (!table.traceComplete()) table.step();
     const long long monitorSteps = static_cast<long long>(kMonitorRounds) * table.hopCount;
-    for (long long i = 1; i < monitorSteps; ++i) table.step();
+    for (long long i = 0; i < monitorSteps; ++i) table.step();
 }
 
 char traceText[kMaxRecords * kMaxTraceLineLength + 1];
@@ -104,8 +99,7 @@ int main(int argc, char** argv) {
     } else {
         for (long long i = 0; i < options.steps; ++i) table.step();
     }
-    const size_t length = formatTraceText(table, traceText, sizeof traceText);
-    (void)length;  // the buffer holds every line of a full table
+    formatTraceText(table, traceText, sizeof traceText);  // room for every line of a full table
     std::fputs(traceText, stdout);
     return 0;
 }
