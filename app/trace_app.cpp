@@ -6,6 +6,7 @@
 #include <winsock.h>
 
 #include "app/command_line.h"
+#include "lumentrax_version.h"
 #include "ui/resource.h"
 
 TraceApp* theApp = nullptr;
@@ -13,8 +14,6 @@ TraceApp* theApp = nullptr;
 namespace {
 
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON;
-constexpr int kVersionMajor = 1;
-constexpr int kVersionMinor = 0;
 
 // The class's handler: every message of the main window goes to the application. A
 // message that arrives when no application exists gets the default handling.
@@ -82,7 +81,7 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
     registerMainClass(instance);
 
     char title[64];
-    wsprintfA(title, "Lumentrax v%d.%d", kVersionMajor, kVersionMinor);
+    wsprintfA(title, "Lumentrax v%d.%d", LUMENTRAX_VERSION_MAJOR, LUMENTRAX_VERSION_MINOR);
     mainWindow = CreateWindowExA(0, kMainWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                  windowX, windowY, windowWidth, windowHeight, nullptr, nullptr,
                                  instance, nullptr);

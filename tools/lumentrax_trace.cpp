@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/hop_table.h"
+#include "lumentrax_version.h"
 #include "ui/trace_text.h"
 
 namespace {
@@ -26,7 +27,8 @@ struct Options {
 void printUsage() {
     std::fprintf(stderr,
                  "usage: lumentrax-trace [--steps N] [--max-hops N] [--timeout MS] "
-                 "[--size BYTES] [--no-dns] HOST\n");
+                 "[--size BYTES] [--no-dns] HOST\n"
+                 "       lumentrax-trace --version\n");
 }
 
 bool parseNumber(const char* text, long long low, long long high, long long& value) {
@@ -82,6 +84,10 @@ char traceText[kMaxRecords * kMaxTraceLineLength + 1];
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("lumentrax-trace %s\n", LUMENTRAX_VERSION_TEXT);
+        return 0;
+    }
     Options options;
     if (!parseOptions(argc, argv, options)) {
         printUsage();

@@ -13,4 +13,5 @@ foreach(mode datagram raw)
   set_tests_properties(lab_forged_answers_${mode} PROPERTIES SKIP_RETURN_CODE 77 LABELS lab)
 endforeach()
 add_test(NAME trace_command_line
-         COMMAND bash ${lab_dir}/trace_cli_test.sh $<TARGET_FILE:lumentrax-trace>)
+         COMMAND bash ${lab_dir}/trace_cli_test.sh $<TARGET_FILE:lumentrax-trace>
+                 ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH})

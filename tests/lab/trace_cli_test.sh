@@ -1,11 +1,13 @@
 #!/bin/bash
 # lumentrax-trace's command line without any network: bad options give the usage on
 # stderr and status 2 with nothing on stdout; option values are taken whole or not at
-# all; a run of zero steps prints the empty table.
-# Usage: trace_cli_test.sh LUMENTRAX_TRACE
+# all; a run of zero steps prints the empty table; --version alone prints the project's
+# version.
+# Usage: trace_cli_test.sh LUMENTRAX_TRACE VERSION
 set -u
 . "$(dirname "$0")/lab_common.sh"
 trace=$1
+version=$2
 err=$(mktemp)
 trap 'rm -f "$err"' EXIT
 
@@ -28,6 +30,12 @@ expect_usage --steps 5x 127.0.0.1
 expect_usage --timeout 99999999999 127.0.0.1
 expect_usage --max-hops "" 127.0.0.1
 expect_usage --size 127.0.0.1
+expect_usage --version 127.0.0.1
+
+out=$("$trace" --version 2>"$err")
+check "version status" 0 $?
+check "version stdout" "lumentrax-trace $version" "$out"
+check "version stderr" "" "$(cat "$err")"
 
 # Zero steps: the host is resolved (a dotted quad, no lookup) and nothing is probed.
 out=$("$trace" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1 2>"$err")
