@@ -69,5 +69,7 @@ int setAddress(char** args);
 int loadLibrary(char** args);
 int handles(char** args);
 int saveClipboard(char** args);
+int versionInfo(char** args);
+int manifest(char** args);
 
 }  // namespace driver

@@ -2,7 +2,8 @@
 // results list across processes, works its boxes and dialogs, reads the clipboard and
 // looks at the process. One program; the pieces are driver_list.cpp (list),
 // driver_dialogs.cpp (dialogs, address box, geometry), driver_process.cpp (handles,
-// clipboard file, DLL loading) and driver_windows.cpp (what they share).
+// clipboard file, DLL loading, an exe's resources) and driver_windows.cpp (what they
+// share).
 //
 // Commands (exit status 0 = done, 1 = not found, failed or timed out, 2 = usage):
 // The main window and its list
@@ -41,6 +42,12 @@
 //   handles                          print the program's Windows handle count
 //   clipboard FILE                   write the clipboard's text, byte for byte, to FILE
 //   loadlib NAME                     try LoadLibraryA(NAME); print "loaded" or "missing"
+// An exe file (need not run)
+//   version FILE                     print its version resource as GetFileVersionInfo gives
+//                                    it: FixedFileVersion=, FixedProductVersion=, then the
+//                                    strings FileVersion= ProductVersion= ProductName=
+//                                    FileDescription= LegalCopyright= OriginalFilename=
+//   manifest FILE                    print its manifest resource (type 24, id 1)
 #include <cstring>
 
 #include "driver_windows.h"
@@ -109,6 +116,8 @@ constexpr Command kCommands[] = {
     {"handles", 0, driver::handles},
     {"clipboard", 1, driver::saveClipboard},
     {"loadlib", 1, driver::loadLibrary},
+    {"version", 1, driver::versionInfo},
+    {"manifest", 1, driver::manifest},
 };
 
 }  // namespace

@@ -10,8 +10,8 @@ target_link_libraries(lumentrax_window_tests PRIVATE lumentrax_shell lumentrax_s
 target_include_directories(lumentrax_window_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 add_test(NAME win32_window COMMAND lumentrax_window_tests)
 
-# Drives a running lumentrax.exe from outside (list, dialogs, clipboard, process); the one
-# outside helper of every end-to-end test.
+# Drives a running lumentrax.exe from outside (list, dialogs, clipboard, process) and reads
+# an exe's resources; the one outside helper of every end-to-end test.
 add_executable(lumentrax_list_driver
   ${CMAKE_CURRENT_SOURCE_DIR}/list_driver.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/driver_windows.cpp
@@ -19,7 +19,7 @@ add_executable(lumentrax_list_driver
   ${CMAKE_CURRENT_SOURCE_DIR}/driver_dialogs.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/driver_process.cpp
 )
-target_link_libraries(lumentrax_list_driver PRIVATE comctl32 user32)
+target_link_libraries(lumentrax_list_driver PRIVATE comctl32 user32 version)
 
 # End to end: the real lumentrax.exe in the namespace lab (root; under CI=true a missing
 # root fails instead of skipping).
