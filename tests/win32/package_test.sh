@@ -1,0 +1,129 @@
+#!/bin/bash
+# The release package. scripts/package, run in two copies of this source tree in
+# different folders, gives byte-identical exe and zip and prints their SHA-256; the exe
+# has no time stamps, symbols or folder names in it; the zip holds exactly lumentrax.exe,
+# README.txt (Windows line endings) and LICENSE.txt. Under Wine the packaged exe's version
+# resource reads VERSION with the product's names, its manifest says asInvoker, and,
+# unpacked alone into a fresh folder, it traces the namespace lab and keeps its settings
+# beside itself.
+# Usage: package_test.sh VERSION FULL_VERSION LIST_DRIVER_EXE (VERSION 1.2.3, FULL 1.2.3.4)
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../lab/lab_common.sh"
+. "$here/e2e_common.sh"
+version=$1
+full_version=$2
+require_root
+e2e_setup_prefix package
+e2e_add_driver "$3"
+
+# A clean checkout's contents: the files git knows of (tracked or new), no builds.
+copy_sources() {
+    mkdir -p "$1"
+    if git -C "$repo_root" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git -C "$repo_root" ls-files -z -co --exclude-standard |
+            tar -C "$repo_root" --null --ignore-failed-read -T - -cf - | tar -C "$1" -xf -
+    else
+        tar -C "$repo_root" --exclude=./build --exclude=./dist -cf - . | tar -C "$1" -xf -
+    fi
+}
+
+zip_name=lumentrax-$version-win-x64.zip
+trees=("$work/a" "$work/second/b")
+for tree in "${trees[@]}"; do
+    copy_sources "$tree"
+    (cd "$tree" && scripts/package) >"$tree.out" 2>&1
+    check "scripts/package in $tree" 0 $?
+    [ -f "$tree/dist/$zip_name" ] || { cat "$tree.out"; echo "FAIL: no $zip_name" >&2; exit 1; }
+done
+a=${trees[0]}
+b=${trees[1]}
+cmp "$a/dist/$zip_name" "$b/dist/$zip_name"
+check "zips of the two folders identical" 0 $?
+cmp "$a/build/package/app/lumentrax.exe" "$b/build/package/app/lumentrax.exe"
+check "exes of the two folders identical" 0 $?
+
+# The zip's entries in order, then each unpacked into a fresh folder; CRLF counts
+# the README's lines that do not end in CR LF.
+run=$work/run
+mkdir -p "$run"
+entries=$(python3 - "$a/dist/$zip_name" "$run" <<'PY'
+import sys
+import zipfile
+
+with zipfile.ZipFile(sys.argv[1]) as archive:
+    print(" ".join(archive.namelist()))
+    archive.extractall(sys.argv[2])
+with open(sys.argv[2] + "/README.txt", "rb") as f:
+    lines = f.read().split(b"\n")
+print("CRLF", sum(1 for line in lines[:-1] if not line.endswith(b"\r")) + (lines[-1] != b""))
+PY
+)
+check "zip entries" "lumentrax.exe README.txt LICENSE.txt" "$(head -1 <<<"$entries")"
+check "README.txt lines not in CR LF" "CRLF 0" "$(tail -1 <<<"$entries")"
+check "README.txt names the version" 1 "$(grep -c "^Lumentrax $version, " "$run/README.txt")"
+check "LICENSE.txt is the MIT licence" 1 "$(grep -c '^MIT License' "$run/LICENSE.txt")"
+exe=$run/lumentrax.exe
+cmp "$exe" "$a/build/package/app/lumentrax.exe"
+check "zip holds the built exe" 0 $?
+
+printed=$(grep -E '^[0-9a-f]{64}  ' "$a.out")
+expected="$(cd "$a/dist" && sha256sum "$zip_name")
+$(cd "$run" && sha256sum lumentrax.exe)"
+check "SHA-256 printed" "$expected" "$printed"
+
+# PE header time stamp and the resource directory's, both zero; no folder of the build.
+stamps=$(python3 - "$exe" <<'PY'
+import struct
+import sys
+
+data = open(sys.argv[1], "rb").read()
+pe = struct.unpack_from("<I", data, 0x3C)[0]
+sections, optional_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
+resources = None
+for i in range(sections):
+    name, _, _, _, offset = struct.unpack_from("<8sIIII", data, pe + 24 + optional_size + 40 * i)
+    if name.rstrip(b"\0") == b".rsrc":
+        resources = struct.unpack_from("<I", data, offset + 4)[0]
+print(struct.unpack_from("<I", data, pe + 8)[0], resources)
+PY
+)
+check "time stamps of PE header and resource directory" "0 0" "$stamps"
+check "no symbols" 1 "$(x86_64-w64-mingw32-nm "$exe" 2>&1 | grep -c 'no symbols')"
+check "no folder of the build in the exe" 0 "$(grep -c -a -F "$work" "$exe")"
+
+info=$(drive version "$exe")
+check "version resource" "FixedFileVersion=$full_version
+FixedProductVersion=$full_version
+FileVersion=$version
+ProductVersion=$version
+ProductName=Lumentrax
+FileDescription=Lumentrax route tracer
+LegalCopyright=(c) 2026 Lumentrax developers
+OriginalFilename=lumentrax.exe" "$info"
+manifest=$(drive manifest "$exe")
+check "manifest asks for asInvoker" 1 "$(grep -c '<requestedExecutionLevel level="asInvoker"' <<<"$manifest")"
+check "manifest names Windows 10/11" 1 \
+    "$(grep -c '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>' <<<"$manifest")"
+check "manifest without common controls 6 or DPI awareness" 0 \
+    "$(grep -c -e 'Common-Controls' -e '<dpiAware' <<<"$manifest")"
+
+# The packaged exe alone: no DLL beside it, its settings file written there.
+check "no DLL beside the exe" "" "$(find "$run" -maxdepth 1 -iname '*.dll')"
+e2e_program=$exe
+e2e_start "/ip:$LAB_TARGET"
+drive wait-window 120
+check "main window appears" 0 $?
+drive wait-count 4 120
+check "four hops shown" 0 $?
+drive command 40003
+drive wait-button Start 20
+rows=$(drive rows)
+echo "$rows"
+check "hop 1" "$LAB_HOP1" "$(cell "$rows" 1 1)"
+check "silent router" "0.0.0.0" "$(cell "$rows" 2 1)"
+check "hop 3" "$LAB_HOP3" "$(cell "$rows" 3 1)"
+check "target" "$LAB_TARGET" "$(cell "$rows" 4 1)"
+close_and_check_exit
+check "settings written beside the exe" 1 "$(grep -c '^\[Column\]' "$run/lumentrax.ini" 2>/dev/null)"
+finish
