@@ -1,11 +1,7 @@
 // The /ip: option and the case-blind search it is found with.
 #include "command_line.h"
 
-namespace {
-
-char upperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-}  // namespace
+#include "text/ascii_case.h"
 
 const char* findNoCase(const char* text, const char* pattern) {
     if (*pattern == '\0') return text;
@@ -13,7 +9,7 @@ const char* findNoCase(const char* text, const char* pattern) {
         size_t i = 0;
         while (pattern[i] != '\0') {
             if (start[i] == '\0') return nullptr;  // text ended first: no later start can match
-            if (upperAscii(start[i]) != upperAscii(pattern[i])) break;
+            if (foldAscii(start[i]) != foldAscii(pattern[i])) break;
             ++i;
         }
         if (pattern[i] == '\0') return start;

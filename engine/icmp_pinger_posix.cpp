@@ -16,7 +16,7 @@
 
 #include <cstring>
 
-#include "bounded_text.h"
+#include "text/bounded_text.h"
 #include "echo_parse.h"
 
 namespace {

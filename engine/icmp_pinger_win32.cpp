@@ -10,7 +10,7 @@
 
 #include <cstring>
 
-#include "bounded_text.h"
+#include "text/bounded_text.h"
 
 namespace {
 

@@ -3,13 +3,12 @@
 
 #include <cstring>
 
-#include "engine/bounded_text.h"
+#include "text/ascii_case.h"
+#include "text/bounded_text.h"
 
 const char* const kDefaultTargetHost = "one.one.one.one";
 
 namespace {
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 void removeSlot(HistorySlots& history, int slot) {
     for (int n = slot; n + 1 < kHistorySlots; ++n) std::memcpy(history[n], history[n + 1], kHistorySlotSize);
@@ -25,7 +24,7 @@ void presetHistory(HistorySlots& history) {
 
 bool sameAddress(const char* a, const char* b) {
     for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (lowerAscii(*a) != lowerAscii(*b)) return false;
+        if (foldAscii(*a) != foldAscii(*b)) return false;
     }
     return *a == *b;
 }

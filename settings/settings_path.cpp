@@ -3,18 +3,18 @@
 
 #include <cstring>
 
+#include "text/ascii_case.h"
+
 namespace {
 
 constexpr char kEnding[] = ".ini";
 constexpr size_t kEndingLength = sizeof kEnding - 1;
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 // True when `text` is ".ini" in any letter case (the file system ignores case).
 bool isIniEnding(const char* text, size_t length) {
     if (length != kEndingLength) return false;
     for (size_t i = 0; i < length; ++i) {
-        if (lowerAscii(text[i]) != kEnding[i]) return false;
+        if (foldAscii(text[i]) != kEnding[i]) return false;
     }
     return true;
 }

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "engine/bounded_text.h"
+#include "text/bounded_text.h"
 
 namespace {
 
@@ -25,13 +25,8 @@ void formatRowCells(const HopRecord& record, int rowIndex, RowCells& cells) {
     formatCount(cells.text[0], static_cast<int64_t>(rowIndex) + 1);
     // The record's buffers may lack a terminator when the record is damaged; read them
     // only within their size, and never let a name break the row apart.
-    char field[kHostNameSize];
-    size_t n = boundedLength(record.addressText, sizeof record.addressText);
-    copyBounded(field, n + 1 < sizeof field ? n + 1 : sizeof field, record.addressText);
-    copyPrintable(cells.text[1], field);
-    n = boundedLength(record.hostName, sizeof record.hostName);
-    copyBounded(field, n + 1 < sizeof field ? n + 1 : sizeof field, record.hostName);
-    copyPrintable(cells.text[2], field);
+    copyPrintableField(cells.text[1], record.addressText);
+    copyPrintableField(cells.text[2], record.hostName);
     formatMs(cells.text[3], record.lastMs);
     cells.present[4] = record.received > 0;
     if (cells.present[4]) formatMs(cells.text[4], averageMs(record));

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/bounded_text.h"
+#include "text/bounded_text.h"
 
 namespace script {
 namespace {

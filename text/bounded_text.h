@@ -1,4 +1,6 @@
-// Writing into fixed zero-terminated buffers without ever overrunning them.
+// Writing into fixed zero-terminated buffers without ever overrunning them: the engine's
+// records, the settings file's values and the row and clipboard texts all go through
+// these copies.
 #pragma once
 
 #include <cstddef>
@@ -31,5 +33,11 @@ size_t copyPrintable(char (&dest)[N], const char* source) {
     return copyPrintable(dest, N, source);
 }
 
-// Length of a text held in a buffer that may lack its terminator.
-size_t boundedLength(const char* text, size_t capacity);
+// Like copyPrintable, from a fixed buffer that may lack its terminator (a damaged
+// record): nothing past the source buffer's own size is read.
+size_t copyPrintableField(char* dest, size_t capacity, const char* source, size_t sourceSize);
+
+template <size_t N, size_t M>
+size_t copyPrintableField(char (&dest)[N], const char (&source)[M]) {
+    return copyPrintableField(dest, N, source, M);
+}
