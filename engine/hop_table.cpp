@@ -23,9 +23,9 @@ HopTable::HopTable()
     : hopCount(0),
       target(0),
       pingCursor(0),
-      timeoutMs(1500),
-      packetSize(8),
-      maxHops(64),
+      timeoutMs(kInitialTimeoutMs),
+      packetSize(kInitialPacketSize),
+      maxHops(kInitialMaxHops),
       reverseDns(1) {
     std::memset(records, 0, sizeof records);
 }

@@ -63,9 +63,15 @@ struct HopTable {
     // settings file can neither overrun the table nor stall the program.
     int32_t traceLimit() const;         // hop limit of the trace phase: maxHops, at most 255
     int32_t monitorTimeToLive() const;  // maxHops held within 1..255
-    int32_t effectiveTimeoutMs() const; // timeoutMs held within 0..kMaxTimeoutMs
+    int32_t effectiveTimeoutMs() const; // timeoutMs held within 1..kMaxTimeoutMs
 
     static constexpr int32_t kMaxTimeoutMs = 60000;
+    // The table's own values from construction until the first configure; the program
+    // configures it at once with the options from its settings, so these only matter to
+    // a table used on its own.
+    static constexpr int32_t kInitialTimeoutMs = 1500;
+    static constexpr uint32_t kInitialPacketSize = 8;
+    static constexpr int32_t kInitialMaxHops = 64;
 
     HopRecord records[kMaxRecords];
     int32_t hopCount;

@@ -9,6 +9,7 @@
 
 #include "engine/hop_table.h"
 #include "lumentrax_version.h"
+#include "ui/options_rules.h"
 #include "ui/trace_text.h"
 
 namespace {
@@ -48,7 +49,7 @@ bool takeNumber(int argc, char** argv, int& i, long long low, long long high, lo
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {
-    options = Options{-1, 40, 1000, 8, 1, nullptr};
+    options = Options{-1, kDefaultMaxHops, kDefaultTimeoutMs, kDefaultPacketSize, kDefaultReverseDns, nullptr};
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         long long value = 0;

@@ -1,4 +1,5 @@
-// Reading and bounding the Options dialog's fields.
+// The probe options: their values when the settings file has none, and the reading and
+// bounding of the Options dialog's fields.
 #pragma once
 
 #include <cstdint>
@@ -19,3 +20,10 @@ struct OptionRange {
 constexpr OptionRange kTimeoutRange{10, 20000};
 constexpr OptionRange kPacketSizeRange{4, 4096};
 constexpr OptionRange kMaxHopsRange{1, 200};
+
+// The options a first run starts with (no settings file, or a file without them); the
+// console runner starts from the same values.
+constexpr int32_t kDefaultMaxHops = 40;
+constexpr int32_t kDefaultTimeoutMs = 1000;
+constexpr int32_t kDefaultReverseDns = 1;
+constexpr int32_t kDefaultPacketSize = 8;
