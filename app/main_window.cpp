@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "app/layout.h"
+#include "settings/settings_file.h"
 #include "ui/resource.h"
 
 namespace {
@@ -15,7 +16,7 @@ using MessageHandler = LRESULT (*)(TraceApp& app, HWND window, UINT message, WPA
                                    LPARAM lParam);
 
 LRESULT onDestroy(TraceApp& app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    app.saveSettings();
+    saveSettings(app);
     return DefWindowProcA(window, message, wParam, lParam);
 }
 

@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "lumentrax_version.h"
+#include "settings/settings_file.h"
 #include "ui/resource.h"
 
 TraceApp* theApp = nullptr;
@@ -77,7 +78,7 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
     theApp = this;
     char address[kCommandLineAddressSize];
     readAddressOption(commandLine != nullptr ? commandLine : "", address);
-    loadSettings();
+    loadSettings(*this);
     registerMainClass(instance);
 
     char title[64];

@@ -31,9 +31,8 @@ struct TraceApp {
     // Clipboard export (ui/clipboard.cpp).
     void copyTrace();
 
-    // Settings file and history (settings/settings_file.cpp, settings/address_box.cpp).
-    void loadSettings();
-    void saveSettings();
+    // The address box and the history (ui/address_box.cpp); the settings file's load and
+    // save are settings/settings_file.h's.
     void fillAddressList();
     void rememberAddress(const char* address);
 

@@ -10,13 +10,20 @@
 #include <cstdio>
 
 #include "app/trace_app.h"
-#include "engine/bounded_text.h"
 #include "settings/settings_path.h"
+#include "text/bounded_text.h"
+#include "ui/options_rules.h"
 
 namespace {
 
 // CW_USEDEFAULT: the window system places and sizes a window created with it.
 constexpr int32_t kDefaultPlacement = static_cast<int32_t>(0x80000000u);
+
+// The numbered keys of the Column and History sections: "C0" ... "C9", "H0" ... "H15".
+struct NumberedKey {
+    NumberedKey(char letter, int n) { std::snprintf(text, sizeof text, "%c%d", letter, n); }
+    char text[8];
+};
 
 int32_t readInteger(const char* path, const char* section, const char* key, int32_t fallback) {
     if (path[0] == '\0') return fallback;
@@ -33,10 +40,8 @@ void readHistory(const char* path, HistorySlots& history) {
     presetHistory(history);
     if (path[0] == '\0') return;
     for (int n = 0; n < kHistorySlots; ++n) {
-        char key[8];
-        std::snprintf(key, sizeof key, "H%d", n);
         char value[kHistorySlotSize];
-        GetPrivateProfileStringA("History", key, history[n], value, sizeof value, path);
+        GetPrivateProfileStringA("History", NumberedKey('H', n).text, history[n], value, sizeof value, path);
         // A hand-edited file can hold tabs or lone carriage returns inside a value;
         // stored as they are they would come back out as extra lines at the save.
         copyPrintable(history[n], value);
@@ -45,13 +50,11 @@ void readHistory(const char* path, HistorySlots& history) {
 
 void writeHistory(const char* path, const HistorySlots& history) {
     for (int n = 0; n < kHistorySlots; ++n) {
-        char key[8];
-        std::snprintf(key, sizeof key, "H%d", n);
         // Every way into the slots already replaces control bytes; the save repeats it
         // so that no slot text can ever start a line, section or key of its own.
         char value[kHistorySlotSize];
         copyPrintable(value, history[n]);
-        WritePrivateProfileStringA("History", key, value, path);
+        WritePrivateProfileStringA("History", NumberedKey('H', n).text, value, path);
     }
 }
 
@@ -69,38 +72,36 @@ void settingsPath(char* out, size_t capacity) {
     settingsPathFor(module, out, capacity);
 }
 
-void TraceApp::loadSettings() {
+void loadSettings(TraceApp& app) {
     char path[kSettingsPathSize];
     settingsPath(path, sizeof path);
-    maxHops = readInteger(path, "Options", "MaxHops", 40);
-    timeoutMs = readInteger(path, "Options", "TimeOut", 1000);
-    reverseDns = readInteger(path, "Options", "ReverseDns", 1);
-    packetSize = readInteger(path, "Options", "PacketSize", 8);
-    windowX = readInteger(path, "Window", "XPos", kDefaultPlacement);
-    windowY = readInteger(path, "Window", "YPos", kDefaultPlacement);
-    windowWidth = readInteger(path, "Window", "Width", kDefaultPlacement);
-    windowHeight = readInteger(path, "Window", "Height", kDefaultPlacement);
+    app.maxHops = readInteger(path, "Options", "MaxHops", kDefaultMaxHops);
+    app.timeoutMs = readInteger(path, "Options", "TimeOut", kDefaultTimeoutMs);
+    app.reverseDns = readInteger(path, "Options", "ReverseDns", kDefaultReverseDns);
+    app.packetSize = readInteger(path, "Options", "PacketSize", kDefaultPacketSize);
+    app.windowX = readInteger(path, "Window", "XPos", kDefaultPlacement);
+    app.windowY = readInteger(path, "Window", "YPos", kDefaultPlacement);
+    app.windowWidth = readInteger(path, "Window", "Width", kDefaultPlacement);
+    app.windowHeight = readInteger(path, "Window", "Height", kDefaultPlacement);
     for (int n = 0; n < kColumnCount; ++n) {
-        char key[8];
-        std::snprintf(key, sizeof key, "C%d", n);
-        columnWidths[n] = readInteger(path, "Column", key, 0);
+        app.columnWidths[n] = readInteger(path, "Column", NumberedKey('C', n).text, 0);
     }
-    readHistory(path, history);
+    readHistory(path, app.history);
 }
 
-void TraceApp::saveSettings() {
+void saveSettings(TraceApp& app) {
     char path[kSettingsPathSize];
     settingsPath(path, sizeof path);
     if (path[0] == '\0') return;
-    writeInteger(path, "Options", "MaxHops", maxHops);
-    writeInteger(path, "Options", "TimeOut", timeoutMs);
-    writeInteger(path, "Options", "ReverseDns", reverseDns);
-    writeInteger(path, "Options", "PacketSize", packetSize);
+    writeInteger(path, "Options", "MaxHops", app.maxHops);
+    writeInteger(path, "Options", "TimeOut", app.timeoutMs);
+    writeInteger(path, "Options", "ReverseDns", app.reverseDns);
+    writeInteger(path, "Options", "PacketSize", app.packetSize);
     // A minimised or maximised window's rectangle is not where the user left it; the
     // placement of an earlier run stays in the file instead.
-    if (!IsIconic(mainWindow) && !IsZoomed(mainWindow)) {
+    if (!IsIconic(app.mainWindow) && !IsZoomed(app.mainWindow)) {
         RECT outer;
-        if (GetWindowRect(mainWindow, &outer)) {
+        if (GetWindowRect(app.mainWindow, &outer)) {
             writeInteger(path, "Window", "XPos", outer.left);
             writeInteger(path, "Window", "YPos", outer.top);
             writeInteger(path, "Window", "Width", outer.right - outer.left);
@@ -108,10 +109,8 @@ void TraceApp::saveSettings() {
         }
     }
     for (int n = 0; n < kColumnCount; ++n) {
-        char key[8];
-        std::snprintf(key, sizeof key, "C%d", n);
-        int32_t width = static_cast<int32_t>(SendMessageA(listView, LVM_GETCOLUMNWIDTH, n, 0));
-        writeInteger(path, "Column", key, width);
+        int32_t width = static_cast<int32_t>(SendMessageA(app.listView, LVM_GETCOLUMNWIDTH, n, 0));
+        writeInteger(path, "Column", NumberedKey('C', n).text, width);
     }
-    writeHistory(path, history);
+    writeHistory(path, app.history);
 }
