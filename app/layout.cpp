@@ -3,6 +3,9 @@
 
 namespace {
 
+// The buttons leave this much of the bar free above and below them, so they sit centred.
+constexpr int kButtonMargin = 2;
+
 int atLeastZero(long long value) { return value < 0 ? 0 : static_cast<int>(value); }
 
 }  // namespace
@@ -12,9 +15,9 @@ ControlLayout computeLayout(unsigned clientWidth, unsigned clientHeight, int bar
     const long long h = clientHeight;
     const long long half = w / 2;
     const long long slot = w / 7;
-    const int buttonTop = (barHeight - (barHeight - 4)) / 2;
+    const int buttonTop = kButtonMargin;
     const int buttonWidth = atLeastZero(slot - 2);
-    const int buttonHeight = atLeastZero(barHeight - 4);
+    const int buttonHeight = atLeastZero(barHeight - 2 * kButtonMargin);
     ControlLayout layout{};
     layout.listView = {0, barHeight, atLeastZero(w), atLeastZero(h - barHeight)};
     layout.addressBox = {0, 0, atLeastZero(half), atLeastZero(barHeight)};

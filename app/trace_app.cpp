@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "lumentrax_version.h"
+#include "app/layout.h"
 #include "settings/settings_file.h"
 #include "ui/resource.h"
 
@@ -15,6 +16,7 @@ TraceApp* theApp = nullptr;
 namespace {
 
 constexpr DWORD kButtonStyle = WS_CHILD | WS_VISIBLE | BS_DEFPUSHBUTTON;
+constexpr int kDropDownBars = 8;
 
 // The class's handler: every message of the main window goes to the application. A
 // message that arrives when no application exists gets the default handling.
@@ -44,14 +46,44 @@ RECT clientRect(HWND window) {
     return rect;
 }
 
-HWND createChild(const char* className, const char* text, DWORD style, int x, int y, int width,
-                 int height, HWND parent, int id, HINSTANCE instance) {
-    return CreateWindowExA(0, className, text, style, x, y, width, height, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+HWND createChild(const char* className, const char* text, DWORD style, const ControlRect& place,
+                 HWND parent, int id, HINSTANCE instance) {
+    return CreateWindowExA(0, className, text, style, place.left, place.top, place.width, place.height,
+                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+}
+
+// The five controls where the size handler's layout puts them. The address box is made
+// kDropDownBars bars high: on Windows a drop-down box's height at creation is that of the
+// box with its opened list (every resize later gives it one bar). The list is placed
+// after a second look at the client area, which the buttons cannot have changed.
+void createControls(TraceApp& app) {
+    const RECT client = clientRect(app.mainWindow);
+    const ControlLayout bar = computeLayout(client.right, client.bottom, app.barHeight);
+    ControlRect box = bar.addressBox;
+    box.height = kDropDownBars * app.barHeight;
+    app.addressBox = createChild("COMBOBOX", "Address", WS_CHILD | WS_VISIBLE | WS_BORDER | CBS_DROPDOWN,
+                                 box, app.mainWindow, 0, app.instance);
+    app.fillAddressList();
+    app.startButton = createChild("BUTTON", "Start", kButtonStyle, bar.startButton, app.mainWindow,
+                                  IDM_STARTSTOP, app.instance);
+    app.copyButton = createChild("BUTTON", "Copy", kButtonStyle, bar.copyButton, app.mainWindow, IDM_COPY,
+                                 app.instance);
+    app.optionsButton = createChild("BUTTON", "Options", kButtonStyle, bar.optionsButton, app.mainWindow,
+                                    IDM_OPTIONS, app.instance);
+    const RECT again = clientRect(app.mainWindow);
+    app.listView = createChild(WC_LISTVIEWA, "ListView",
+                               WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_NOSORTHEADER,
+                               computeLayout(again.right, again.bottom, app.barHeight).listView,
+                               app.mainWindow, 0, app.instance);
+    app.setupColumns(client.right);
 }
 
 }  // namespace
 
+// No call of the start-up is checked, on purpose: Windows Sockets, the common controls,
+// the class registration and every window creation may fail, and the program still runs
+// to its loop (a failed part shows as a missing window or an echo service that never
+// answers) rather than ending with a message of its own.
 TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
     : windowX(CW_USEDEFAULT),
       windowY(CW_USEDEFAULT),
@@ -86,26 +118,8 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
     mainWindow = CreateWindowExA(0, kMainWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                  windowX, windowY, windowWidth, windowHeight, nullptr, nullptr,
                                  instance, nullptr);
-    const int w = clientRect(mainWindow).right;
     barHeight = 3 * GetSystemMetrics(SM_CYSIZE) / 2;
-
-    addressBox = createChild("COMBOBOX", "Address", WS_CHILD | WS_VISIBLE | WS_BORDER | CBS_DROPDOWN,
-                             0, 0, w / 2, 8 * barHeight, mainWindow, 0, instance);
-    fillAddressList();
-    const int buttonWidth = w / 7 - 2;
-    const int buttonHeight = barHeight - 4;
-    startButton = createChild("BUTTON", "Start", kButtonStyle, w / 2 + 1, 2, buttonWidth,
-                              buttonHeight, mainWindow, IDM_STARTSTOP, instance);
-    copyButton = createChild("BUTTON", "Copy", kButtonStyle, w / 2 + w / 7 + 1, 2, buttonWidth,
-                             buttonHeight, mainWindow, IDM_COPY, instance);
-    optionsButton = createChild("BUTTON", "Options", kButtonStyle, w / 2 + 2 * (w / 7) + 1, 2,
-                                buttonWidth, buttonHeight, mainWindow, IDM_OPTIONS, instance);
-
-    const RECT again = clientRect(mainWindow);
-    listView = createChild(WC_LISTVIEWA, "ListView",
-                           WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_NOSORTHEADER, 0,
-                           barHeight, again.right, again.bottom - barHeight, mainWindow, 0, instance);
-    setupColumns(w);
+    createControls(*this);
     ShowWindow(mainWindow, SW_SHOW);
     UpdateWindow(mainWindow);
 
