@@ -1,10 +1,11 @@
-// The main window as start-up builds it: class, title, the five controls, the layout
-// after a resize, the ten columns, and the two ways out of the message loop.
+// The main window as start-up builds it: class, title, menu, the five controls, the
+// layout after a resize, the ten columns, and the two ways out of the message loop.
 #include <cstdio>
 #include <cstring>
 
 #include "app/layout.h"
 #include "ui/column_layout.h"
+#include "ui/options_rules.h"
 #include "window_fixture.h"
 
 namespace {
@@ -33,37 +34,29 @@ std::string className(HWND window) {
 
 }  // namespace
 
-TEST_F(WindowTest, ClassHasTheStatedStyleBrushCursorIconAndMenu) {
+// The class's fields are what the shown window is made of; its menu items are worked as
+// commands by the tests below (Exit) and in results_list_test.cpp (Start/Stop).
+TEST_F(WindowTest, MainWindowIsShownFromItsClassWithTitleStylesAndMenu) {
     WNDCLASSA windowClass{};
-    ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), "LumentraxClass", &windowClass));
+    ASSERT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), kMainWindowClass, &windowClass));
     EXPECT_EQ(windowClass.style, static_cast<UINT>(CS_DBLCLKS));
     EXPECT_EQ(windowClass.hbrBackground, GetStockObject(BLACK_BRUSH));
     EXPECT_EQ(windowClass.hCursor, LoadCursorA(nullptr, IDC_ARROW));
     EXPECT_NE(windowClass.hIcon, nullptr);
-    EXPECT_EQ(windowClass.cbClsExtra, 0);
-    EXPECT_EQ(windowClass.cbWndExtra, 0);
-    EXPECT_EQ(FindWindowA("LumentraxClass", nullptr), app->mainWindow);
-
-    HMENU bar = GetMenu(app->mainWindow);
-    ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(GetMenuItemCount(bar), 2);
-    HMENU file = GetSubMenu(bar, 0);
-    EXPECT_EQ(GetMenuItemID(file, 0), 40003u);
-    EXPECT_EQ(GetMenuItemID(file, 5), 40001u);
-    EXPECT_EQ(GetMenuItemID(GetSubMenu(bar, 1), 0), 40002u);
-}
-
-TEST_F(WindowTest, MainWindowIsShownWithTitleAndStyles) {
+    EXPECT_EQ(className(app->mainWindow), kMainWindowClass);
     EXPECT_EQ(windowText(app->mainWindow), "Lumentrax v1.0");
     const LONG style = GetWindowLongA(app->mainWindow, GWL_STYLE);
     EXPECT_EQ(style & (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
     EXPECT_TRUE(IsWindowVisible(app->mainWindow));
+    HMENU bar = GetMenu(app->mainWindow);
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(GetMenuItemCount(bar), 2);
     EXPECT_EQ(app->barHeight, 3 * GetSystemMetrics(SM_CYSIZE) / 2);
     ASSERT_NE(app->hopTable, nullptr);
-    EXPECT_EQ(app->hopTable->maxHops, 40);
-    EXPECT_EQ(app->hopTable->timeoutMs, 1000);
-    EXPECT_EQ(app->hopTable->packetSize, 8u);
-    EXPECT_EQ(app->hopTable->reverseDns, 1);
+    EXPECT_EQ(app->hopTable->maxHops, kDefaultMaxHops);
+    EXPECT_EQ(app->hopTable->timeoutMs, kDefaultTimeoutMs);
+    EXPECT_EQ(static_cast<int32_t>(app->hopTable->packetSize), kDefaultPacketSize);
+    EXPECT_EQ(app->hopTable->reverseDns, kDefaultReverseDns);
     EXPECT_FALSE(app->hopTable->isRunning());
 }
 
@@ -78,9 +71,9 @@ TEST_F(WindowTest, FiveControlsWithClassesTextsStylesAndIdentifiers) {
     const Expected controls[] = {
         // The combo box takes its border off its own window, so only its kind is checked.
         {app->addressBox, "ComboBox", "", 0, CBS_DROPDOWN},
-        {app->startButton, "Button", "Start", 40003, BS_DEFPUSHBUTTON},
-        {app->copyButton, "Button", "Copy", 40005, BS_DEFPUSHBUTTON},
-        {app->optionsButton, "Button", "Options", 40007, BS_DEFPUSHBUTTON},
+        {app->startButton, "Button", "Start", IDM_STARTSTOP, BS_DEFPUSHBUTTON},
+        {app->copyButton, "Button", "Copy", IDM_COPY, BS_DEFPUSHBUTTON},
+        {app->optionsButton, "Button", "Options", IDM_OPTIONS, BS_DEFPUSHBUTTON},
         {app->listView, "SysListView32", "ListView", 0, WS_BORDER | LVS_REPORT | LVS_NOSORTHEADER},
     };
     for (const Expected& c : controls) {
@@ -165,8 +158,7 @@ TEST_F(WindowTest, TenColumnsWithHeadersAlignmentAndDefaultWidths) {
         EXPECT_STREQ(text, headers[i]);
         EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, i <= 2 ? LVCFMT_LEFT : LVCFMT_RIGHT) << i;
         EXPECT_EQ(column.iSubItem, i);
-        const int widthFromNumerator = client.right * (i == 0 ? 60 : i == 1 ? 150 : i == 2 ? 250 : 80) / 1060;
-        EXPECT_EQ(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, i, 0), widthFromNumerator) << i;
+        EXPECT_EQ(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, i, 0), columnWidth(i, 0, client.right)) << i;
     }
     EXPECT_FALSE(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, 10, 0));
 }
@@ -179,7 +171,11 @@ TEST_F(WindowTest, IdleTickWithoutTraceChangesNothing) {
 }
 
 TEST_F(WindowTest, ExitCommandEndsTheLoopWithZeroAndTeardownSavesOnce) {
-    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40001, 0), 0);
+    // File's last item, as the menu hands it over.
+    HMENU file = GetSubMenu(GetMenu(app->mainWindow), 0);
+    const UINT exitItem = GetMenuItemID(file, GetMenuItemCount(file) - 1);
+    EXPECT_EQ(exitItem, static_cast<UINT>(IDM_EXIT));
+    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(exitItem, 0), 0);
     EXPECT_EQ(app->run(), 0);
     // After Exit the window still stands; the teardown destroys it and saves then.
     HWND window = app->mainWindow;
@@ -207,8 +203,8 @@ TEST_F(WindowTest, CloseBoxEndsTheLoopWithZeroAndSavesAtOnce) {
 TEST_F(WindowTest, MessagesQueuedBeforeTheQuitAreHandledButNoTickRuns) {
     script::target(script::ip(10, 9, 9, 9), 1, 3);
     SetWindowTextA(app->addressBox, "10.9.9.9");
-    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40003, 0), 0);
-    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40001, 0), 0);
+    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(IDM_STARTSTOP, 0), 0);
+    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     EXPECT_EQ(app->run(), 0);
     EXPECT_TRUE(app->hopTable->isRunning());
     EXPECT_EQ(script::echoCount(), 0);
@@ -222,7 +218,7 @@ protected:
 TEST_F(CommandLineWindowTest, AddressOptionFillsTheBoxAndQueuesStart) {
     EXPECT_EQ(windowText(app->addressBox), "10.9.9.9");
     EXPECT_FALSE(app->hopTable->isRunning());  // queued, not yet handled
-    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40001, 0), 0);
+    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     EXPECT_EQ(app->run(), 0);
     EXPECT_TRUE(app->hopTable->isRunning());
     EXPECT_EQ(app->hopTable->target, script::ip(10, 9, 9, 9));

@@ -128,7 +128,7 @@ TEST_F(WindowTest, BoxesAreStillReadBackAfterStop) {
     scriptRoute();
     startTrace("target.lab.test");
     app->idleTick();
-    command(40003);
+    command(IDM_STARTSTOP);
     setBox(0, 1);
     app->idleTick();
     EXPECT_EQ(app->hopTable->records[0].excluded, 1);
@@ -139,7 +139,7 @@ TEST_F(WindowTest, StartWhileRunningStopsAndKeepsTheRows) {
     startTrace("target.lab.test");
     app->idleTick();
     app->idleTick();
-    command(40003);
+    command(IDM_STARTSTOP);
     EXPECT_FALSE(app->hopTable->isRunning());
     EXPECT_EQ(windowText(app->startButton), "Start");
     const int echoes = script::echoCount();
@@ -150,7 +150,7 @@ TEST_F(WindowTest, StartWhileRunningStopsAndKeepsTheRows) {
     EXPECT_EQ(cell(1, 1), "0.0.0.0");
 
     // A new start empties the list; new rows take the new records' boxes.
-    command(40003);
+    command(IDM_STARTSTOP);
     EXPECT_EQ(rowCount(), 0);
     app->idleTick();
     ASSERT_EQ(rowCount(), 1);
@@ -161,7 +161,7 @@ TEST_F(WindowTest, StartWithAnEmptyBoxChangesNothing) {
     scriptRoute();
     startTrace("target.lab.test");
     app->idleTick();
-    command(40003);
+    command(IDM_STARTSTOP);
     char slot0[256];
     std::strcpy(slot0, app->history[0]);
 
@@ -177,7 +177,7 @@ TEST_F(WindowTest, UnresolvableAddressLeavesStartAndAnEmptyList) {
     scriptRoute();
     startTrace("target.lab.test");
     app->idleTick();
-    command(40003);
+    command(IDM_STARTSTOP);
     ASSERT_EQ(rowCount(), 1);
 
     startTrace("nowhere.lab.test");
@@ -194,10 +194,17 @@ TEST_F(WindowTest, NotificationsAndUnknownCommandsDoNothing) {
     SetWindowTextA(app->addressBox, "target.lab.test");
     SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(0, CBN_EDITCHANGE),
                  reinterpret_cast<LPARAM>(app->addressBox));
-    EXPECT_EQ(SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40004, 0), 0), 0);
+    const WORD noCommand = IDM_STARTSTOP + 1;  // between Start/Stop and Copy, no command of its own
+    EXPECT_EQ(SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(noCommand, 0), 0), 0);
     EXPECT_FALSE(app->hopTable->isRunning());
     // The button's click notification carries its identifier: the same command as the menu.
-    SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(40003, BN_CLICKED),
+    SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(IDM_STARTSTOP, BN_CLICKED),
                  reinterpret_cast<LPARAM>(app->startButton));
     EXPECT_TRUE(app->hopTable->isRunning());
+    // File's first item, as the menu hands it over, stops it again like the button.
+    const UINT startStopItem = GetMenuItemID(GetSubMenu(GetMenu(app->mainWindow), 0), 0);
+    EXPECT_EQ(startStopItem, static_cast<UINT>(IDM_STARTSTOP));
+    SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(startStopItem, 0), 0);
+    EXPECT_FALSE(app->hopTable->isRunning());
+    EXPECT_EQ(windowText(app->startButton), "Start");
 }

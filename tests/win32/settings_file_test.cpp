@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app_fixture.h"
+#include "ui/options_rules.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ Geometry outerRect(HWND window) {
 }
 
 // The whole file a save of these values gives, section headers included.
-Lines expectedFile(const char* options[4], const Geometry* window, const int widths[kColumnCount],
+Lines expectedFile(const std::string (&options)[4], const Geometry* window, const int widths[kColumnCount],
                    const char* const history[kHistorySlots]) {
     Lines lines{"[Options]"};
     const char* keys[4] = {"MaxHops", "TimeOut", "ReverseDns", "PacketSize"};
@@ -74,7 +75,8 @@ TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
     liveWidths(widths);
     closeByCloseBox();
 
-    const char* options[4] = {"40", "1000", "1", "8"};
+    // The defaults as a first run writes them: MaxHops, TimeOut, ReverseDns, PacketSize.
+    const std::string options[4] = {"40", "1000", "1", "8"};
     const char* history[kHistorySlots] = {"one.one.one.one", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""};
     EXPECT_EQ(drive::settingsLines(), expectedFile(options, &window, widths, history));
 }
@@ -85,8 +87,8 @@ TEST_F(SettingsFileTest, OnlyH3KeepsThePresetAndTheOtherDefaults) {
     EXPECT_STREQ(app->history[0], "one.one.one.one");
     EXPECT_STREQ(app->history[3], "third.example.test");
     for (int n : {1, 2, 4, 9, 15}) EXPECT_STREQ(app->history[n], "") << n;
-    EXPECT_EQ(app->maxHops, 40);
-    EXPECT_EQ(app->timeoutMs, 1000);
+    EXPECT_EQ(app->maxHops, kDefaultMaxHops);
+    EXPECT_EQ(app->timeoutMs, kDefaultTimeoutMs);
     EXPECT_EQ(app->windowX, CW_USEDEFAULT);
     ASSERT_EQ(listedAddresses(), 2);
     EXPECT_EQ(listedAddress(0), "one.one.one.one");
@@ -177,7 +179,7 @@ TEST_P(WindowStateTest, LeavesTheWindowKeysAsAnEarlierRunWroteThem) {
     EXPECT_EQ(drive::settingsValue("Window", "YPos"), "30");
     EXPECT_EQ(drive::settingsValue("Window", "Width"), "520");
     EXPECT_EQ(drive::settingsValue("Window", "Height"), "410");
-    EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), "40") << "the rest is still saved";
+    EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), std::to_string(kDefaultMaxHops)) << "the rest is still saved";
 }
 
 TEST_P(WindowStateTest, LeavesAbsentWindowKeysAbsent) {
@@ -264,7 +266,8 @@ TEST_F(SettingsFileTest, ControlCharactersFromTheFileAndTheCommandLineNeverAddLi
     finish();
 
     const std::string remembered = withControlsReplaced(typed);
-    const char* options[4] = {"40", "1000", "1", "8"};
+    const std::string options[4] = {std::to_string(kDefaultMaxHops), std::to_string(kDefaultTimeoutMs),
+                                    std::to_string(kDefaultReverseDns), std::to_string(kDefaultPacketSize)};
     const char* history[kHistorySlots] = {remembered.c_str(), "x?y?z?!", "", "", "", "", "", "", "", "", "", "", "", "", "", ""};
     // The History section was in the file already, so it stays the first one.
     Lines expected = expectedFile(options, &window, widths, history);
@@ -284,7 +287,8 @@ TEST_F(SettingsFileTest, LineBreaksInRememberedOrStoredSlotsNeverAddLines) {
     liveWidths(widths);
     closeByCloseBox();
 
-    const char* options[4] = {"40", "1000", "1", "8"};
+    const std::string options[4] = {std::to_string(kDefaultMaxHops), std::to_string(kDefaultTimeoutMs),
+                                    std::to_string(kDefaultReverseDns), std::to_string(kDefaultPacketSize)};
     const char* history[kHistorySlots] = {"b??[Window]??XPos=1", "one.one.one.one", "", "", "", "", "",
                                           "c?[Evil]?key=v", "", "", "", "", "", "", "", ""};
     EXPECT_EQ(drive::settingsLines(), expectedFile(options, &window, widths, history));

@@ -11,6 +11,7 @@
 
 #include "scripted_pinger.h"
 #include "settings/settings_file.h"
+#include "ui/resource.h"
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -51,7 +52,7 @@ protected:
 
     void startTrace(const char* address) {
         SetWindowTextA(app->addressBox, address);
-        command(40003);
+        command(IDM_STARTSTOP);
     }
 
     int rowCount() const {
