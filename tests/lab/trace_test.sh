@@ -40,16 +40,10 @@ check "hop 1 sent" 11 "$(field "$out" 1 8)"
 check "hop 1 received" 11 "$(field "$out" 1 9)"
 check "target received" 11 "$(field "$out" 4 9)"
 
-# The trace-phase echo to r3 travels towards the target and is not subject to r3's
-# rule; the monitor echoes are, and the rule drops the 1st, 4th, 7th ... of them.
-sent=$(field "$out" 3 8)
-[ "${sent:-0}" -gt 0 ] 2>/dev/null || sent=1
-monitor=$((sent - 1))
-dropped=$(((monitor + 2) / 3))
-received=$((sent - dropped))
-check "echoes to the dropping router" 10 "$monitor"
-check "dropping router received" "$received" "$(field "$out" 3 9)"
-check "dropping router loss" "$((100 - received * 100 / sent))%" "$(field "$out" 3 10)"
+# The trace-phase echo and 10 monitor rounds; every third monitor echo dropped.
+check "echoes to the dropping router" 11 "$(field "$out" 3 8)"
+check "dropping router received and loss" "$(dropping_router_expected 11)" \
+    "$(field "$out" 3 9) $(field "$out" 3 10)"
 
 # traceroute as a peer: the same addresses, its "*" being our "0.0.0.0".
 peer=$(in_client traceroute -I -n -q 1 -w 1 -m 10 "$LAB_TARGET" | awk 'NR > 1 {
