@@ -3,17 +3,12 @@
 #include <cstring>
 
 #include "driver_windows.h"
+#include "ui/resource.h"
 
 namespace driver {
 
 namespace {
 
-constexpr WORD kCopyCommand = 40005;
-constexpr WORD kOptionsCommand = 40007;
-constexpr int kTimeoutField = 1000;
-constexpr int kSizeField = 1001;
-constexpr int kHopsField = 1002;
-constexpr int kReverseBox = 1003;
 
 // What the Options dialog shows.
 struct OptionFields {
@@ -24,15 +19,19 @@ struct OptionFields {
 };
 
 void readFields(HWND dialog, OptionFields& out) {
-    controlText(dialog, kTimeoutField, out.timeout);
-    controlText(dialog, kSizeField, out.size);
-    controlText(dialog, kHopsField, out.hops);
-    out.reverse = static_cast<int>(SendMessageA(GetDlgItem(dialog, kReverseBox), BM_GETCHECK, 0, 0));
+    controlText(dialog, IDC_TIMEOUT, out.timeout);
+    controlText(dialog, IDC_PACKETSIZE, out.size);
+    controlText(dialog, IDC_MAXHOPS, out.hops);
+    out.reverse = static_cast<int>(SendMessageA(GetDlgItem(dialog, IDC_REVERSEDNS), BM_GETCHECK, 0, 0));
+}
+
+void printFields(const OptionFields& shown) {
+    std::printf("%s\t%s\t%s\t%d\n", shown.timeout, shown.size, shown.hops, shown.reverse);
 }
 
 // Opens the dialog through the main window's command and waits until it shows.
 HWND openDialog(WORD command, const char* title, const char* seconds) {
-    if (!postToMain(WM_COMMAND, MAKEWPARAM(command, 0))) return nullptr;
+    if (!postCommand(command)) return nullptr;
     return waitDialog(title, seconds);
 }
 
@@ -47,7 +46,7 @@ HWND addressBox() { return child("ComboBox"); }
 
 int copy(char** args) {
     const char* title = "Copy to clipboard";
-    HWND box = openDialog(kCopyCommand, title, args[0]);
+    HWND box = openDialog(IDM_COPY, title, args[0]);
     if (box == nullptr) return 1;
     char text[kTextSize];
     controlText(box, 0xFFFF, text);
@@ -57,17 +56,17 @@ int copy(char** args) {
 }
 
 int setOptions(char** args) {
-    HWND dialog = openDialog(kOptionsCommand, "Options", args[4]);
+    HWND dialog = openDialog(IDM_OPTIONS, "Options", args[4]);
     if (dialog == nullptr) return 1;
-    SetDlgItemTextA(dialog, kTimeoutField, args[0]);
-    SetDlgItemTextA(dialog, kSizeField, args[1]);
-    SetDlgItemTextA(dialog, kHopsField, args[2]);
-    CheckDlgButton(dialog, kReverseBox, std::atoi(args[3]) != 0 ? BST_CHECKED : BST_UNCHECKED);
+    SetDlgItemTextA(dialog, IDC_TIMEOUT, args[0]);
+    SetDlgItemTextA(dialog, IDC_PACKETSIZE, args[1]);
+    SetDlgItemTextA(dialog, IDC_MAXHOPS, args[2]);
+    CheckDlgButton(dialog, IDC_REVERSEDNS, std::atoi(args[3]) != 0 ? BST_CHECKED : BST_UNCHECKED);
     return closeDialog(dialog, IDOK, "Options", args[4]);
 }
 
 int showOptions(char** args) {
-    HWND dialog = openDialog(kOptionsCommand, "Options", args[0]);
+    HWND dialog = openDialog(IDM_OPTIONS, "Options", args[0]);
     if (dialog == nullptr) return 1;
     OptionFields shown;
     readFields(dialog, shown);
@@ -75,26 +74,20 @@ int showOptions(char** args) {
     return closeDialog(dialog, IDCANCEL, "Options", args[0]);
 }
 
-int fields(char** args) {
-    HWND dialog = findDialog(args[0], false);
+int acceptOptions(char** args) {
+    HWND dialog = openDialog(IDM_OPTIONS, "Options", args[0]);
     if (dialog == nullptr) return 1;
     OptionFields shown;
     readFields(dialog, shown);
-    std::printf("%s\t%s\t%s\t%d\n", shown.timeout, shown.size, shown.hops, shown.reverse);
-    return 0;
+    printFields(shown);
+    std::fflush(stdout);
+    return closeDialog(dialog, IDOK, "Options", args[0]);
 }
 
 int dialogs(char**) {
     if (programId() == 0) return 1;
     findDialog(nullptr, true);
     return 0;
-}
-
-int waitDialogCommand(char** args) { return waitDialog(args[0], args[1]) != nullptr ? 0 : 1; }
-
-int ok(char** args) {
-    HWND dialog = findDialog(args[0], false);
-    return dialog != nullptr ? pressButton(dialog, IDOK) : 1;
 }
 
 int history(char**) {

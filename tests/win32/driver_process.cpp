@@ -1,6 +1,6 @@
 // The outside driver's look at the program as a process and as a file: its Windows
-// handle count, the clipboard saved to a file, whether a DLL loads under the current Wine
-// overrides, and the version and manifest resources of an exe as Windows reads them.
+// handle count, whether a DLL loads under the current Wine overrides, and the version
+// and manifest resources of an exe as Windows reads them.
 #include "driver_windows.h"
 
 namespace driver {
@@ -68,13 +68,6 @@ int handles(char**) {
     if (total <= 0) return 1;
     std::printf("%ld\n", total);
     return 0;
-}
-
-int saveClipboard(char** args) {
-    FILE* file = std::fopen(args[0], "wb");
-    if (file == nullptr) return 1;
-    const int status = writeClipboard(file);
-    return std::fclose(file) == 0 ? status : 1;
 }
 
 int loadLibrary(char** args) {

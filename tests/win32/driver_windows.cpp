@@ -45,6 +45,22 @@ bool postToMain(UINT message, WPARAM wParam) {
     return main != nullptr && PostMessageA(main, message, wParam, 0);
 }
 
+bool postCommand(WORD id) { return postToMain(WM_COMMAND, MAKEWPARAM(id, 0)); }
+
+// The Options button's pushed state serves as a marker that the program handles like any
+// posted message. Its thread has one queue, first in, first out: once the marker posted
+// after the first one was seen handled is handled too, the program is in a message loop
+// and has handled everything posted before, its own start-up Start included.
+int settle(const char* seconds) {
+    HWND main = mainWindow();
+    HWND marker = main != nullptr ? FindWindowExA(main, nullptr, "Button", "Options") : nullptr;
+    if (marker == nullptr) return 1;
+    const auto pushed = [marker] { return (SendMessageA(marker, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; };
+    if (!PostMessageA(marker, BM_SETSTATE, TRUE, 0) || waitFor(seconds, pushed) != 0) return 1;
+    if (!PostMessageA(marker, BM_SETSTATE, FALSE, 0)) return 1;
+    return waitFor(seconds, [&pushed] { return !pushed(); });
+}
+
 namespace {
 
 struct DialogSearch {

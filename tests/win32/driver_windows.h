@@ -1,6 +1,6 @@
-// Shared by the pieces of the outside driver (lumentrax_list_driver): finding a running
+// Shared by the pieces of the outside driver (lumentrax_driver): finding a running
 // lumentrax.exe's windows and dialogs, polling, window texts across processes, the
-// clipboard; and the subcommands each piece offers to the dispatch in list_driver.cpp.
+// clipboard; and the subcommands each piece offers to the dispatch in driver.cpp.
 #pragma once
 
 #include <windows.h>
@@ -35,6 +35,11 @@ void windowText(HWND window, char (&text)[kTextSize]);
 void controlText(HWND dialog, int control, char (&text)[kTextSize]);
 int printText(HWND window);
 bool postToMain(UINT message, WPARAM wParam);
+// Posts the menu command `id` to the main window, as a click on the menu item does.
+bool postCommand(WORD id);
+// Waits until the program has handled every message posted to it before the call; 0 when
+// it did within `seconds`.
+int settle(const char* seconds);
 
 // A top-level dialog-class window of the program with this title (null title: any);
 // when `print` is set every match's title is printed, one a line.
@@ -57,18 +62,15 @@ int waitMin(char** args);
 int copy(char** args);
 int setOptions(char** args);
 int showOptions(char** args);
+int acceptOptions(char** args);
 int place(char** args);
 int rect(char** args);
 int history(char** args);
 int dialogs(char** args);
-int waitDialogCommand(char** args);
-int fields(char** args);
-int ok(char** args);
 int setAddress(char** args);
 
 int loadLibrary(char** args);
 int handles(char** args);
-int saveClipboard(char** args);
 int versionInfo(char** args);
 int manifest(char** args);
 

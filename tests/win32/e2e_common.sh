@@ -1,16 +1,26 @@
-# Shared by the end-to-end tests under Wine: a namespace lab, a fresh Wine prefix whose
-# wineserver (and Wine's network service) starts inside the lab's client namespace, the
-# program's own copy with a settings file of its own, the outside driver
-# (lumentrax_list_driver, see list_driver.cpp), readers for its output and the settings
-# file, and the removal of all of it however the test ends. Sourced after
-# tests/lab/lab_common.sh, not run.
+# Shared by the end-to-end tests under Wine: a namespace lab, a Wine prefix of the test's
+# own whose wineserver (and Wine's network service) starts inside the lab's client
+# namespace, the program's own copy with a settings file of its own, the outside driver
+# (lumentrax_driver, see driver.cpp), readers for its output and the settings file, and
+# the removal of all of it however the test ends. Sourced after tests/lab/lab_common.sh,
+# not run.
 #
-#   e2e_setup_prefix NAME [NAMES_FILE]  lab NAME, work dir $work, prefix $prefix; first Wine
-#                                    start (prefix creation) done
+# Making a Wine prefix takes seconds, so one is made per test run and copied: the first
+# test that needs it makes the template (e2e_template: beside $LUMENTRAX_WINEPREFIX, under
+# a lock, so that tests run side by side never make it twice; scripts/test removes it
+# before and after its run), and each test takes a copy of its own before any Wine
+# process starts in it. No wineserver runs on the template once it is made, and a copy
+# never shares one: each test's wineserver starts in its own lab.
+#
+#   e2e_setup_prefix NAME [NAMES_FILE]  lab NAME, work dir $work, prefix $prefix (a copy of
+#                                    the template; no Wine process started yet)
 #   e2e_setup NAME EXE [NAMES_FILE]  the same, and the program at $work/lumentrax.exe with
 #                                    its settings file $ini
 #   e2e_add_program WINDOWS_EXE      copy a helper program into $work (run it with wine_in_lab $work/NAME)
 #   e2e_add_driver DRIVER_EXE        copy the outside driver into $work for drive/drive_raw
+#   e2e_user_registry KEY LINE       add a value (LINE as in a .reg file, e.g. '"Desktop"="Default"')
+#                                    under KEY (e.g. 'Software\\Wine\\Explorer') of the prefix's
+#                                    user hive; only before the first Wine start
 #   wine_in_lab PROGRAM ARGS...      run a Windows program in the lab's client namespace
 #   e2e_wineserver ARGS...           run the prefix's wineserver command (e.g. -k, -w)
 #   e2e_start ARGS...                start $e2e_program (default $work/lumentrax.exe) with ARGS in the
@@ -20,15 +30,17 @@
 #   drive COMMAND ARGS...            run the driver; its output without the CRs of the console
 #   drive_raw COMMAND ARGS...        the same, output byte for byte (clipboard text)
 #   close_and_check_exit             WM_CLOSE, then check the program ends with exit code 0
-#   wait_no_dialogs                  wait up to 10 s until the program shows no dialog
 #   cell ROWS ROW COLUMN             cell COLUMN (0-based) of row ROW (1-based) of `drive rows`
 #   box_image ROWS ROW               the box image of row ROW (1 clear, 2 ticked)
 #   row_count ROWS / column_sum ROWS COLUMN
 #   ini_value FILE SECTION KEY       a value of an initialization file
+# Every Wine start costs time: prefer the driver's subcommands that wait and print in one
+# start (stop, copy, accept-options, start-stop) to a chain of separate ones.
 # Extra cleanup can be added with e2e_cleanup_more 'COMMANDS'. A command prefix for every Wine
 # process (and so the wineserver), e.g. setpriv to drop root's file-permission override,
 # goes into the array e2e_wrap before e2e_setup.
 
+e2e_template=${LUMENTRAX_WINEPREFIX:-/tmp/lumentrax-wine-$(id -u)}-e2e-template
 work=
 prefix=
 ini=
@@ -47,17 +59,50 @@ e2e_cleanup() {
 
 e2e_cleanup_more() { cleanup_extra="$1; ${cleanup_extra:-}"; }
 
+# Makes the template once, in this (the host's) namespace; the wineserver that made it
+# has ended before the lock is released.
+e2e_make_template() {
+    local making=$e2e_template.making.$$ status=0
+    exec 8>"$e2e_template.lock"
+    flock 8
+    if [ ! -f "$e2e_template/system.reg" ]; then
+        rm -rf "$making"
+        # The lock's descriptor stays here: the display and the wineserver outlive a call.
+        LUMENTRAX_WINEPREFIX=$making bash "$repo_root/cmake/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 8>&-
+        WINEPREFIX=$making wineserver -w >/dev/null 2>&1 8>&-
+        lumentrax_stop_display "$making"
+        if [ -f "$making/system.reg" ]; then
+            rm -rf "$e2e_template" && mv "$making" "$e2e_template" || status=1
+        else
+            rm -rf "$making"
+            status=1
+        fi
+    fi
+    exec 8>&-
+    return $status
+}
+
+# The copy shares the template's files through hard links, except those Wine writes in
+# place (registry hives, .ini files, the update stamp), which are copied.
+e2e_copy_template() {
+    local file
+    cp -al "$e2e_template" "$prefix" 2>/dev/null || { rm -rf "$prefix"; cp -a "$e2e_template" "$prefix"; } || return 1
+    find "$prefix" -type f \( -name '*.reg' -o -name '*.ini' -o -name '.update-timestamp' \) -print0 |
+        while IFS= read -r -d '' file; do
+            cp -p "$file" "$file.copy" && mv -f "$file.copy" "$file" || exit 1
+        done
+}
+
 e2e_setup_prefix() {
     local name=$1 names=${2:-}
     command -v wine >/dev/null || { echo "FAIL: wine is not installed" >&2; exit 1; }
     . "$repo_root/scripts/lib/xvfb.sh"
+    e2e_make_template || { echo "FAIL: the template Wine prefix was not made" >&2; exit 1; }
     work=$(mktemp -d /tmp/lumentrax-e2e.XXXXXX)
     prefix=$work/prefix
     cleanup_extra='e2e_cleanup'
     start_lab "$name" "$names"
-    # The prefix is created now, inside the lab, so that no later wait includes it.
-    wine_in_lab cmd /c exit 0 >/dev/null 2>&1
-    [ -f "$prefix/system.reg" ] || { echo "FAIL: Wine prefix was not created" >&2; exit 1; }
+    e2e_copy_template || { echo "FAIL: Wine prefix not copied from $e2e_template" >&2; exit 1; }
 }
 
 e2e_setup() {
@@ -73,6 +118,8 @@ e2e_add_driver() {
     e2e_add_program "$1"
     e2e_driver=$work/$(basename "$1")
 }
+
+e2e_user_registry() { printf '\n[%s]\n%s\n' "$1" "$2" >>"$prefix/user.reg"; }
 
 wine_in_lab() {
     in_client "${e2e_wrap[@]}" env LUMENTRAX_WINEPREFIX="$prefix" bash "$repo_root/cmake/wine-run.sh" "$@"
@@ -120,14 +167,6 @@ close_and_check_exit() {
     check "close posted" 0 $?
     e2e_wait_exit 60
     check "exit code after WM_CLOSE" 0 $?
-}
-
-# The next command must not meet a closing box.
-wait_no_dialogs() {
-    for _ in $(seq 1 50); do
-        [ -z "$(drive dialogs)" ] && return 0
-        sleep 0.2
-    done
 }
 
 cell() { printf '%s\n' "$1" | awk -F'\t' -v r="$2" -v c="$3" 'NR == r { print $(c + 2) }'; }

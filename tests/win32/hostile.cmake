@@ -2,7 +2,7 @@
 # missing ICMP library, unwritable and corrupt settings files, oversized addresses,
 # hostile reverse names, a 200-hop routing loop, and a bounded soak in the monitor phase.
 # Each test is a shell script with its own lab and Wine prefix, worked from outside by
-# lumentrax_list_driver (window.cmake); they need root (under CI=true a missing root
+# lumentrax_driver (window.cmake); they need root (under CI=true a missing root
 # fails instead of skipping).
 set(LUMENTRAX_HOSTILE_TESTS
   icmp_missing settings_unwritable settings_corrupt long_addresses reverse_names
@@ -10,7 +10,7 @@ set(LUMENTRAX_HOSTILE_TESTS
 foreach(name ${LUMENTRAX_HOSTILE_TESTS})
   add_test(NAME hostile_${name}
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/hostile/${name}_test.sh
-                   $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_list_driver>)
+                   $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver>)
   set_tests_properties(hostile_${name} PROPERTIES SKIP_RETURN_CODE 77 LABELS "lab;hostile")
 endforeach()
 # The soak runs for LUMENTRAX_SOAK_SECONDS (default 120 under CI=true, 60 otherwise) after

@@ -40,9 +40,8 @@ loop_run() {
     check "$what: $limit hops traced" 0 $?
     drive wait-count $((limit + 1)) 5
     check "$what: no hop beyond $limit" 1 $?
-    drive command 40003
-    drive wait-button Start 30
-    rows=$(drive rows)
+    rows=$(drive stop 30)
+    check "$what: stopped, rows read" 0 $?
     check "$what: rows" "$limit" "$(row_count "$rows")"
     check "$what: every hop answered by r1 or r2" 0 \
         "$(printf '%s\n' "$rows" | awk -F'\t' 'NF && $3 != "10.71.1.1" && $3 != "10.71.2.2" && $3 != "10.71.2.1"' | wc -l)"
@@ -51,12 +50,8 @@ loop_run() {
     check "$what: hop numbers 1..$limit" "$(seq 1 "$limit" | tr '\n' ' ')" \
         "$(printf '%s\n' "$rows" | awk -F'\t' 'NF { printf "%s ", $2 }')"
 
-    drive command 40005
-    drive wait-dialog "Copy to clipboard" 30
-    check "$what: copy confirmation shown" 0 $?
-    drive clipboard "$clip"
-    check "$what: clipboard read" 0 $?
-    drive ok "Copy to clipboard"
+    drive_raw copy 30 >"$clip" 2>"$work/box"
+    check "$what: copy confirmed, clipboard read, box closed" 0 $?
     echo "$what: clipboard holds $(wc -c <"$clip") bytes"
     # 255 lines of long names need more than the 60000-byte minimum block.
     [ "$limit" -lt 255 ] ||

@@ -1,9 +1,11 @@
-// Drives a running lumentrax.exe from outside for the end-to-end tests: reads its
-// results list across processes, works its boxes and dialogs, reads the clipboard and
-// looks at the process. One program; the pieces are driver_list.cpp (list),
-// driver_dialogs.cpp (dialogs, address box, geometry), driver_process.cpp (handles,
-// clipboard file, DLL loading, an exe's resources) and driver_windows.cpp (what they
-// share).
+// lumentrax_driver: drives a running lumentrax.exe from outside for the end-to-end tests.
+// It reads the results list across processes, presses the program's commands, works its
+// boxes and dialogs, reads the clipboard and looks at the process. One program; the pieces
+// are driver_list.cpp (list), driver_dialogs.cpp (dialogs, address box, geometry),
+// driver_process.cpp (handles, DLL loading, an exe's version and manifest resources) and
+// driver_windows.cpp (what they share). Each start under Wine costs time, so a
+// subcommand that waits for something also prints what the test reads next (stop, copy,
+// accept-options).
 //
 // Commands (exit status 0 = done, 1 = not found, failed or timed out, 2 = usage):
 // The main window and its list
@@ -17,30 +19,35 @@
 //   button                           print the Start/Stop button's text
 //   wait-button TEXT SECONDS         wait until the Start/Stop button reads TEXT
 //   text                             print the address box's text
-//   command ID                       post WM_COMMAND with identifier ID (e.g. 40005)
+//   settle SECONDS                   wait until the program has handled every message
+//                                    posted to it so far (its own start-up Start included)
+//   start-stop SECONDS               press Start/Stop (menu command), then settle
+//   stop SECONDS                     press Start/Stop when the button reads Stop, wait
+//                                    until it reads Start, then print the rows as `rows`
+//   open-copy, open-options, open-about
+//                                    post the menu command; its box or dialog stays open
+//   exit                             post File, Exit
 //   close                            post WM_CLOSE to the main window
 // Boxes and dialogs (a dialog counts once it is visible)
-//   copy SECONDS                     post Copy (40005), wait for the confirmation box, print
-//                                    its text on stderr as "box: TEXT", write the clipboard's
+//   copy SECONDS                     post Copy, wait for the confirmation box, print its
+//                                    text on stderr as "box: TEXT", write the clipboard's
 //                                    CF_TEXT bytes unchanged to stdout, press OK and wait
 //                                    until the box is gone
-//   options T P H D SECONDS          post Options (40007), type timeout T, packet size P, hop
+//   options T P H D SECONDS          open Options, type timeout T, packet size P, hop
 //                                    limit H, tick the box when D is 1, press OK and wait
 //                                    until the dialog is gone
 //   show-options SECONDS             open Options, print "T P H D" as shown, Cancel
+//   accept-options SECONDS           open Options, print the time-out, packet size and hop
+//                                    limit texts and the check state of the reverse-lookup
+//                                    box, tab-separated, press OK and wait until it is gone
 //   dialogs                          print the title of every dialog window (class #32770)
 //                                    of the program, one a line; nothing when none
-//   wait-dialog TITLE SECONDS        wait until a dialog of the program has TITLE
-//   fields TITLE                     print the texts of controls 1000 1001 1002 and the check
-//                                    state of 1003 of dialog TITLE, tab-separated
-//   ok TITLE                         post the OK command (IDOK) to dialog TITLE
 //   history                          print the address box's list, one entry a line
 //   set-address TEXT                 put TEXT into the address box's edit field
 //   place X Y W H                    move and size the main window
 //   rect                             print the main window's "X Y W H"
 // The process
 //   handles                          print the program's Windows handle count
-//   clipboard FILE                   write the clipboard's text, byte for byte, to FILE
 //   loadlib NAME                     try LoadLibraryA(NAME); print "loaded" or "missing"
 // An exe file (need not run)
 //   version FILE                     print its version resource as GetFileVersionInfo gives
@@ -51,6 +58,7 @@
 #include <cstring>
 
 #include "driver_windows.h"
+#include "ui/resource.h"
 
 namespace {
 
@@ -71,21 +79,35 @@ int waitGone(char** args) {
     return driver::waitFor(args[0], [] { return driver::mainWindow() == nullptr; });
 }
 
+bool buttonReads(const char* wanted) {
+    char text[driver::kTextSize];
+    driver::windowText(driver::child("Button"), text);
+    return std::strcmp(text, wanted) == 0;
+}
+
 int button(char**) { return driver::printText(driver::child("Button")); }
 
 int waitButton(char** args) {
     const char* wanted = args[0];
-    return driver::waitFor(args[1], [wanted] {
-        char text[driver::kTextSize];
-        driver::windowText(driver::child("Button"), text);
-        return std::strcmp(text, wanted) == 0;
-    });
+    return driver::waitFor(args[1], [wanted] { return buttonReads(wanted); });
 }
 
 int text(char**) { return driver::printText(driver::child("ComboBox")); }
 
-int command(char** args) {
-    return driver::postToMain(WM_COMMAND, MAKEWPARAM(std::atoi(args[0]), 0)) ? 0 : 1;
+int command(WORD id) { return driver::postCommand(id) ? 0 : 1; }
+int openCopy(char**) { return command(IDM_COPY); }
+int openOptions(char**) { return command(IDM_OPTIONS); }
+int openAbout(char**) { return command(IDM_ABOUT); }
+int exitCommand(char**) { return command(IDM_EXIT); }
+
+int settle(char** args) { return driver::settle(args[0]); }
+
+int startStop(char** args) { return driver::postCommand(IDM_STARTSTOP) ? driver::settle(args[0]) : 1; }
+
+int stop(char** args) {
+    if (buttonReads("Stop") && !driver::postCommand(IDM_STARTSTOP)) return 1;
+    if (driver::waitFor(args[0], [] { return buttonReads("Start"); }) != 0) return 1;
+    return driver::rows(nullptr);
 }
 
 int close(char**) { return driver::postToMain(WM_CLOSE, 0) ? 0 : 1; }
@@ -100,21 +122,24 @@ constexpr Command kCommands[] = {
     {"button", 0, button},
     {"wait-button", 2, waitButton},
     {"text", 0, text},
-    {"command", 1, command},
+    {"settle", 1, settle},
+    {"start-stop", 1, startStop},
+    {"stop", 1, stop},
+    {"open-copy", 0, openCopy},
+    {"open-options", 0, openOptions},
+    {"open-about", 0, openAbout},
+    {"exit", 0, exitCommand},
     {"close", 0, close},
     {"copy", 1, driver::copy},
     {"options", 5, driver::setOptions},
     {"show-options", 1, driver::showOptions},
+    {"accept-options", 1, driver::acceptOptions},
     {"dialogs", 0, driver::dialogs},
-    {"wait-dialog", 2, driver::waitDialogCommand},
-    {"fields", 1, driver::fields},
-    {"ok", 1, driver::ok},
     {"history", 0, driver::history},
     {"set-address", 1, driver::setAddress},
     {"place", 4, driver::place},
     {"rect", 0, driver::rect},
     {"handles", 0, driver::handles},
-    {"clipboard", 1, driver::saveClipboard},
     {"loadlib", 1, driver::loadLibrary},
     {"version", 1, driver::versionInfo},
     {"manifest", 1, driver::manifest},
@@ -126,6 +151,6 @@ int main(int argc, char** argv) {
     for (const Command& entry : kCommands) {
         if (argc == entry.argumentCount + 2 && std::strcmp(argv[1], entry.name) == 0) return entry.run(argv + 2);
     }
-    std::fprintf(stderr, "usage: list_driver COMMAND [ARGS] (see the head of list_driver.cpp)\n");
+    std::fprintf(stderr, "usage: lumentrax_driver COMMAND [ARGS] (see the head of driver.cpp)\n");
     return 2;
 }
