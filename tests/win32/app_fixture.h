@@ -67,12 +67,33 @@ protected:
         return static_cast<int>(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, column, 0));
     }
 
-    // How far the engine has got: hops found plus echoes sent to them.
+    // How far the engine has got: hops found plus echoes sent to them. From a helper
+    // thread, read it through onUiThread.
     long long progress() const {
         long long total = app->hopTable->hopCount;
         for (int r = 0; r < app->hopTable->hopCount && r < kMaxRecords; ++r) total += app->hopTable->records[r].sent;
         return total;
     }
 
+    // What `read` gives, worked out on this (the program's) thread when a helper thread
+    // asks: the engine's records are written by that thread's steps, so a helper reads
+    // them only between two of its messages.
+    template <typename Read>
+    auto onUiThread(Read read) -> decltype(read()) {
+        decltype(read()) value{};
+        uiCalls.run([&] { value = read(); });
+        return value;
+    }
+
+    // Called by a helper thread that did not find the box or dialog it waited for: ends
+    // every dialog of the program's thread, so that its modal loop returns and the test
+    // fails instead of waiting for ctest's time limit, then closes the program.
+    void giveUp() {
+        drive::closeDialogsOf(uiThread);
+        PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
+    }
+
     TraceApp* app = nullptr;
+    const DWORD uiThread = GetCurrentThreadId();
+    drive::UiThreadCalls uiCalls;
 };

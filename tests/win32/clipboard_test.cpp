@@ -59,25 +59,28 @@ protected:
     CopySeen copyAndConfirm(const std::function<bool()>& readyToCopy, bool expectResume) {
         CopySeen seen;
         drive::Helper helper([&] {
-            if (!drive::waitUntil(readyToCopy)) {
+            const auto progressNow = [&] { return onUiThread([&] { return progress(); }); };
+            if (!drive::waitUntil([&] { return onUiThread(readyToCopy); })) {
                 PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
                 return;
             }
             post(IDM_COPY);
             HWND box = drive::waitForDialog("Copy to clipboard");
             seen.boxFound = box != nullptr;
-            if (box != nullptr) {
-                seen.progressAtOpen = progress();
-                seen.expected = traceText(*app->hopTable);
-                seen.message = drive::controlText(box, 0xFFFF);
-                seen.copied = clipboardText();
-                seen.colours = drive::saveDrawnScreenshot(box, "copy_confirmation");
-                Sleep(300);  // room for steps that must not happen
-                seen.progressLater = progress();
-                drive::clickButton(box, IDOK);
-                seen.boxClosed = drive::waitForDialogGone("Copy to clipboard");
-                if (expectResume) seen.resumed = drive::waitUntil([&] { return progress() > seen.progressLater; });
+            if (box == nullptr) {
+                giveUp();
+                return;
             }
+            seen.progressAtOpen = progressNow();
+            seen.expected = onUiThread([&] { return traceText(*app->hopTable); });
+            seen.message = drive::controlText(box, 0xFFFF);
+            seen.copied = clipboardText();
+            seen.colours = drive::saveDrawnScreenshot(box, "copy_confirmation");
+            Sleep(300);  // room for steps that must not happen
+            seen.progressLater = progressNow();
+            drive::clickButton(box, IDOK);
+            seen.boxClosed = drive::waitForDialogGone("Copy to clipboard");
+            if (expectResume) seen.resumed = drive::waitUntil([&] { return progressNow() > seen.progressLater; });
             PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
         });
         EXPECT_EQ(app->run(), 0);

@@ -59,21 +59,21 @@ std::string settingsValue(const std::string& section, const std::string& key) {
     return "<absent>";
 }
 
-bool waitUntil(const std::function<bool()>& condition) {
-    for (int i = 0; i < 1500; ++i) {
+bool waitUntil(const std::function<bool()>& condition, int limitMs) {
+    for (int i = 0; i < limitMs / 20; ++i) {
         if (condition()) return true;
         Sleep(20);
     }
     return condition();
 }
 
-HWND waitForDialog(const char* caption) {
+HWND waitForDialog(const char* caption, int limitMs) {
     HWND found = nullptr;
-    waitUntil([&] {
+    const bool shown = waitUntil([&] {
         found = FindWindowA("#32770", caption);
         return found != nullptr && IsWindowVisible(found);
-    });
-    return found;
+    }, limitMs);
+    return shown ? found : nullptr;
 }
 
 bool waitForDialogGone(const char* caption) {
@@ -171,6 +171,47 @@ int saveDrawnScreenshot(HWND window, const char* name) {
     int colours = 0;
     waitUntil([&] { return (colours = saveScreenshot(window, name)) > 3; });
     return colours;
+}
+
+namespace {
+
+BOOL CALLBACK closeIfDialog(HWND window, LPARAM) {
+    char className[16];
+    if (GetClassNameA(window, className, sizeof className) > 0 && std::strcmp(className, "#32770") == 0) {
+        PostMessageA(window, WM_CLOSE, 0, 0);
+    }
+    return TRUE;
+}
+
+constexpr UINT kRunWork = WM_APP + 1;
+constexpr char kCallClass[] = "LumentraxTestCalls";
+
+LRESULT CALLBACK callWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kRunWork) return DefWindowProcA(window, message, wParam, lParam);
+    (*reinterpret_cast<const std::function<void()>*>(lParam))();
+    return 0;
+}
+
+}  // namespace
+
+void closeDialogsOf(DWORD threadId) { EnumThreadWindows(threadId, closeIfDialog, 0); }
+
+UiThreadCalls::UiThreadCalls() : window(nullptr) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = callWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = kCallClass;
+    RegisterClassA(&windowClass);  // fails harmlessly once the class exists
+    window = CreateWindowExA(0, kCallClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance,
+                             nullptr);
+}
+
+UiThreadCalls::~UiThreadCalls() {
+    if (window != nullptr) DestroyWindow(window);
+}
+
+void UiThreadCalls::run(const std::function<void()>& work) const {
+    SendMessageA(window, kRunWork, 0, reinterpret_cast<LPARAM>(&work));
 }
 
 namespace {

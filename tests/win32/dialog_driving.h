@@ -23,10 +23,11 @@ std::vector<std::string> settingsLines();
 // The value of `key` in `section` as text; "<absent>" when the key is not there.
 std::string settingsValue(const std::string& section, const std::string& key);
 
-// Polls `condition` until it holds or 30 seconds have passed; true when it held.
-bool waitUntil(const std::function<bool()>& condition);
-// A top-level window of the dialog class with this caption, once it is visible.
-HWND waitForDialog(const char* caption);
+// Polls `condition` until it holds or `limitMs` (30 seconds) have passed; true when it held.
+bool waitUntil(const std::function<bool()>& condition, int limitMs = 30000);
+// A top-level window of the dialog class with this caption, once it is visible; null
+// when none shows within `limitMs`.
+HWND waitForDialog(const char* caption, int limitMs = 30000);
 // True once no visible dialog with this caption exists any more.
 bool waitForDialogGone(const char* caption);
 
@@ -45,6 +46,22 @@ int saveScreenshot(HWND window, const char* name);
 // The same, taken again until the window has been drawn (more than three colours) or
 // 30 seconds have passed: a freshly shown dialog paints after its first messages.
 int saveDrawnScreenshot(HWND window, const char* name);
+
+// Ends every dialog window (message boxes included) that thread `threadId` shows, by
+// WM_CLOSE, which the program's dialogs and boxes take as their way out.
+void closeDialogsOf(DWORD threadId);
+
+// Runs work on the thread that made this object, asked from any other thread; the work
+// runs when that thread next handles messages (the program's loop, a modal loop, or
+// Helper::join), so it never overlaps an engine step or a command.
+struct UiThreadCalls {
+    UiThreadCalls();
+    ~UiThreadCalls();
+    UiThreadCalls(const UiThreadCalls&) = delete;
+    UiThreadCalls& operator=(const UiThreadCalls&) = delete;
+    void run(const std::function<void()>& work) const;
+    HWND window;
+};
 
 // Runs `work` on a second thread while the calling thread runs a modal loop.
 struct Helper {

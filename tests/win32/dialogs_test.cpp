@@ -1,6 +1,9 @@
 // The Options and About dialogs from their templates, worked from a second thread as a
 // user would: what they show, what OK stores, what every other way out leaves alone.
+#include <atomic>
 #include <string>
+
+#include <gtest/gtest-spi.h>
 
 #include "app_fixture.h"
 
@@ -30,14 +33,28 @@ void typeOptions(HWND dialog, const char* timeout, const char* packetSize, const
 class DialogTest : public AppTest {
 protected:
     // Runs the dialog modally on this thread while `work` acts on it from another one.
-    INT_PTR runDialog(int templateId, DLGPROC handler, const std::function<void(HWND)>& work, const char* caption) {
+    // When no dialog with `caption` shows within `limitMs`, the helper closes whatever
+    // dialog this thread shows until the modal loop has returned, and the test fails.
+    INT_PTR runDialog(int templateId, DLGPROC handler, const std::function<void(HWND)>& work, const char* caption,
+                      int limitMs = 30000) {
+        std::atomic<bool> returned{false};
+        bool found = false;
         drive::Helper helper([&] {
-            HWND dialog = drive::waitForDialog(caption);
-            if (dialog == nullptr) return;
-            work(dialog);
+            HWND dialog = drive::waitForDialog(caption, limitMs);
+            found = dialog != nullptr;
+            if (found) {
+                work(dialog);
+                return;
+            }
+            while (!returned) {
+                drive::closeDialogsOf(uiThread);
+                Sleep(50);
+            }
         });
         INT_PTR result = DialogBoxParamA(app->instance, MAKEINTRESOURCEA(templateId), app->mainWindow, handler, 0);
+        returned = true;
         helper.join();
+        EXPECT_TRUE(found) << "no dialog \"" << caption << "\" showed; the one open was closed";
         return result;
     }
 
@@ -160,24 +177,29 @@ TEST_F(DialogTest, OptionsOkDuringATraceReconfiguresItWithoutRestarting) {
     bool found = false, closed = false, resumed = false;
     OptionsShown shown;
     drive::Helper helper([&] {
-        if (drive::waitUntil([&] { return app->hopTable->hopCount == 2 && app->hopTable->records[0].sent > 50; })) {
+        const auto hops = [&] { return onUiThread([&] { return app->hopTable->hopCount; }); };
+        if (drive::waitUntil([&] { return hops() == 2 && onUiThread([&] { return app->hopTable->records[0].sent; }) > 50; })) {
             post(IDM_OPTIONS);
             HWND dialog = drive::waitForDialog("Options");
             found = dialog != nullptr;
             if (found) {
-                hopsBefore = app->hopTable->hopCount;
-                sentBefore = app->hopTable->records[0].sent;
-                progressOpen = progress();
+                hopsBefore = hops();
+                sentBefore = onUiThread([&] { return app->hopTable->records[0].sent; });
+                progressOpen = onUiThread([&] { return progress(); });
                 shown = readOptions(dialog);
                 Sleep(300);  // room for steps that must not happen
-                progressLater = progress();
+                progressLater = onUiThread([&] { return progress(); });
                 typeOptions(dialog, "250", "32", "10", false);
                 drive::clickButton(dialog, IDOK);
                 closed = drive::waitForDialogGone("Options");
-                resumed = drive::waitUntil([&] { return app->hopTable->hopCount == 5; });
+                resumed = drive::waitUntil([&] { return hops() == 5; });
             }
         }
-        PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
+        if (found) {
+            PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
+        } else {
+            giveUp();
+        }
     });
     long long sentAfter = -1;
     // The loop ends on the helper's close; what the table holds then is checked below.
@@ -197,6 +219,16 @@ TEST_F(DialogTest, OptionsOkDuringATraceReconfiguresItWithoutRestarting) {
     EXPECT_STREQ(app->hopTable->records[2].hostName, "") << "no lookups once switched off";
     EXPECT_EQ(app->hopTable->timeoutMs, 250);
     EXPECT_EQ(app->hopTable->packetSize, 32u);
+}
+
+// A dialog the helper cannot find (here: asked for by a caption nothing has) must not
+// leave its modal loop waiting for ctest's time limit: it is closed and the test fails.
+TEST_F(DialogTest, ADialogTheHelperDoesNotFindIsClosedAndFailsTheTest) {
+    launch();
+    INT_PTR result = -2;
+    EXPECT_NONFATAL_FAILURE(result = runDialog(IDD_ABOUT, aboutDialogProc, [](HWND) {}, "No such dialog", 500),
+                            "no dialog \"No such dialog\" showed");
+    EXPECT_EQ(result, 0) << "closed as by its close box";
 }
 
 TEST_F(DialogTest, AboutClosesByOkEnterEscapeAndCloseBoxWithResultZero) {
