@@ -4,9 +4,20 @@
 
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <net/if.h>
+#include <sched.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <future>
+#include <memory>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -14,16 +25,36 @@ const uint32_t kLoopback = htonl(INADDR_LOOPBACK);
 
 // Without root or a permissive ping_group_range no ICMP socket can be opened; that
 // may skip a developer's run, never a CI run.
-#define REQUIRE_SOCKET(pinger)                                                  \
-    do {                                                                        \
-        if ((pinger).socketFd < 0) {                                            \
-            const char* ci = std::getenv("CI");                                 \
-            if (ci != nullptr && std::strcmp(ci, "true") == 0) {                \
-                FAIL() << "no ICMP socket (needs root or ping_group_range)";    \
-            }                                                                   \
-            GTEST_SKIP() << "no ICMP socket (needs root or ping_group_range)";  \
-        }                                                                       \
+#define REQUIRE_OR_SKIP(condition, why)                    \
+    do {                                                   \
+        if (!(condition)) {                                \
+            const char* ci = std::getenv("CI");            \
+            if (ci != nullptr && std::strcmp(ci, "true") == 0) { \
+                FAIL() << (why);                           \
+            }                                              \
+            GTEST_SKIP() << (why);                         \
+        }                                                  \
     } while (0)
+#define REQUIRE_SOCKET(pinger) \
+    REQUIRE_OR_SKIP((pinger).socketFd >= 0, "no ICMP socket (needs root or ping_group_range)")
+
+// Moves the calling thread into a new network namespace of its own, with its loopback up
+// and echo requests ignored there: an echo to 127.0.0.1 then leaves and is never answered.
+// Needs root; returns what failed, or the empty text.
+std::string enterSilentLoopback() {
+    if (unshare(CLONE_NEWNET) != 0) return "no network namespace of its own (needs root)";
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ifreq loopback{};
+    std::strcpy(loopback.ifr_name, "lo");
+    const bool up = fd >= 0 && ioctl(fd, SIOCGIFFLAGS, &loopback) == 0 &&
+                    (loopback.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &loopback) == 0);
+    if (fd >= 0) close(fd);
+    if (!up) return "loopback of the new namespace not brought up";
+    FILE* ignore = std::fopen("/proc/sys/net/ipv4/icmp_echo_ignore_all", "w");
+    const bool ignoring = ignore != nullptr && std::fputs("1", ignore) >= 0;
+    if (ignore == nullptr || std::fclose(ignore) != 0 || !ignoring) return "echo requests not ignored";
+    return "";
+}
 
 TEST(PosixPinger, LoopbackAnswersWithItsOwnAddress) {
     IcmpPinger pinger;
@@ -32,7 +63,9 @@ TEST(PosixPinger, LoopbackAnswersWithItsOwnAddress) {
     ASSERT_EQ(1, pinger.echo(kLoopback, 64, 8, 2000, result));
     EXPECT_EQ(kLoopback, result.replyAddress);
     EXPECT_GE(result.roundTripMs, 0);
-    // Consecutive calls each get their own answer, never the previous one's.
+    // Many calls in a row are each answered: nothing a call leaves behind in the socket
+    // holds up the next one. (Which answer belongs to which request is the matching of
+    // echo_parse_test.cpp, and two probers at once are the lab's forged-answers test.)
     for (int i = 0; i < 50; ++i) {
         ASSERT_EQ(1, pinger.echo(kLoopback, 64, 8, 2000, result)) << i;
     }
@@ -60,11 +93,48 @@ TEST(PosixPinger, OddSizesAndTimeoutsStillEcho) {
     EXPECT_EQ(1, pinger.echo(kLoopback, 64, -1, 2000, result));
     EXPECT_EQ(1, pinger.echo(kLoopback, 64, 4096, 2000, result));
     EXPECT_EQ(1, pinger.echo(kLoopback, 64, 0, 2000, result));
-    // A negative timeout is no wait at all, not an endless one; the call returns.
+    // Negative timeouts (below) leave the socket working.
     pinger.echo(kLoopback, 64, 8, -1000, result);
     pinger.echo(kLoopback, 64, 8, INT32_MIN, result);
-    // The socket still works after those calls.
     EXPECT_EQ(1, pinger.echo(kLoopback, 64, 8, 2000, result));
+}
+
+// Where nothing answers, a positive timeout is waited out, and a negative one is one look
+// at the socket, not an endless wait. The echoes run on a thread of their own in a silent
+// namespace; a call that never returns fails the test after 20 seconds.
+TEST(PosixPinger, NegativeTimeoutIsNoWaitWhereNothingAnswers) {
+    constexpr int32_t kWaitedMs = 300;
+    const int32_t timeouts[3] = {kWaitedMs, -1000, INT32_MIN};
+    struct Seen {
+        std::string failed;
+        int answered[3] = {-1, -1, -1};
+        long long elapsedMs[3] = {-1, -1, -1};
+    };
+    auto seen = std::make_shared<Seen>();
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> finished = done->get_future();
+    std::thread([seen, done, timeouts] {
+        seen->failed = enterSilentLoopback();
+        IcmpPinger pinger;
+        if (seen->failed.empty() && pinger.socketFd < 0) seen->failed = "no ICMP socket in the namespace";
+        for (int i = 0; i < 3 && seen->failed.empty(); ++i) {
+            EchoResult result{};
+            const auto begin = std::chrono::steady_clock::now();
+            seen->answered[i] = pinger.echo(kLoopback, 64, 8, timeouts[i], result);
+            seen->elapsedMs[i] = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now() - begin).count();
+        }
+        done->set_value();
+    }).detach();
+    ASSERT_EQ(finished.wait_for(std::chrono::seconds(20)), std::future_status::ready)
+        << "an echo with a negative timeout never returned";
+    REQUIRE_OR_SKIP(seen->failed.empty(), seen->failed);
+    EXPECT_EQ(seen->answered[0], 0) << "nothing answers in the silent namespace";
+    EXPECT_GE(seen->elapsedMs[0], kWaitedMs) << "the echo left, and its timeout was waited out";
+    for (int i = 1; i < 3; ++i) {
+        EXPECT_EQ(seen->answered[i], 0) << timeouts[i];
+        EXPECT_LT(seen->elapsedMs[i], kWaitedMs) << timeouts[i] << ": a negative timeout waits for nothing";
+    }
 }
 
 TEST(PosixPinger, EachObjectHasItsOwnIdentifier) {
