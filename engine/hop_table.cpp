@@ -26,7 +26,7 @@ HopTable::HopTable()
       timeoutMs(kInitialTimeoutMs),
       packetSize(kInitialPacketSize),
       maxHops(kInitialMaxHops),
-      reverseDns(1) {
+      reverseDns(kInitialReverseDns) {
     std::memset(records, 0, sizeof records);
 }
 

@@ -72,6 +72,7 @@ struct HopTable {
     static constexpr int32_t kInitialTimeoutMs = 1500;
     static constexpr uint32_t kInitialPacketSize = 8;
     static constexpr int32_t kInitialMaxHops = 64;
+    static constexpr int32_t kInitialReverseDns = 1;
 
     HopRecord records[kMaxRecords];
     int32_t hopCount;

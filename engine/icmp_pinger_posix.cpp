@@ -16,8 +16,8 @@
 
 #include <cstring>
 
-#include "text/bounded_text.h"
 #include "echo_parse.h"
+#include "text/bounded_text.h"
 
 namespace {
 
