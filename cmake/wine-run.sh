@@ -15,5 +15,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
     wine wineboot -i >/dev/null 2>&1
     wineserver -w
+    # No window manager runs on the virtual display, and Wine waits up to 2 s for one
+    # whenever a window it lets one manage is shown or hidden: windows here are Wine's own.
+    printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Managed"="N"\n' >>"$WINEPREFIX/user.reg"
 fi
 exec wine "$@"
