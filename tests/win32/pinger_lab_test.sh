@@ -1,6 +1,6 @@
 #!/bin/bash
-# The Windows echo service (ICMP.DLL under Wine) inside the namespace lab: a fresh Wine
-# prefix whose wineserver starts inside the lab's client namespace (e2e_common.sh), so
+# The Windows echo service (ICMP.DLL under Wine) inside the namespace lab: a Wine prefix
+# of its own whose wineserver starts inside the lab's client namespace (e2e_common.sh), so
 # every echo goes through the lab. It must find the routers traceroute finds, report
 # the silent router as no answer, reach the target (by address and by name, with the
 # largest data size), and with the ICMP library taken away fail every echo.
