@@ -6,8 +6,8 @@
 #include <winsock.h>
 
 #include "app/command_line.h"
-#include "lumentrax_version.h"
 #include "app/layout.h"
+#include "lumentrax_version.h"
 #include "settings/settings_file.h"
 #include "ui/resource.h"
 

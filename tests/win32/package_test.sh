@@ -116,9 +116,8 @@ drive wait-window 120
 check "main window appears" 0 $?
 drive wait-count 4 120
 check "four hops shown" 0 $?
-drive command 40003
-drive wait-button Start 20
-rows=$(drive rows)
+rows=$(drive stop 20)
+check "stopped" 0 $?
 echo "$rows"
 check "hop 1" "$LAB_HOP1" "$(cell "$rows" 1 1)"
 check "silent router" "0.0.0.0" "$(cell "$rows" 2 1)"
