@@ -7,6 +7,7 @@
 
 #include "app/command_line.h"
 #include "app/layout.h"
+#include "engine/system_library_win32.h"
 #include "lumentrax_version.h"
 #include "settings/settings_file.h"
 #include "ui/resource.h"
@@ -38,6 +39,19 @@ void registerMainClass(HINSTANCE instance) {
     windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
     windowClass.lpszClassName = kMainWindowClass;
     RegisterClassA(&windowClass);
+}
+
+// Loads the common controls from the system folder and registers their window classes
+// (the list view among them) through the library's own entry point. The program has no
+// import of the library, so a file of that name beside it is never loaded.
+HMODULE initCommonControls() {
+    HMODULE library = loadSystemLibrary("comctl32.dll");
+    if (library == nullptr) return nullptr;
+    using InitCommonControlsFn = void(WINAPI*)();
+    auto init = reinterpret_cast<InitCommonControlsFn>(
+        reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControls")));
+    if (init != nullptr) init();
+    return library;
 }
 
 RECT clientRect(HWND window) {
@@ -103,10 +117,11 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
       optionsButton(nullptr),
       copyButton(nullptr),
       instance(moduleInstance),
-      barHeight(0) {
+      barHeight(0),
+      commonControls(nullptr) {
     WSADATA winsock;
     WSAStartup(0x0101, &winsock);
-    InitCommonControls();
+    commonControls = initCommonControls();
     theApp = this;
     char address[kCommandLineAddressSize];
     readAddressOption(commandLine != nullptr ? commandLine : "", address);
@@ -158,6 +173,7 @@ TraceApp::~TraceApp() {
     delete hopTable;
     hopTable = nullptr;
     if (mainWindow != nullptr && IsWindow(mainWindow)) DestroyWindow(mainWindow);
+    if (commonControls != nullptr) FreeLibrary(commonControls);
     WSACleanup();
     if (theApp == this) theApp = nullptr;
 }

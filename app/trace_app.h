@@ -55,6 +55,9 @@ struct TraceApp {
     HWND copyButton;
     HINSTANCE instance;
     int32_t barHeight;
+    // The common controls library (the list view's home), loaded from the system folder
+    // at start-up and released at teardown, after the windows that use it.
+    HMODULE commonControls;
 };
 
 extern TraceApp* theApp;

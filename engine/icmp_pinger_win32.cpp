@@ -1,6 +1,6 @@
-// The echo service on Windows: the platform's ICMP library, loaded at run time and
-// bound by name (so the program runs, with every echo failing, where it is missing),
-// and the Windows Sockets 1.1 resolver for names and dotted quads.
+// The echo service on Windows: the platform's ICMP library, loaded at run time from the
+// system folder and bound by name (so the program runs, with every echo failing, where
+// it is missing), and the Windows Sockets 1.1 resolver for names and dotted quads.
 #include "icmp_pinger.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -10,6 +10,7 @@
 
 #include <cstring>
 
+#include "system_library_win32.h"
 #include "text/bounded_text.h"
 
 namespace {
@@ -33,7 +34,7 @@ IcmpPinger::IcmpPinger()
       icmpCreateFile(nullptr),
       icmpCloseHandle(nullptr),
       icmpSendEcho(nullptr) {
-    HMODULE module = LoadLibraryA("ICMP.DLL");
+    HMODULE module = loadSystemLibrary("icmp.dll");
     library = module;
     if (module == nullptr) return;
     icmpCreateFile = entryPoint(module, "IcmpCreateFile");

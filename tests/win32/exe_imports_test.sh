@@ -1,6 +1,9 @@
 #!/bin/bash
-# lumentrax.exe must run on a bare Windows: a GUI-subsystem program that imports only
-# DLLs every Windows has (no MinGW runtime DLLs), with its menu and icon compiled in.
+# lumentrax.exe must run on a bare Windows, safely from a download folder: a
+# GUI-subsystem program that imports only the system's known DLLs, which Windows always
+# takes from its own folder (no MinGW runtime DLLs, and no COMCTL32.DLL, which is not
+# one of them: a file of that name beside the program would be loaded at start-up), with
+# its menu and icon compiled in.
 # Usage: exe_imports_test.sh LUMENTRAX_EXE
 set -u
 exe=$1
@@ -13,9 +16,9 @@ echo "imports:" $imports
 [ -n "$imports" ] || fail "no imports found"
 for dll in $imports; do
     case $dll in
-        kernel32.dll | user32.dll | gdi32.dll | comctl32.dll | ws2_32.dll | msvcrt.dll | \
-        advapi32.dll | shell32.dll | ole32.dll) ;;
-        *) fail "imports $dll, which a bare Windows does not have" ;;
+        kernel32.dll | user32.dll | gdi32.dll | ws2_32.dll | msvcrt.dll | advapi32.dll | \
+        shell32.dll | ole32.dll) ;;
+        *) fail "imports $dll, which is not one of the system's known DLLs" ;;
     esac
 done
 printf '%s\n' "$headers" | grep -q 'Subsystem.*(Windows GUI)' || fail "not a GUI-subsystem program"

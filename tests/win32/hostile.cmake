@@ -16,3 +16,12 @@ endforeach()
 # The soak runs for LUMENTRAX_SOAK_SECONDS (default 120 under CI=true, 60 otherwise) after
 # its lab and prefix are up; the limit leaves room for longer runs by hand.
 set_tests_properties(hostile_soak PROPERTIES TIMEOUT 3600)
+
+# A DLL planted beside the program (as icmp.dll and comctl32.dll) must never be loaded.
+add_library(planted_dll SHARED ${CMAKE_CURRENT_SOURCE_DIR}/hostile/planted_dll.cpp)
+set_target_properties(planted_dll PROPERTIES PREFIX "" OUTPUT_NAME planted)
+add_test(NAME hostile_planted_dlls
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/hostile/planted_dlls_test.sh
+                 $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver>
+                 $<TARGET_FILE:planted_dll>)
+set_tests_properties(hostile_planted_dlls PROPERTIES SKIP_RETURN_CODE 77 LABELS "lab;hostile")

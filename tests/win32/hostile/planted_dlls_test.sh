@@ -1,0 +1,34 @@
+#!/bin/bash
+# lumentrax.exe run from a folder that also holds a planted icmp.dll and comctl32.dll
+# (planted_dll.cpp: each leaves a marker file when loaded), with Wine told to prefer a
+# native DLL wherever it finds one. A program that loads a DLL by name, as a naive
+# LoadLibraryA("icmp.dll") does, takes the planted file; lumentrax.exe must take neither
+# and trace the lab with the system's own libraries.
+# Usage: planted_dlls_test.sh LUMENTRAX_EXE LIST_DRIVER_EXE PLANTED_DLL
+set -u
+. "$(dirname "$0")/hostile_common.sh"
+planted=${3:?usage: $0 LUMENTRAX_EXE LIST_DRIVER_EXE PLANTED_DLL}
+hostile_setup planted-dlls
+cp "$planted" "$work/icmp.dll" && cp "$planted" "$work/comctl32.dll"
+check "planted DLLs beside the program" 0 $?
+native_first="icmp,comctl32=n,b"
+markers() { (cd "$work" && ls -- *.loaded 2>/dev/null | tr '\n' ' '); }
+
+# The planted file is what a search that starts in the program's folder finds.
+WINEDLLOVERRIDES=$native_first drive loadlib icmp.dll >/dev/null
+check "a naive LoadLibraryA(\"icmp.dll\") beside it loads" 0 $?
+check "... and it is the planted file" "icmp.dll.loaded " "$(markers)"
+rm -f "$work"/*.loaded
+
+WINEDLLOVERRIDES=$native_first e2e_start "/ip:$LAB_TARGET"
+drive wait-window 120
+check "main window with its list appears" 0 $?
+drive wait-count 4 120
+check "the lab's four hops are traced" 0 $?
+rows=$(drive rows)
+echo "$rows"
+check "hop 1 answered through the system's ICMP library" "$LAB_HOP1" "$(cell "$rows" 1 1)"
+check "the target answered" "$LAB_TARGET" "$(cell "$rows" 4 1)"
+close_and_check_exit
+check "no planted DLL was loaded" "" "$(markers)"
+finish
