@@ -54,6 +54,30 @@ HMODULE initCommonControls() {
     return library;
 }
 
+// A saved placement from another machine (a second monitor that is gone) or from a
+// hand-edited file can lie where no monitor is: the window then opens where the system
+// places new windows, with the saved size when that is usable. A saved position that
+// meets a monitor, even in part, is kept exactly.
+void keepOnScreen(int32_t& x, int32_t& y, int32_t& width, int32_t& height) {
+    if (x == CW_USEDEFAULT) return;  // the system chooses the position already
+    const bool sizeUsable = width > 0 && height > 0;
+    const auto edge = [](int64_t value) {
+        return static_cast<LONG>(value > INT32_MAX ? INT32_MAX : value);
+    };
+    RECT saved;
+    saved.left = x;
+    saved.top = y;
+    saved.right = edge(static_cast<int64_t>(x) + (sizeUsable ? width : 1));
+    saved.bottom = edge(static_cast<int64_t>(y) + (sizeUsable ? height : 1));
+    if (MonitorFromRect(&saved, MONITOR_DEFAULTTONULL) != nullptr) return;
+    x = CW_USEDEFAULT;
+    y = CW_USEDEFAULT;
+    if (!sizeUsable) {
+        width = CW_USEDEFAULT;
+        height = CW_USEDEFAULT;
+    }
+}
+
 RECT clientRect(HWND window) {
     RECT rect{};
     GetClientRect(window, &rect);
@@ -130,9 +154,10 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
 
     char title[64];
     wsprintfA(title, "Lumentrax v%d.%d", LUMENTRAX_VERSION_MAJOR, LUMENTRAX_VERSION_MINOR);
+    int32_t x = windowX, y = windowY, width = windowWidth, height = windowHeight;
+    keepOnScreen(x, y, width, height);
     mainWindow = CreateWindowExA(0, kMainWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                                 windowX, windowY, windowWidth, windowHeight, nullptr, nullptr,
-                                 instance, nullptr);
+                                 x, y, width, height, nullptr, nullptr, instance, nullptr);
     barHeight = 3 * GetSystemMetrics(SM_CYSIZE) / 2;
     createControls(*this);
     ShowWindow(mainWindow, SW_SHOW);

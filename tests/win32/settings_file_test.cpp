@@ -163,6 +163,40 @@ TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
     EXPECT_EQ(restored.height, 433);
 }
 
+// A placement carried from a machine with another monitor, or written by hand, can lie
+// where no monitor is: the window opens on the screen, with the saved size when it is
+// usable. (A position on a monitor, even in part, is kept: see the test above.)
+TEST_F(SettingsFileTest, APlacementOnNoMonitorOpensOnTheScreen) {
+    const RECT screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                      GetSystemMetrics(SM_XVIRTUALSCREEN) + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                      GetSystemMetrics(SM_YVIRTUALSCREEN) + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    struct Case {
+        const char* window;
+        long width, height;  // 0: any positive size (the default, or a huge one the system cuts)
+    };
+    const Case cases[] = {
+        {"XPos=50000\r\nYPos=60\r\nWidth=500\r\nHeight=400", 500, 400},
+        {"XPos=-60000\r\nYPos=-70000\r\nWidth=0\r\nHeight=-5", 0, 0},
+        {"XPos=2147483647\r\nYPos=2147483647\r\nWidth=2147483647\r\nHeight=300", 0, 0},
+    };
+    for (const Case& c : cases) {
+        drive::writeSettingsFile(std::string("[Window]\r\n") + c.window + "\r\n");
+        launch();
+        RECT window{}, overlap{};
+        GetWindowRect(app->mainWindow, &window);
+        EXPECT_TRUE(IntersectRect(&overlap, &window, &screen)) << c.window;
+        const Geometry placed = outerRect(app->mainWindow);
+        if (c.width != 0) {
+            EXPECT_EQ(placed.width, c.width) << c.window;
+            EXPECT_EQ(placed.height, c.height) << c.window;
+        } else {
+            EXPECT_GT(placed.width, 0) << c.window;
+            EXPECT_GT(placed.height, 0) << c.window;
+        }
+        finish();
+    }
+}
+
 // Maximised or minimised, the window's rectangle is not the placement to restore.
 class WindowStateTest : public SettingsFileTest, public ::testing::WithParamInterface<int> {};
 
