@@ -37,6 +37,15 @@ LRESULT onPaint(TraceApp&, HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
+// Windows ends the process after this message without destroying the window, so a
+// log-off or shutdown with the program open would otherwise lose the session's history,
+// options, placement and column widths. They are saved here just as the destroy
+// handling saves them; if the session goes on after all, the normal end saves again.
+LRESULT onEndSession(TraceApp& app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (wParam != 0) saveSettings(app);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
 // The quit request comes first; the default handling then destroys the window, whose
 // destroy handling saves the settings while every control still exists.
 LRESULT onClose(TraceApp&, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -89,7 +98,7 @@ struct MessageEntry {
 
 constexpr MessageEntry kMessages[] = {
     {WM_DESTROY, onDestroy}, {WM_SIZE, onSize},       {WM_PAINT, onPaint},
-    {WM_CLOSE, onClose},     {WM_COMMAND, onCommand},
+    {WM_CLOSE, onClose},     {WM_COMMAND, onCommand}, {WM_ENDSESSION, onEndSession},
 };
 
 void place(HWND control, const ControlRect& rect) {

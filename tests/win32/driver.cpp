@@ -28,6 +28,8 @@
 //                                    post the menu command; its box or dialog stays open
 //   exit                             post File, Exit
 //   close                            post WM_CLOSE to the main window
+//   end-session                      send WM_ENDSESSION (the session ends: log-off) to the
+//                                    main window and wait until it has been handled
 // Boxes and dialogs (a dialog counts once it is visible)
 //   copy SECONDS                     post Copy, wait for the confirmation box, print its
 //                                    text on stderr as "box: TEXT", write the clipboard's
@@ -112,6 +114,16 @@ int stop(char** args) {
 
 int close(char**) { return driver::postToMain(WM_CLOSE, 0) ? 0 : 1; }
 
+int endSession(char**) {
+    HWND window = driver::mainWindow();
+    if (window == nullptr) return 1;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000,
+                               &result) != 0
+               ? 0
+               : 1;
+}
+
 constexpr Command kCommands[] = {
     {"wait-window", 1, waitWindow},
     {"wait-gone", 1, waitGone},
@@ -130,6 +142,7 @@ constexpr Command kCommands[] = {
     {"open-about", 0, openAbout},
     {"exit", 0, exitCommand},
     {"close", 0, close},
+    {"end-session", 0, endSession},
     {"copy", 1, driver::copy},
     {"options", 5, driver::setOptions},
     {"show-options", 1, driver::showOptions},

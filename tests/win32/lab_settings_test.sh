@@ -74,7 +74,17 @@ restart_test() {
     check "window placed" 0 $?
     drive options 1500 64 20 0 30
     check "options set" 0 $?
+    # At a log-off Windows ends the process after WM_ENDSESSION, without destroying the
+    # window: the settings must be on disk when the message has been handled.
+    drive end-session
+    check "end of session handled" 0 $?
+    check "history saved at the end of session" "$LAB_TARGET" "$(setting History H0)"
+    check "options saved at the end of session" "1500 64 20 0" "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"
+    check "window saved at the end of session" "33 44 700 380" "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"
+    cp "$ini" "$work/end-session.ini" 2>/dev/null
     close_and_check_exit
+    cmp -s "$ini" "$work/end-session.ini"
+    check "the normal close afterwards writes the same bytes" 0 $?
     check "H0" "$LAB_TARGET" "$(setting History H0)"
     check "H1" "one.one.one.one" "$(setting History H1)"
     check "H2" "" "$(setting History H2)"
