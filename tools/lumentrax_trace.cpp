@@ -95,6 +95,16 @@ int main(int argc, char** argv) {
         return 2;
     }
     static HopTable table;
+    // Without an ICMP socket every echo would fail and the run would print silent hops
+    // as if the route were dark; a run that probes says why it cannot instead.
+    if (table.pinger.socketFd < 0 && options.steps != 0) {
+        std::fprintf(stderr,
+                     "lumentrax-trace: cannot open an ICMP socket (%s): allow ICMP datagram "
+                     "sockets for this group in net.ipv4.ping_group_range, or give the program "
+                     "CAP_NET_RAW\n",
+                     std::strerror(table.pinger.openError));
+        return 1;
+    }
     table.configure(options.maxHops, options.packetSize, options.timeoutMs, options.reverseDns);
     table.start(options.host);
     if (!table.isRunning()) {

@@ -79,4 +79,13 @@ check "unresolvable host exit status" 1 $?
 check "unresolvable host stdout" "" "$out"
 check "unresolvable host message" 1 "$(grep -c 'nowhere.lab.test' "$err")"
 check "message is one line" 1 "$(wc -l <"$err")"
+
+# Neither kind of ICMP socket allowed (datagram sockets forbidden to every group, no
+# CAP_NET_RAW): the run says why and fails instead of printing a dark route.
+force_raw_path
+out=$(in_client "${without_raw[@]}" "$trace" --no-dns --timeout 100 "$LAB_TARGET" 2>"$err")
+check "no ICMP socket: exit status" 1 $?
+check "no ICMP socket: nothing on stdout" "" "$out"
+check "no ICMP socket: one line on stderr" 1 "$(wc -l <"$err")"
+check "no ICMP socket: both remedies named" 1 "$(grep -c 'ping_group_range.*CAP_NET_RAW' "$err")"
 finish
