@@ -47,5 +47,6 @@ struct IcmpPinger {
     int isDatagram;        // 1: unprivileged ICMP datagram socket, 0: raw socket
     uint16_t identifier;   // echo identifier as it appears on the wire
     uint16_t sequence;     // sequence of the latest request sent
+    int openError;         // errno of the raw socket's refusal when no socket opened
 #endif
 };

@@ -10,6 +10,7 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/random.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
@@ -76,12 +77,28 @@ int openRawSocket() {
     return fd;
 }
 
-// Identifiers of raw sockets differ per process and per object, so that two probers on
-// one host tell their answers apart.
+// Sixteen unpredictable bits. Process ids repeat across pid namespaces (two containers
+// sharing one network namespace both run a pid 1), so they cannot tell two probers'
+// answers apart; the system's random source can. Should it be unavailable, the clock's
+// nanoseconds and the pid stand in.
+uint16_t randomBits() {
+    uint16_t value = 0;
+    if (getrandom(&value, sizeof value, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof value)) {
+        return value;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint16_t>(static_cast<uint32_t>(now.tv_nsec) ^
+                                 static_cast<uint32_t>(getpid()) * 0x9E3Bu);
+}
+
+// A raw socket sees every prober's answers, so its identifier must be this object's
+// own: random per process, and different for each object within the process.
 uint16_t rawIdentifier() {
+    static const uint16_t processBase = randomBits();
     static uint16_t objectCount = 0;
     ++objectCount;
-    return static_cast<uint16_t>(static_cast<uint32_t>(getpid()) * 0x9E3Bu + objectCount);
+    return static_cast<uint16_t>(processBase + objectCount);
 }
 
 // Reads one entry of the datagram socket's error queue and matches it.
@@ -159,12 +176,14 @@ EchoAnswer drainQueues(int fd, bool isDatagram, short events, const EchoProbe& p
 
 }  // namespace
 
-IcmpPinger::IcmpPinger() : socketFd(-1), isDatagram(0), identifier(0), sequence(0) {
+IcmpPinger::IcmpPinger()
+    : socketFd(-1), isDatagram(0), identifier(0), sequence(randomBits()), openError(0) {
     socketFd = openDatagramSocket(identifier);
     if (socketFd >= 0) {
         isDatagram = 1;
     } else {
         socketFd = openRawSocket();
+        if (socketFd < 0) openError = errno;
         identifier = rawIdentifier();
     }
     if (socketFd >= 0) setCommonOptions(socketFd);

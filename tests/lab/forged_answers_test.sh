@@ -43,4 +43,20 @@ check "target saw the probes" yes "$([ "$(cat "$work/count" 2>/dev/null || echo 
 patient_out=$(cat "$work/patient")
 check "patient prober finds the target" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 $LAB_TARGET" \
     "$(addresses "$patient_out" | tr '\n' ' ' | sed 's/ $//')"
+
+if [ "$mode" = raw ]; then
+    # Two probers that are both pid 1, each in a pid namespace of its own, on one network
+    # namespace (as two containers can be). r1 drops the first prober's echoes (told
+    # apart by their size) while the second one pings r1 without pause; the first must
+    # still find no answer, however alike the two processes are.
+    ip netns exec "$LAB_R1_NS" iptables -I INPUT -p icmp --icmp-type echo-request \
+        -m length --length 300:65535 -j DROP
+    pid1() { in_client unshare --pid --fork "$trace" "$@"; }
+    (while [ ! -f "$work/stop" ]; do pid1 --no-dns --steps 1 --timeout 100 "$LAB_HOP1" >/dev/null; done) &
+    busy=$!
+    out=$(pid1 --no-dns --steps 1 --timeout 300 --size 400 "$LAB_HOP1")
+    touch "$work/stop"
+    wait $busy
+    check "a prober with the same pid never takes the other's answers" "0.0.0.0" "$(field "$out" 1 2)"
+fi
 finish
