@@ -17,7 +17,10 @@ size_t formatTraceLine(const HopRecord& record, int rowIndex, char (&line)[kMaxT
                                 static_cast<long long>(averageMs(record)), cells.text[5],
                                 cells.text[6], cells.text[7], cells.text[8],
                                 static_cast<long long>(lossPercent(record)));
-    return written < 0 ? 0 : static_cast<size_t>(written);
+    // snprintf reports the length the line would have had; a line cut at the buffer's
+    // end holds only what fits, and only that may be copied from it.
+    if (written < 0) return 0;
+    return static_cast<size_t>(written) < sizeof line ? static_cast<size_t>(written) : sizeof line - 1;
 }
 
 }  // namespace
