@@ -32,3 +32,6 @@ set_tests_properties(lab_window PROPERTIES SKIP_RETURN_CODE 77 LABELS lab RESOUR
 # The program runs alone: GUI subsystem, only system DLLs imported, resources compiled in.
 add_test(NAME win32_exe_imports
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/exe_imports_test.sh $<TARGET_FILE:lumentrax>)
+
+# The virtual-display helper never kills or reuses a process it did not start.
+add_test(NAME win32_xvfb_helper COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/xvfb_helper_test.sh)
