@@ -1,6 +1,7 @@
 // lumentrax-trace: the trace engine on the console. Traces a host with the real echo
 // service, runs the trace phase and some monitor rounds, and prints the table in its
-// clipboard text form on stdout.
+// clipboard text form on stdout. --monitor-timeout changes the echo timeout once the
+// route is known, as a change in the Options dialog does while the window's trace runs.
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -20,6 +21,7 @@ struct Options {
     long long steps;  // -1: trace phase and kMonitorRounds monitor rounds
     int32_t maxHops;
     int32_t timeoutMs;
+    int32_t monitorTimeoutMs;
     int32_t packetSize;
     int32_t reverseDns;
     const char* host;
@@ -28,7 +30,7 @@ struct Options {
 void printUsage() {
     std::fprintf(stderr,
                  "usage: lumentrax-trace [--steps N] [--max-hops N] [--timeout MS] "
-                 "[--size BYTES] [--no-dns] HOST\n"
+                 "[--monitor-timeout MS] [--size BYTES] [--no-dns] HOST\n"
                  "       lumentrax-trace --version\n");
 }
 
@@ -49,7 +51,9 @@ bool takeNumber(int argc, char** argv, int& i, long long low, long long high, lo
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {
-    options = Options{-1, kDefaultMaxHops, kDefaultTimeoutMs, kDefaultPacketSize, kDefaultReverseDns, nullptr};
+    options = Options{-1, kDefaultMaxHops, kDefaultTimeoutMs, kDefaultTimeoutMs,
+                      kDefaultPacketSize, kDefaultReverseDns, nullptr};
+    bool monitorTimeoutGiven = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         long long value = 0;
@@ -64,20 +68,36 @@ bool parseOptions(int argc, char** argv, Options& options) {
             int32_t& field = arg[2] == 'm' ? options.maxHops
                              : arg[2] == 't' ? options.timeoutMs : options.packetSize;
             field = static_cast<int32_t>(value);
+        } else if (std::strcmp(arg, "--monitor-timeout") == 0) {
+            if (!takeNumber(argc, argv, i, INT32_MIN, INT32_MAX, value)) return false;
+            options.monitorTimeoutMs = static_cast<int32_t>(value);
+            monitorTimeoutGiven = true;
         } else if (arg[0] == '-' || options.host != nullptr) {
             return false;
         } else {
             options.host = arg;
         }
     }
+    if (!monitorTimeoutGiven) options.monitorTimeoutMs = options.timeoutMs;
     return options.host != nullptr;
 }
 
+// One step; the first one of the monitor phase first switches to the monitor timeout.
+void stepWith(HopTable& table, const Options& options, bool& monitoring) {
+    if (!monitoring && table.traceComplete()) {
+        table.configure(options.maxHops, options.packetSize, options.monitorTimeoutMs,
+                        options.reverseDns);
+        monitoring = true;
+    }
+    table.step();
+}
+
 // The whole trace phase, then kMonitorRounds rounds over the hops found.
-void runDefaultSteps(HopTable& table) {
-    while (!table.traceComplete()) table.step();
+void runDefaultSteps(HopTable& table, const Options& options) {
+    bool monitoring = false;
+    while (!table.traceComplete()) stepWith(table, options, monitoring);
     const long long monitorSteps = static_cast<long long>(kMonitorRounds) * table.hopCount;
-    for (long long i = 0; i < monitorSteps; ++i) table.step();
+    for (long long i = 0; i < monitorSteps; ++i) stepWith(table, options, monitoring);
 }
 
 char traceText[kMaxRecords * kMaxTraceLineLength + 1];
@@ -112,9 +132,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (options.steps < 0) {
-        runDefaultSteps(table);
+        runDefaultSteps(table, options);
     } else {
-        for (long long i = 0; i < options.steps; ++i) table.step();
+        bool monitoring = false;
+        for (long long i = 0; i < options.steps; ++i) stepWith(table, options, monitoring);
     }
     formatTraceText(table, traceText, sizeof traceText);  // room for every line of a full table
     std::fputs(traceText, stdout);
