@@ -1,0 +1,55 @@
+#!/bin/bash
+# lumentrax-trace's round-trip figures through a lab with real latency (delay links):
+# hop 1 behind a jitter-free link, hop 3 behind a jittery one, the target more than a
+# second away. Two runs at once:
+#  - a trace with a timeout (500 ms) well below the target's round trip: the target and
+#    what lies beyond it are silent, though the target's answers do come, late, each
+#    during a later echo of the same hop, which must not take it;
+#  - a trace with a timeout above every round trip, then monitor rounds with the 500 ms
+#    timeout: hops 1 and 3 answer every echo that reaches them, the target none; its
+#    late answers reach the echoes that follow and must not count for them. The figures
+#    of every answering hop agree with the links' delays, the target's read "N ms" above
+#    1000 ms.
+# Usage: latency_test.sh LUMENTRAX_TRACE
+set -u
+. "$(dirname "$0")/lab_common.sh"
+trace=$1
+require_root
+
+# One-way delays per link (client-r1, r1-r2, r2-r3, r3-target); jitter on r1-r2 only.
+LAB_DELAY=4,3,5,518 LAB_JITTER=0,4 start_lab latency
+run() { in_client "$trace" --no-dns "$@"; }
+rounds=6
+
+early=$(mktemp)
+cleanup_extra='rm -f "$early"'
+run --timeout 500 --steps 6 "$LAB_TARGET" >"$early" &
+early_run=$!
+out=$(run --timeout 1300 --monitor-timeout 500 --steps $((4 + 4 * rounds)) "$LAB_TARGET")
+check "trace exit status" 0 $?
+wait "$early_run"
+check "short-timeout trace exit status" 0 $?
+short=$(cat "$early")
+echo "$out"
+echo "$short"
+
+check "short timeout: hops 1 and 3 answer, the target and beyond are silent" \
+    "$LAB_HOP1 0.0.0.0 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0" "$(addresses "$short" | tr '\n' ' ' | sed 's/ $//')"
+check "short timeout: nothing counted for the silent target" "0 0" \
+    "$(field "$short" 4 8) $(field "$short" 4 9)"
+
+check "route to the target" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 $LAB_TARGET" \
+    "$(addresses "$out" | tr '\n' ' ' | sed 's/ $//')"
+# Each answering hop: its trace-phase echo and one per monitor round.
+check "hop 1 answered every echo" "$((1 + rounds)) $((1 + rounds))" "$(field "$out" 1 8) $(field "$out" 1 9)"
+# r3 drops the 1st, 4th, 7th ... monitor echo addressed to it; the others it answers.
+check "hop 3 answered all but the dropped echoes" "$((1 + rounds)) $((1 + rounds - (rounds + 2) / 3))" \
+    "$(field "$out" 3 8) $(field "$out" 3 9)"
+check "target: found, then every monitor echo lost" "$((1 + rounds)) 1" \
+    "$(field "$out" 4 8) $(field "$out" 4 9)"
+check_round_trips "$out" 1 "$LAB_RTT_HOP1" "$LAB_JITTER_HOP1"
+check_round_trips "$out" 3 "$LAB_RTT_HOP3" "$LAB_JITTER_HOP3"
+check_round_trips "$out" 4 "$LAB_RTT_HOP4" "$LAB_JITTER_HOP4"
+check_round_trips "$short" 1 "$LAB_RTT_HOP1" "$LAB_JITTER_HOP1"
+check_round_trips "$short" 3 "$LAB_RTT_HOP3" "$LAB_JITTER_HOP3"
+finish
