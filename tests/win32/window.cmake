@@ -29,6 +29,12 @@ add_test(NAME lab_window
                  $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver> ${CMAKE_BINARY_DIR}/screenshots)
 set_tests_properties(lab_window PROPERTIES SKIP_RETURN_CODE 77 LABELS lab RESOURCE_LOCK lumentrax_lab_window)
 
+# Round trips through the lab's delay links: time cells, the time-out boundary, late answers.
+add_test(NAME lab_window_latency
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/lab_latency_test.sh
+                 $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_list_driver>)
+set_tests_properties(lab_window_latency PROPERTIES SKIP_RETURN_CODE 77 LABELS lab)
+
 # The program runs alone: GUI subsystem, only system DLLs imported, resources compiled in.
 add_test(NAME win32_exe_imports
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/exe_imports_test.sh $<TARGET_FILE:lumentrax>)
