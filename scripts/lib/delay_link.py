@@ -195,14 +195,22 @@ def main():
         os.close(ns_fd)
         devices.append(open_tun(device))
 
+    null = os.open(os.devnull, os.O_RDWR)
+    log = os.open(arguments.log, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
     if os.fork() != 0:
         os._exit(0)  # both devices exist: the caller may configure them
     os.setsid()
-    null = os.open(os.devnull, os.O_RDWR)
-    log = os.open(arguments.log, os.O_WRONLY | os.O_CREAT | os.O_APPEND, 0o644)
     os.dup2(null, 0)
     os.dup2(null, 1)
     os.dup2(log, 2)
+    # Nothing the caller had open stays open here (a pipe whose reader waits for its end).
+    keep = set(devices) | {0, 1, 2}
+    for name in os.listdir("/proc/self/fd"):
+        if int(name) not in keep:
+            try:
+                os.close(int(name))
+            except OSError:
+                pass
     try:
         os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(10))
     except OSError:
