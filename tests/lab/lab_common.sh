@@ -65,19 +65,21 @@ dropping_router_expected() {
     echo "$received $((100 - received * 100 / sent))%"
 }
 
-# Round trips in a lab with latency (scripts/lab's LAB_DELAY): no answer can come before
-# the links' delays have passed, and at best it comes this many milliseconds later. The
-# delay link keeps its delays to about 0.1 ms; the rest is the echo service's own time
-# and its whole-millisecond reading (delay_link_test measures it with ping). Only a best
-# round trip is bounded from above: any single one may wait for a processor much longer.
+# Round trips in a lab with latency (scripts/lab's LAB_DELAY): no answer comes before the
+# links' delays have passed, and nearly all come within this many milliseconds more (the
+# delay links add about 0.1 ms each way, the echo service its own time and its reading
+# in whole milliseconds; delay_link_test measures it with ping). Any single echo may
+# still wait for a processor much longer on a busy machine, so only the best of several
+# answers is held to it.
 rtt_slack_ms=5
 
 # The time cells of hop HOP in the trace text TEXT (the clipboard form) against the
 # round trip RTT that the links give it, JITTER the most their jitter adds: each reads
-# "N ms"; Best <= Average <= Worst; Last within [Best, Worst]; RTT <= Best <= RTT +
-# JITTER + slack; and the average is the truncated total / received for some run with
-# that best and worst: with n answers, one of them Best and one Worst, the total lies in
-# [Best (n - 1) + Worst, Worst (n - 1) + Best] (so all equal gives Average = Best).
+# "N ms"; Best <= Average <= Worst; Last within [Best, Worst]; Best >= RTT, and with 3
+# answers or more Best <= RTT + JITTER + slack; and the average is the truncated total /
+# received for some run with that best and worst: with n answers, one of them Best and
+# one Worst, the total lies in [Best (n - 1) + Worst, Worst (n - 1) + Best] (so all
+# equal gives Average = Best).
 check_round_trips() {
     local text=$1 hop=$2 rtt=$3 jitter=$4 column cell values=() n
     for column in 4 5 6 7; do
@@ -95,9 +97,11 @@ check_round_trips() {
     check "hop $hop best <= average <= worst" 1 $((best <= average && average <= worst))
     check "hop $hop last within [best, worst]" 1 $((best <= last && last <= worst))
     check "hop $hop best not below the links' $rtt ms" 1 $((best >= rtt))
-    check "hop $hop best within $((jitter + rtt_slack_ms)) ms above them" 1 \
-        $((best <= rtt + jitter + rtt_slack_ms))
     [ "${n:-0}" -ge 1 ] 2>/dev/null || n=1
+    if [ "$n" -ge 3 ]; then
+        check "hop $hop best of $n within $((jitter + rtt_slack_ms)) ms above them" 1 \
+            $((best <= rtt + jitter + rtt_slack_ms))
+    fi
     check "hop $hop average is the truncated total / received" 1 \
         $(((best * (n - 1) + worst) / n <= average && average <= (worst * (n - 1) + best) / n))
 }
