@@ -32,7 +32,7 @@ set_tests_properties(lab_window PROPERTIES SKIP_RETURN_CODE 77 LABELS lab RESOUR
 # Round trips through the lab's delay links: time cells, the time-out boundary, late answers.
 add_test(NAME lab_window_latency
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/lab_latency_test.sh
-                 $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_list_driver>)
+                 $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver>)
 set_tests_properties(lab_window_latency PROPERTIES SKIP_RETURN_CODE 77 LABELS lab)
 
 # The program runs alone: GUI subsystem, only system DLLs imported, resources compiled in.
