@@ -18,5 +18,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     # No window manager runs on the virtual display, and Wine waits up to 2 s for one
     # whenever a window it lets one manage is shown or hidden: windows here are Wine's own.
     printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Managed"="N"\n' >>"$WINEPREFIX/user.reg"
+elif ! grep -q '^"Managed"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
+    # A prefix made before that setting: its wineserver may be running, so the registry
+    # is changed through Wine rather than in the file.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 fi
 exec wine "$@"
