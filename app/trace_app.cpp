@@ -46,10 +46,8 @@ void registerMainClass(HINSTANCE instance) {
 // import of the library, so a file of that name beside it is never loaded.
 HMODULE initCommonControls() {
     HMODULE library = loadSystemLibrary("comctl32.dll");
-    if (library == nullptr) return nullptr;
     using InitCommonControlsFn = void(WINAPI*)();
-    auto init = reinterpret_cast<InitCommonControlsFn>(
-        reinterpret_cast<void*>(GetProcAddress(library, "InitCommonControls")));
+    auto init = entryPointOf<InitCommonControlsFn>(library, "InitCommonControls");
     if (init != nullptr) init();
     return library;
 }

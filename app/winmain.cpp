@@ -1,6 +1,7 @@
 // Program entry of lumentrax.exe: narrows where DLLs may come from, builds the
 // application, runs its message loop and ends the process with the loop's exit code.
 #include "app/trace_app.h"
+#include "engine/system_library_win32.h"
 
 namespace {
 
@@ -10,10 +11,8 @@ namespace {
 // Looked up at run time: a system without the call still runs the program.
 void restrictDllSearch() {
     using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr) return;
-    auto restrict = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto restrict = entryPointOf<SetDefaultDllDirectoriesFn>(GetModuleHandleA("kernel32.dll"),
+                                                             "SetDefaultDllDirectories");
     if (restrict != nullptr) restrict(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 

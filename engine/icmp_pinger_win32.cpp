@@ -22,10 +22,6 @@ using IcmpSendEchoFn = DWORD(WINAPI*)(HANDLE, IPAddr, LPVOID, WORD, PIP_OPTION_I
 
 constexpr DWORD kReplyAreaSize = 8192;
 
-void* entryPoint(HMODULE library, const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(library, name));
-}
-
 }  // namespace
 
 IcmpPinger::IcmpPinger()
@@ -37,9 +33,9 @@ IcmpPinger::IcmpPinger()
     HMODULE module = loadSystemLibrary("icmp.dll");
     library = module;
     if (module == nullptr) return;
-    icmpCreateFile = entryPoint(module, "IcmpCreateFile");
-    icmpCloseHandle = entryPoint(module, "IcmpCloseHandle");
-    icmpSendEcho = entryPoint(module, "IcmpSendEcho");
+    icmpCreateFile = entryPointOf<void*>(module, "IcmpCreateFile");
+    icmpCloseHandle = entryPointOf<void*>(module, "IcmpCloseHandle");
+    icmpSendEcho = entryPointOf<void*>(module, "IcmpSendEcho");
     // Stored as returned: only 0 means "no handle" (an invalid-handle value just makes
     // every echo fail inside the library).
     if (icmpCreateFile != nullptr) {

@@ -1,6 +1,6 @@
 // Loading a DLL of the system's own from the system folder only, never from the
 // program's folder or the current directory, where a planted file of the same name
-// would run with the user's rights. Win32 only.
+// would run with the user's rights; and binding its entry points by name. Win32 only.
 #pragma once
 
 #include <windows.h>
@@ -21,4 +21,12 @@ inline HMODULE loadSystemLibrary(const char* name) {
     path[length] = '\\';
     std::memcpy(path + length + 1, name, nameLength + 1);
     return LoadLibraryA(path);
+}
+
+// The entry point `name` of `library` as a pointer of type Function; null when the
+// library or the entry point is missing.
+template <typename Function>
+Function entryPointOf(HMODULE library, const char* name) {
+    if (library == nullptr) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }

@@ -20,8 +20,10 @@ namespace {
 constexpr int32_t kDefaultPlacement = static_cast<int32_t>(0x80000000u);
 
 // The numbered keys of the Column and History sections: "C0" ... "C9", "H0" ... "H15".
+constexpr char kColumnKey[] = "C%d";
+constexpr char kHistoryKey[] = "H%d";
 struct NumberedKey {
-    NumberedKey(char letter, int n) { std::snprintf(text, sizeof text, "%c%d", letter, n); }
+    NumberedKey(const char* format, int n) { std::snprintf(text, sizeof text, format, n); }
     char text[8];
 };
 
@@ -41,7 +43,7 @@ void readHistory(const char* path, HistorySlots& history) {
     if (path[0] == '\0') return;
     for (int n = 0; n < kHistorySlots; ++n) {
         char value[kHistorySlotSize];
-        GetPrivateProfileStringA("History", NumberedKey('H', n).text, history[n], value, sizeof value, path);
+        GetPrivateProfileStringA("History", NumberedKey(kHistoryKey, n).text, history[n], value, sizeof value, path);
         // A hand-edited file can hold tabs or lone carriage returns inside a value;
         // stored as they are they would come back out as extra lines at the save.
         copyPrintable(history[n], value);
@@ -54,7 +56,7 @@ void writeHistory(const char* path, const HistorySlots& history) {
         // so that no slot text can ever start a line, section or key of its own.
         char value[kHistorySlotSize];
         copyPrintable(value, history[n]);
-        WritePrivateProfileStringA("History", NumberedKey('H', n).text, value, path);
+        WritePrivateProfileStringA("History", NumberedKey(kHistoryKey, n).text, value, path);
     }
 }
 
@@ -84,7 +86,7 @@ void loadSettings(TraceApp& app) {
     app.windowWidth = readInteger(path, "Window", "Width", kDefaultPlacement);
     app.windowHeight = readInteger(path, "Window", "Height", kDefaultPlacement);
     for (int n = 0; n < kColumnCount; ++n) {
-        app.columnWidths[n] = readInteger(path, "Column", NumberedKey('C', n).text, 0);
+        app.columnWidths[n] = readInteger(path, "Column", NumberedKey(kColumnKey, n).text, 0);
     }
     readHistory(path, app.history);
 }
@@ -110,7 +112,7 @@ void saveSettings(TraceApp& app) {
     }
     for (int n = 0; n < kColumnCount; ++n) {
         int32_t width = static_cast<int32_t>(SendMessageA(app.listView, LVM_GETCOLUMNWIDTH, n, 0));
-        writeInteger(path, "Column", NumberedKey('C', n).text, width);
+        writeInteger(path, "Column", NumberedKey(kColumnKey, n).text, width);
     }
     writeHistory(path, app.history);
 }

@@ -26,7 +26,6 @@ lab stands for a network, whose delays do not depend on how busy this machine's
 processors are. It sleeps between packets, so it takes a processor only while it works.
 """
 import argparse
-import collections
 import ctypes
 import fcntl
 import heapq
@@ -74,7 +73,11 @@ def is_ipv4(packet):
 
 
 class Direction:
-    """One way across the link: packets read from `source`, written to `sink` when due."""
+    """One way across the link: packets read from `source`, written to `sink` when due.
+
+    Packets wait in one heap ordered by (due time, arrival number). Unless reordering is
+    allowed, a packet is never due before the one read ahead of it, so the heap gives
+    them back in the order they came."""
 
     def __init__(self, source, sink, delay, jitter, reorder, capacity, rng):
         self.source = source
@@ -84,18 +87,12 @@ class Direction:
         self.reorder = reorder
         self.capacity = capacity
         self.rng = rng
-        self.fifo = collections.deque()  # (due, packet), due never falling
-        self.heap = []  # (due, arrival number, packet) when reordering is allowed
+        self.queue = []  # (due, arrival number, packet)
         self.arrivals = 0
         self.last_due = 0.0
 
-    def __len__(self):
-        return len(self.heap) if self.reorder else len(self.fifo)
-
     def next_due(self):
-        if self.reorder:
-            return self.heap[0][0] if self.heap else None
-        return self.fifo[0][0] if self.fifo else None
+        return self.queue[0][0] if self.queue else None
 
     def take(self):
         """Reads what the source has queued; False when the device is gone."""
@@ -109,26 +106,21 @@ class Direction:
             except OSError:
                 return False
             now = time.monotonic()
-            if not is_ipv4(packet) or len(self) >= self.capacity:
+            if not is_ipv4(packet) or len(self.queue) >= self.capacity:
                 continue
             due = now + self.delay
             if self.jitter > 0:
                 due += self.rng.uniform(0.0, self.jitter)
-            if self.reorder:
-                self.arrivals += 1
-                heapq.heappush(self.heap, (due, self.arrivals, packet))
-            else:
+            if not self.reorder:
                 due = max(due, self.last_due)
                 self.last_due = due
-                self.fifo.append((due, packet))
+            self.arrivals += 1
+            heapq.heappush(self.queue, (due, self.arrivals, packet))
         return True
 
     def release(self, now):
-        while True:
-            due = self.next_due()
-            if due is None or due > now:
-                return
-            packet = heapq.heappop(self.heap)[2] if self.reorder else self.fifo.popleft()[1]
+        while self.queue and self.queue[0][0] <= now:
+            packet = heapq.heappop(self.queue)[2]
             try:
                 os.write(self.sink, packet)
             except OSError:
