@@ -21,6 +21,11 @@ ping_rtts() {
 summary() { awk '{ print $2 }' | sort -n | awk '{ v[NR] = $1 } END {
     printf "%s %s %s", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
 above() { awk -v l="$1" '$2 > l' | wc -l; }
+below() { awk -v l="$1" '$2 < l' | wc -l; }
+# The delay link process that lives in namespace NS.
+link_process() {
+    ip netns pids "$1" | while read -r pid; do grep -qa delay_link "/proc/$pid/cmdline" && echo "$pid"; done
+}
 
 # 20 ms each way: 40 ms and a little. Nearly all within the slack (a few may wait for
 # a processor on a busy machine), the median well within it.
@@ -28,7 +33,7 @@ rtts=$(ping_rtts "$LAB_HOP1" 100 0.01)
 read -r low median high <<<"$(summary <<<"$rtts")"
 echo "20 ms link: $(grep -c . <<<"$rtts") round trips, min $low, median $median, max $high ms"
 check "all 100 echoes answered" 100 "$(grep -c . <<<"$rtts")"
-check "none faster than the links' $LAB_RTT_HOP1 ms" 0 "$(awk -v l="$LAB_RTT_HOP1" '$2 < l' <<<"$rtts" | wc -l)"
+check "none faster than the links' $LAB_RTT_HOP1 ms" 0 "$(below "$LAB_RTT_HOP1" <<<"$rtts")"
 check "median within 1 ms of them" 1 "$(awk -v m="$median" -v l="$LAB_RTT_HOP1" 'BEGIN { print (m <= l + 1) }')"
 late=$(above $((LAB_RTT_HOP1 + rtt_slack_ms)) <<<"$rtts")
 echo "above $((LAB_RTT_HOP1 + rtt_slack_ms)) ms: $late"
@@ -39,7 +44,7 @@ rtts=$(ping_rtts "$LAB_HOP2" 60 0.005)
 read -r low median high <<<"$(summary <<<"$rtts")"
 echo "with the jittery link: min $low, median $median, max $high ms"
 check "all 60 echoes answered" 60 "$(grep -c . <<<"$rtts")"
-check "none faster than the links' $LAB_RTT_HOP2 ms" 0 "$(awk -v l="$LAB_RTT_HOP2" '$2 < l' <<<"$rtts" | wc -l)"
+check "none faster than the links' $LAB_RTT_HOP2 ms" 0 "$(below "$LAB_RTT_HOP2" <<<"$rtts")"
 late=$(above $((LAB_RTT_HOP2 + LAB_JITTER_HOP2 + rtt_slack_ms)) <<<"$rtts")
 check "at most 6 of 60 above $((LAB_RTT_HOP2 + LAB_JITTER_HOP2 + rtt_slack_ms)) ms" 1 $((late <= 6))
 check "jitter spreads them more than 5 ms" 1 "$(awk -v a="$low" -v b="$high" 'BEGIN { print (b - a > 5) }')"
@@ -49,8 +54,7 @@ check "answers in the order sent" "$(seq 1 60 | tr '\n' ' ')" "$(awk '{ printf "
 # routing, no checks by the kernel): empty, short, IPv6, a lying IPv4 header, noise; then
 # a burst of 3000 IPv4 packets (more than a direction queues, when they come faster than
 # the link lets them go).
-link_pid=$(ip netns pids "$LAB_R1_NS" | while read -r pid; do
-    grep -qa delay_link "/proc/$pid/cmdline" && echo "$pid"; done)
+link_pid=$(link_process "$LAB_R1_NS")
 check "first link's process found inside the lab" 1 "$(wc -w <<<"$link_pid")"
 in_client python3 - <<'EOF'
 import os, socket, struct
@@ -75,12 +79,11 @@ read -r low median high <<<"$(summary <<<"$rtts")"
 echo "after odd packets and the burst: min $low, median $median, max $high ms"
 check "still forwarding" 10 "$(grep -c . <<<"$rtts")"
 check "first link's process still running" 0 "$(kill -0 "$link_pid" 2>/dev/null; echo $?)"
-check "still not faster than the links" 0 "$(awk -v l="$LAB_RTT_HOP1" '$2 < l' <<<"$rtts" | wc -l)"
+check "still not faster than the links" 0 "$(below "$LAB_RTT_HOP1" <<<"$rtts")"
 
 # The second link's process lives in r2. Its namespace's name removed by hand, it ends by
 # itself (nothing could find it with `ip netns pids` any more).
-second_pid=$(ip netns pids "$LAB_R2_NS" | while read -r pid; do
-    grep -qa delay_link "/proc/$pid/cmdline" && echo "$pid"; done)
+second_pid=$(link_process "$LAB_R2_NS")
 check "second link's process found inside the lab" 1 "$(wc -w <<<"$second_pid")"
 ip netns del "$LAB_R2_NS"
 # Waits up to 2 s for process PID to end; 0 when it has.

@@ -51,6 +51,8 @@ narrow_link() {
 field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" -v c="$3" '$1 == h { print $c }'; }
 hop_count() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' 'NF' | wc -l; }
 addresses() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' 'NF { print $2 }'; }
+# The same addresses on one line, separated by blanks.
+route() { addresses "$1" | paste -sd' '; }
 
 # What the lab's dropping router (hop 3, r3) shows after SENT echoes were counted for it,
 # as "RECEIVED LOSS%". Its rule drops the 1st, 4th, 7th ... echo request that arrives

@@ -34,12 +34,11 @@ echo "$out"
 echo "$short"
 
 check "short timeout: hops 1 and 3 answer, the target and beyond are silent" \
-    "$LAB_HOP1 0.0.0.0 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0" "$(addresses "$short" | tr '\n' ' ' | sed 's/ $//')"
+    "$LAB_HOP1 0.0.0.0 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0" "$(route "$short")"
 check "short timeout: nothing counted for the silent target" "0 0" \
     "$(field "$short" 4 8) $(field "$short" 4 9)"
 
-check "route to the target" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 $LAB_TARGET" \
-    "$(addresses "$out" | tr '\n' ' ' | sed 's/ $//')"
+check "route to the target" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 $LAB_TARGET" "$(route "$out")"
 # Each answering hop: its trace-phase echo and one per monitor round.
 check "hop 1 answered every echo" "$((1 + rounds)) $((1 + rounds))" "$(field "$out" 1 8) $(field "$out" 1 9)"
 check "hop 3 sent" "$((1 + rounds))" "$(field "$out" 3 8)"
