@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "icmp_pinger.h"
+
 namespace {
 
 uint16_t readBig16(const uint8_t* bytes) {
@@ -17,8 +19,6 @@ uint32_t readAddress(const uint8_t* bytes) {
     std::memcpy(&address, bytes, sizeof address);
     return address;
 }
-
-EchoAnswer notOurs() { return EchoAnswer{kNotOurs, 0, 0, 0}; }
 
 // Length of a well-formed IPv4 header carrying ICMP at the start of `packet`, or 0.
 size_t icmpIpHeaderLength(const uint8_t* packet, size_t length) {
@@ -53,7 +53,7 @@ bool quotesOurRequest(const uint8_t* body, size_t length, const EchoProbe& probe
 }
 
 EchoAnswer parseIcmp(const uint8_t* icmp, size_t length, uint32_t source, const EchoProbe& probe) {
-    if (length < kIcmpHeaderSize) return notOurs();
+    if (length < kIcmpHeaderSize) return kNotOursAnswer;
     const uint8_t type = icmp[0];
     if (isOurReply(icmp, length, source, probe)) {
         return EchoAnswer{kEchoReply, source, type, icmp[1]};
@@ -62,7 +62,7 @@ EchoAnswer parseIcmp(const uint8_t* icmp, size_t length, uint32_t source, const 
         quotesOurRequest(icmp + kIcmpHeaderSize, length - kIcmpHeaderSize, probe)) {
         return EchoAnswer{kIcmpError, source, type, icmp[1]};
     }
-    return notOurs();
+    return kNotOursAnswer;
 }
 
 }  // namespace
@@ -93,7 +93,7 @@ size_t buildEchoRequest(uint8_t* out, size_t capacity, uint16_t identifier, uint
     out[5] = static_cast<uint8_t>(identifier);
     out[6] = static_cast<uint8_t>(sequence >> 8);
     out[7] = static_cast<uint8_t>(sequence);
-    std::memset(out + kIcmpHeaderSize, 0xBE, dataSize);
+    std::memset(out + kIcmpHeaderSize, kEchoFill, dataSize);
     const uint16_t checksum = internetChecksum(out, length);
     out[2] = static_cast<uint8_t>(checksum >> 8);
     out[3] = static_cast<uint8_t>(checksum);
@@ -101,9 +101,9 @@ size_t buildEchoRequest(uint8_t* out, size_t capacity, uint16_t identifier, uint
 }
 
 EchoAnswer parseRawPacket(const uint8_t* packet, size_t length, const EchoProbe& probe) {
-    if (packet == nullptr) return notOurs();
+    if (packet == nullptr) return kNotOursAnswer;
     const size_t headerLength = icmpIpHeaderLength(packet, length);
-    if (headerLength == 0) return notOurs();
+    if (headerLength == 0) return kNotOursAnswer;
     // Bytes past the datagram's own total length are padding, not ICMP.
     const size_t totalLength = readBig16(packet + 2);
     if (totalLength >= headerLength && totalLength < length) length = totalLength;
@@ -113,15 +113,15 @@ EchoAnswer parseRawPacket(const uint8_t* packet, size_t length, const EchoProbe&
 
 EchoAnswer parseDatagramMessage(const uint8_t* message, size_t length, uint32_t from,
                                 const EchoProbe& probe) {
-    if (message == nullptr) return notOurs();
-    if (!isOurReply(message, length, from, probe)) return notOurs();
+    if (message == nullptr) return kNotOursAnswer;
+    if (!isOurReply(message, length, from, probe)) return kNotOursAnswer;
     return EchoAnswer{kEchoReply, from, message[0], message[1]};
 }
 
 EchoAnswer parseQueuedError(const uint8_t* quoted, size_t length, uint32_t originalDestination,
                             uint32_t offender, uint8_t type, uint8_t code, const EchoProbe& probe) {
-    if (quoted == nullptr || !isReportType(type)) return notOurs();
-    if (originalDestination != probe.destination) return notOurs();
-    if (!isOurRequest(quoted, length, probe)) return notOurs();
+    if (quoted == nullptr || !isReportType(type)) return kNotOursAnswer;
+    if (originalDestination != probe.destination) return kNotOursAnswer;
+    if (!isOurRequest(quoted, length, probe)) return kNotOursAnswer;
     return EchoAnswer{kIcmpError, offender, type, code};
 }

@@ -27,6 +27,9 @@ struct EchoAnswer {
     uint8_t code;
 };
 
+// Everything that is not the probe's answer.
+constexpr EchoAnswer kNotOursAnswer{kNotOurs, 0, 0, 0};
+
 constexpr size_t kIcmpHeaderSize = 8;
 constexpr size_t kIpHeaderMin = 20;
 

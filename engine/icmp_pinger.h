@@ -18,6 +18,13 @@ constexpr int kHostNameSize = 256;    // at most 255 characters and a zero
 constexpr int kEchoDataMax = 2048;    // data bytes of one echo request at most
 constexpr unsigned char kEchoFill = 0xBE;
 
+// Data bytes that an echo of `size` sends. Compared unsigned: a negative size is a huge
+// one and gets the full kEchoDataMax bytes.
+inline uint32_t echoDataSize(int32_t size) {
+    const uint32_t bits = static_cast<uint32_t>(size);
+    return bits <= static_cast<uint32_t>(kEchoDataMax) ? bits : kEchoDataMax;
+}
+
 struct IcmpPinger {
     IcmpPinger();
     ~IcmpPinger();
@@ -48,5 +55,9 @@ struct IcmpPinger {
     uint16_t identifier;   // echo identifier as it appears on the wire
     uint16_t sequence;     // sequence of the latest request sent
     int openError;         // errno of the raw socket's refusal when no socket opened
+    // What the socket is set to, so that a steady run of echoes sets nothing again.
+    int timeToLiveSet;     // 0 before the first echo
+    int32_t receiveWaitMs; // the socket's receive timeout; 0: none (a read would wait for ever)
+    int staleMayWait;      // 1 when an earlier echo's answer or a foreign packet may be queued
 #endif
 };

@@ -1,6 +1,8 @@
 // The echo service on Linux: ICMP echo through an unprivileged ICMP datagram socket where
 // the system allows it, else through a raw socket; names through getaddrinfo/getnameinfo.
-// Every answer is matched to this call's own request (see echo_parse.h).
+// Every answer is matched to this call's own request (see echo_parse.h). In a steady run
+// of echoes (same time-to-live and timeout, nothing foreign arriving) an answered echo
+// costs two system calls: the send, and one read that waits for the answer and takes it.
 #include "icmp_pinger.h"
 
 #include <arpa/inet.h>
@@ -12,6 +14,7 @@
 #include <poll.h>
 #include <sys/random.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -101,8 +104,29 @@ uint16_t rawIdentifier() {
     return static_cast<uint16_t>(processBase + objectCount);
 }
 
-// Reads one entry of the datagram socket's error queue and matches it.
-EchoAnswer readQueuedError(int fd, const EchoProbe& probe) {
+// How a socket timeout can be trusted: the kernel counts it in clock ticks (10 ms at
+// most) and may end it late by an eighth of it and a tick more, where poll's timer is
+// exact. So a blocking read waits for three quarters of an echo's timeout less two ticks
+// at most, and poll waits out the rest; timeouts too short for that are all poll's.
+constexpr int32_t kKernelTickMs = 10;
+
+int32_t blockingWaitMs(int32_t timeoutMs) {
+    const int64_t waitMs = int64_t{timeoutMs} * 3 / 4 - 2 * kKernelTickMs;
+    return waitMs >= kKernelTickMs ? static_cast<int32_t>(waitMs) : 0;
+}
+
+// Reads per look at a queue: a flood of foreign packets cannot hold one look for ever.
+constexpr int kReadsPerLook = 64;
+
+enum ReadOutcome { kQueueEmpty, kForeign, kAnswer };
+
+ReadOutcome outcomeOf(const EchoAnswer& answer) {
+    return answer.kind != kNotOurs ? kAnswer : kForeign;
+}
+
+// Reads one entry of the datagram socket's error queue (an ICMP report that quotes one of
+// its requests) and matches it.
+ReadOutcome readQueuedError(int fd, const EchoProbe& probe, EchoAnswer& answer) {
     uint8_t quoted[kReceiveCapacity];
     uint8_t control[512];
     sockaddr_in original{};
@@ -115,69 +139,106 @@ EchoAnswer readQueuedError(int fd, const EchoProbe& probe) {
     message.msg_control = control;
     message.msg_controllen = sizeof control;
     const ssize_t length = recvmsg(fd, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
-    if (length < 0) return EchoAnswer{kNotOurs, 0, 0, 0};
+    if (length < 0) return kQueueEmpty;
+    // The report and the reporting router's address behind it; an entry cut short (the
+    // control area was full) holds neither whole and is not read.
+    constexpr size_t kReportSize = sizeof(sock_extended_err) + sizeof(sockaddr_in);
     for (cmsghdr* entry = CMSG_FIRSTHDR(&message); entry != nullptr;
          entry = CMSG_NXTHDR(&message, entry)) {
-        if (entry->cmsg_level != IPPROTO_IP || entry->cmsg_type != IP_RECVERR) continue;
+        if (entry->cmsg_level != IPPROTO_IP || entry->cmsg_type != IP_RECVERR ||
+            entry->cmsg_len < CMSG_LEN(kReportSize)) {
+            continue;
+        }
         sock_extended_err report;
         std::memcpy(&report, CMSG_DATA(entry), sizeof report);
         if (report.ee_origin != SO_EE_ORIGIN_ICMP) continue;
         sockaddr_in offender;
-        std::memcpy(&offender, SO_EE_OFFENDER(reinterpret_cast<sock_extended_err*>(CMSG_DATA(entry))),
-                    sizeof offender);
-        return parseQueuedError(quoted, static_cast<size_t>(length), original.sin_addr.s_addr,
-                                offender.sin_addr.s_addr, report.ee_type, report.ee_code, probe);
+        std::memcpy(&offender, CMSG_DATA(entry) + sizeof report, sizeof offender);
+        answer = parseQueuedError(quoted, static_cast<size_t>(length), original.sin_addr.s_addr,
+                                  offender.sin_addr.s_addr, report.ee_type, report.ee_code, probe);
+        return outcomeOf(answer);
     }
-    return EchoAnswer{kNotOurs, 0, 0, 0};
+    return kForeign;
 }
 
-// Reads one packet of the normal queue and matches it; `more` is cleared when empty.
-EchoAnswer readPacket(int fd, bool isDatagram, const EchoProbe& probe, bool& more) {
+// Reads one packet; with `flags` 0 it waits for one up to the socket's receive timeout.
+// A read that fails has taken the socket's pending error with it: on the datagram socket
+// that error stands for an ICMP report in the error queue, which is read next.
+ReadOutcome readPacket(int fd, bool isDatagram, int flags, const EchoProbe& probe,
+                       EchoAnswer& answer) {
     uint8_t packet[kReceiveCapacity];
     sockaddr_in from{};
     socklen_t fromLength = sizeof from;
-    const ssize_t length = recvfrom(fd, packet, sizeof packet, MSG_DONTWAIT,
+    const ssize_t length = recvfrom(fd, packet, sizeof packet, flags,
                                     reinterpret_cast<sockaddr*>(&from), &fromLength);
     if (length < 0) {
-        more = false;
-        return EchoAnswer{kNotOurs, 0, 0, 0};
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return kQueueEmpty;
+        if (isDatagram && readQueuedError(fd, probe, answer) == kAnswer) return kAnswer;
+        return kForeign;
     }
-    if (isDatagram) {
-        return parseDatagramMessage(packet, static_cast<size_t>(length), from.sin_addr.s_addr,
-                                    probe);
-    }
-    return parseRawPacket(packet, static_cast<size_t>(length), probe);
+    answer = isDatagram ? parseDatagramMessage(packet, static_cast<size_t>(length),
+                                               from.sin_addr.s_addr, probe)
+                        : parseRawPacket(packet, static_cast<size_t>(length), probe);
+    return outcomeOf(answer);
 }
 
-// Takes everything queued so far; returns the first answer that belongs to the probe.
-EchoAnswer drainQueues(int fd, bool isDatagram, short events, const EchoProbe& probe) {
-    if (isDatagram && (events & POLLERR)) {
-        // Each entry is read once; a foreign one just leaves the queue.
-        for (int i = 0; i < 64; ++i) {
-            EchoAnswer answer = readQueuedError(fd, probe);
-            if (answer.kind != kNotOurs) return answer;
-            pollfd check{fd, 0, 0};
-            if (poll(&check, 1, 0) <= 0 || !(check.revents & POLLERR)) break;
+// Takes what is queued, the error queue first when poll flagged it, until the probe's
+// answer turns up; `foreignSeen` is set when anything else was read.
+bool lookAtQueues(int fd, bool isDatagram, short events, const EchoProbe& probe,
+                  EchoAnswer& answer, bool& foreignSeen) {
+    for (int i = 0; isDatagram && (events & POLLERR) && i < kReadsPerLook; ++i) {
+        const ReadOutcome read = readQueuedError(fd, probe, answer);
+        if (read == kAnswer) return true;
+        if (read == kQueueEmpty) break;
+        foreignSeen = true;
+    }
+    for (int i = 0; i < kReadsPerLook; ++i) {
+        const ReadOutcome read = readPacket(fd, isDatagram, MSG_DONTWAIT, probe, answer);
+        if (read == kAnswer) return true;
+        if (read == kQueueEmpty) break;
+        foreignSeen = true;
+    }
+    return false;
+}
+
+// Waits until `deadlineMs` for the probe's answer. The answer that comes in time is
+// usually the first packet: `blockFirst` reads it in the same call that waits for it
+// (the socket's receive timeout ends before the deadline). After anything else, poll
+// waits to the exact deadline and each wake-up looks at the queues.
+bool waitForAnswer(int fd, bool isDatagram, const EchoProbe& probe, int64_t deadlineMs,
+                   bool blockFirst, EchoAnswer& answer, bool& foreignSeen) {
+    if (blockFirst) {
+        const ReadOutcome first = readPacket(fd, isDatagram, 0, probe, answer);
+        if (first == kAnswer) return true;
+        foreignSeen = first == kForeign;
+    }
+    for (;;) {
+        const int64_t nowMs = monotonicMs();
+        const int64_t leftMs = deadlineMs > nowMs ? deadlineMs - nowMs : 0;
+        pollfd waiting{fd, POLLIN, 0};
+        const int ready = poll(&waiting, 1, static_cast<int>(leftMs));
+        if (ready < 0 && errno != EINTR) return false;
+        if (ready > 0 &&
+            lookAtQueues(fd, isDatagram, waiting.revents, probe, answer, foreignSeen)) {
+            return true;
         }
+        // The last look after the deadline has been taken: a stream of foreign packets
+        // cannot keep the call waiting longer than its timeout.
+        if (leftMs == 0) return false;
     }
-    if (events & POLLERR) {
-        // A pending socket error would stay flagged (and fail every read) until taken.
-        int error = 0;
-        socklen_t length = sizeof error;
-        getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length);
-    }
-    bool more = (events & POLLIN) != 0;
-    while (more) {
-        EchoAnswer answer = readPacket(fd, isDatagram, probe, more);
-        if (answer.kind != kNotOurs) return answer;
-    }
-    return EchoAnswer{kNotOurs, 0, 0, 0};
 }
 
 }  // namespace
 
 IcmpPinger::IcmpPinger()
-    : socketFd(-1), isDatagram(0), identifier(0), sequence(randomBits()), openError(0) {
+    : socketFd(-1),
+      isDatagram(0),
+      identifier(0),
+      sequence(randomBits()),
+      openError(0),
+      timeToLiveSet(0),
+      receiveWaitMs(0),
+      staleMayWait(1) {
     socketFd = openDatagramSocket(identifier);
     if (socketFd >= 0) {
         isDatagram = 1;
@@ -230,17 +291,30 @@ int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int
     const int ttl = timeToLive & 0xFF;
     // A time-to-live of 0 would never leave the host; such a request is not sent at all.
     if (socketFd < 0 || ttl == 0) return 0;
-    if (setsockopt(socketFd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) != 0) return 0;
+    if (ttl != timeToLiveSet) {
+        if (setsockopt(socketFd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) != 0) return 0;
+        timeToLiveSet = ttl;
+    }
+    const int32_t waitMs = blockingWaitMs(timeoutMs);
+    if (waitMs != 0 && waitMs != receiveWaitMs) {
+        const timeval wait{waitMs / 1000, (waitMs % 1000) * 1000};
+        receiveWaitMs =
+            setsockopt(socketFd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) == 0 ? waitMs : -1;
+    }
 
-    const uint32_t sizeBits = static_cast<uint32_t>(size);
-    const size_t dataSize = sizeBits <= static_cast<uint32_t>(kEchoDataMax) ? sizeBits : kEchoDataMax;
     ++sequence;
     uint8_t request[kRequestCapacity];
-    const size_t length = buildEchoRequest(request, sizeof request, identifier, sequence, dataSize);
+    const size_t length =
+        buildEchoRequest(request, sizeof request, identifier, sequence, echoDataSize(size));
     const EchoProbe probe{destination, identifier, sequence};
-
-    // Whatever is still queued answers earlier requests; it must not be taken for this one.
-    drainQueues(socketFd, isDatagram != 0, POLLIN | POLLERR, EchoProbe{0, 0, 0});
+    const bool datagram = isDatagram != 0;
+    EchoAnswer answer = kNotOursAnswer;
+    bool foreignSeen = false;
+    // Answers to earlier requests never match this one's sequence. Where one may be
+    // queued, it is taken out now, so that the wait below starts on empty queues.
+    if (staleMayWait != 0) {
+        lookAtQueues(socketFd, datagram, POLLIN | POLLERR, EchoProbe{0, 0, 0}, answer, foreignSeen);
+    }
 
     sockaddr_in where = socketAddress(destination);
     const int64_t startMs = monotonicMs();
@@ -249,24 +323,14 @@ int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int
         return 0;
     }
     const int64_t deadlineMs = startMs + (timeoutMs > 0 ? timeoutMs : 0);
-    for (;;) {
-        const int64_t nowMs = monotonicMs();
-        const int64_t leftMs = deadlineMs > nowMs ? deadlineMs - nowMs : 0;
-        pollfd waiting{socketFd, POLLIN, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(leftMs));
-        if (ready < 0 && errno != EINTR) return 0;
-        if (ready > 0) {
-            const EchoAnswer answer = drainQueues(socketFd, isDatagram != 0, waiting.revents, probe);
-            if (answer.kind != kNotOurs) {
-                const int64_t elapsedMs = monotonicMs() - startMs;
-                result.replyAddress = answer.source;
-                result.status = static_cast<uint32_t>(answer.type) << 8 | answer.code;
-                result.roundTripMs = static_cast<int32_t>(elapsedMs);
-                return 1;
-            }
-        }
-        // The last look after the deadline has been taken: a stream of foreign packets
-        // cannot keep the call waiting longer than its timeout.
-        if (leftMs == 0) return 0;
-    }
+    foreignSeen = false;
+    const bool answered = waitForAnswer(socketFd, datagram, probe, deadlineMs,
+                                        waitMs != 0 && waitMs == receiveWaitMs, answer, foreignSeen);
+    // A late answer to this request, or more of what was read, may still come.
+    staleMayWait = answered && !foreignSeen ? 0 : 1;
+    if (!answered) return 0;
+    result.replyAddress = answer.source;
+    result.status = static_cast<uint32_t>(answer.type) << 8 | answer.code;
+    result.roundTripMs = static_cast<int32_t>(monotonicMs() - startMs);
+    return 1;
 }

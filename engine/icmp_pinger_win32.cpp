@@ -96,10 +96,7 @@ int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int
 
     unsigned char request[kEchoDataMax];
     std::memset(request, kEchoFill, sizeof request);
-    // Compared unsigned: a negative size is a huge one and gets the full 2048 bytes.
-    const uint32_t sizeBits = static_cast<uint32_t>(size);
-    const WORD requestSize =
-        static_cast<WORD>(sizeBits <= static_cast<uint32_t>(kEchoDataMax) ? sizeBits : kEchoDataMax);
+    const WORD requestSize = static_cast<WORD>(echoDataSize(size));
 
     // Reply records hold pointers: keep the area aligned for them.
     alignas(8) unsigned char replies[kReplyAreaSize];
