@@ -5,7 +5,8 @@
 #  - a trace with a timeout (500 ms) well below the target's round trip: the target and
 #    what lies beyond it are silent, though the target's answers do come, late, each
 #    during a later echo of the same hop, which must not take it;
-#  - a trace with a timeout above every round trip, then monitor rounds with the 500 ms
+#  - a trace with a timeout above every round trip (by so much that a monitor echo still
+#    waiting as long would take the target's answer), then monitor rounds with the 500 ms
 #    timeout: hops 1 and 3 answer every echo that reaches them, the target none; its
 #    late answers reach the echoes that follow and must not count for them. The figures
 #    of every answering hop agree with the links' delays, the target's read "N ms" above
@@ -25,7 +26,7 @@ early=$(mktemp)
 cleanup_extra='rm -f "$early"'
 run --timeout 500 --steps 6 "$LAB_TARGET" >"$early" &
 early_run=$!
-out=$(run --timeout 1300 --monitor-timeout 500 --steps $((4 + 4 * rounds)) "$LAB_TARGET")
+out=$(run --timeout 1500 --monitor-timeout 500 --steps $((4 + 4 * rounds)) "$LAB_TARGET")
 check "trace exit status" 0 $?
 wait "$early_run"
 check "short-timeout trace exit status" 0 $?

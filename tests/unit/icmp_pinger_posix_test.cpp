@@ -1,6 +1,7 @@
 // The Linux echo service against the loopback interface only: what reaches the wire
 // for odd time-to-live, size and timeout values, and the resolver's local paths.
 #include "engine/icmp_pinger.h"
+#include "engine/echo_parse.h"
 
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
@@ -10,6 +11,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -38,6 +40,12 @@ const uint32_t kLoopback = htonl(INADDR_LOOPBACK);
 #define REQUIRE_SOCKET(pinger) \
     REQUIRE_OR_SKIP((pinger).socketFd >= 0, "no ICMP socket (needs root or ping_group_range)")
 
+bool writeSetting(const char* path, const char* value) {
+    FILE* file = std::fopen(path, "w");
+    const bool written = file != nullptr && std::fputs(value, file) >= 0;
+    return file != nullptr && std::fclose(file) == 0 && written;
+}
+
 // Moves the calling thread into a new network namespace of its own, with its loopback up
 // and echo requests ignored there: an echo to 127.0.0.1 then leaves and is never answered.
 // Needs root; returns what failed, or the empty text.
@@ -50,10 +58,27 @@ std::string enterSilentLoopback() {
                     (loopback.ifr_flags |= IFF_UP, ioctl(fd, SIOCSIFFLAGS, &loopback) == 0);
     if (fd >= 0) close(fd);
     if (!up) return "loopback of the new namespace not brought up";
-    FILE* ignore = std::fopen("/proc/sys/net/ipv4/icmp_echo_ignore_all", "w");
-    const bool ignoring = ignore != nullptr && std::fputs("1", ignore) >= 0;
-    if (ignore == nullptr || std::fclose(ignore) != 0 || !ignoring) return "echo requests not ignored";
+    if (!writeSetting("/proc/sys/net/ipv4/icmp_echo_ignore_all", "1")) return "echo requests not ignored";
     return "";
+}
+
+// Sends `pinger` echo replies that answer none of its requests (its identifier, a sequence
+// it has not used) from the raw ICMP socket `fd`, one a millisecond to 127.0.0.1, until
+// `stop` is set.
+std::thread floodWithForeignReplies(int fd, const IcmpPinger& pinger, const std::atomic<bool>& stop) {
+    uint8_t reply[kIcmpHeaderSize + 8];
+    buildEchoRequest(reply, sizeof reply, pinger.identifier, pinger.sequence + 0x8000, 8);
+    reply[0] = kIcmpEchoReply;
+    reply[2] = reply[3] = 0;
+    const uint16_t sum = internetChecksum(reply, sizeof reply);
+    reply[2] = static_cast<uint8_t>(sum >> 8);
+    reply[3] = static_cast<uint8_t>(sum);
+    const sockaddr_in to{AF_INET, 0, {kLoopback}, {}};
+    return std::thread([fd, reply, to, &stop] {
+        const auto* where = reinterpret_cast<const sockaddr*>(&to);
+        for (; !stop; usleep(1000)) sendto(fd, reply, sizeof reply, 0, where, sizeof to);
+        close(fd);
+    });
 }
 
 TEST(PosixPinger, LoopbackAnswersWithItsOwnAddress) {
@@ -99,42 +124,59 @@ TEST(PosixPinger, OddSizesAndTimeoutsStillEcho) {
     EXPECT_EQ(1, pinger.echo(kLoopback, 64, 8, 2000, result));
 }
 
-// Where nothing answers, a positive timeout is waited out, and a negative one is one look
-// at the socket, not an endless wait. The echoes run on a thread of their own in a silent
+// Where nothing answers but foreign replies keep coming, a positive timeout is waited out
+// (they neither end nor stretch it), and a negative one is one look at the socket, not an
+// endless wait: on the raw socket, then on the datagram socket (the namespace's
+// ping_group_range allows it). The echoes run on a thread of their own in a silent
 // namespace; a call that never returns fails the test after 20 seconds.
-TEST(PosixPinger, NegativeTimeoutIsNoWaitWhereNothingAnswers) {
+TEST(PosixPinger, TimeoutsHoldWhereOnlyForeignRepliesCome) {
     constexpr int32_t kWaitedMs = 300;
     const int32_t timeouts[3] = {kWaitedMs, -1000, INT32_MIN};
     struct Seen {
         std::string failed;
-        int answered[3] = {-1, -1, -1};
-        long long elapsedMs[3] = {-1, -1, -1};
+        int answered[2][3] = {{-1, -1, -1}, {-1, -1, -1}};
+        long long elapsedMs[2][3] = {{-1, -1, -1}, {-1, -1, -1}};
     };
     auto seen = std::make_shared<Seen>();
     auto done = std::make_shared<std::promise<void>>();
     std::future<void> finished = done->get_future();
     std::thread([seen, done, timeouts] {
         seen->failed = enterSilentLoopback();
-        IcmpPinger pinger;
-        if (seen->failed.empty() && pinger.socketFd < 0) seen->failed = "no ICMP socket in the namespace";
-        for (int i = 0; i < 3 && seen->failed.empty(); ++i) {
-            EchoResult result{};
-            const auto begin = std::chrono::steady_clock::now();
-            seen->answered[i] = pinger.echo(kLoopback, 64, 8, timeouts[i], result);
-            seen->elapsedMs[i] = std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now() - begin).count();
+        for (int kind = 0; kind < 2 && seen->failed.empty(); ++kind) {
+            writeSetting("/proc/sys/net/ipv4/ping_group_range", kind == 0 ? "1 0" : "0 2147483647");
+            IcmpPinger pinger;
+            const int flooder = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+            if (pinger.socketFd < 0 || pinger.isDatagram != kind || flooder < 0) {
+                seen->failed = "no ICMP socket of the kind the namespace allows";
+                break;
+            }
+            std::atomic<bool> stop{false};
+            std::thread flood = floodWithForeignReplies(flooder, pinger, stop);
+            for (int i = 0; i < 3; ++i) {
+                EchoResult result{};
+                const auto begin = std::chrono::steady_clock::now();
+                seen->answered[kind][i] = pinger.echo(kLoopback, 64, 8, timeouts[i], result);
+                seen->elapsedMs[kind][i] = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                               std::chrono::steady_clock::now() - begin).count();
+            }
+            stop = true;
+            flood.join();
         }
         done->set_value();
     }).detach();
     ASSERT_EQ(finished.wait_for(std::chrono::seconds(20)), std::future_status::ready)
-        << "an echo with a negative timeout never returned";
+        << "an echo never returned";
     REQUIRE_OR_SKIP(seen->failed.empty(), seen->failed);
-    EXPECT_EQ(seen->answered[0], 0) << "nothing answers in the silent namespace";
-    // Less one millisecond: the service counts its deadline in whole milliseconds.
-    EXPECT_GE(seen->elapsedMs[0], kWaitedMs - 1) << "the echo left, and its timeout was waited out";
-    for (int i = 1; i < 3; ++i) {
-        EXPECT_EQ(seen->answered[i], 0) << timeouts[i];
-        EXPECT_LT(seen->elapsedMs[i], kWaitedMs) << timeouts[i] << ": a negative timeout waits for nothing";
+    for (int kind = 0; kind < 2; ++kind) {
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(seen->answered[kind][i], 0) << kind << ": " << timeouts[i] << ": nothing answers";
+        }
+        // Less one millisecond: the service counts its deadline in whole milliseconds.
+        EXPECT_GE(seen->elapsedMs[kind][0], kWaitedMs - 1) << kind << ": the timeout was waited out";
+        for (int i = 1; i < 3; ++i) {
+            EXPECT_LT(seen->elapsedMs[kind][i], kWaitedMs)
+                << kind << ": " << timeouts[i] << ": a negative timeout waits for nothing";
+        }
     }
 }
 
