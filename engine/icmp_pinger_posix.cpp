@@ -104,15 +104,32 @@ uint16_t rawIdentifier() {
     return static_cast<uint16_t>(processBase + objectCount);
 }
 
-// How a socket timeout can be trusted: the kernel counts it in clock ticks (10 ms at
-// most) and may end it late by an eighth of it and a tick more, where poll's timer is
-// exact. So a blocking read waits for three quarters of an echo's timeout less two ticks
-// at most, and poll waits out the rest; timeouts too short for that are all poll's.
+// A blocking read does not end exactly on time: the kernel counts a socket's receive
+// timeout in clock ticks (10 ms at most) and may end it late by an eighth of it and a
+// tick more, while poll's timer is exact. So a blocking read waits for at most three
+// quarters of an echo's timeout, less two ticks, and poll waits out the rest; timeouts
+// too short for that are poll's alone (0).
 constexpr int32_t kKernelTickMs = 10;
 
 int32_t blockingWaitMs(int32_t timeoutMs) {
     const int64_t waitMs = int64_t{timeoutMs} * 3 / 4 - 2 * kKernelTickMs;
     return waitMs >= kKernelTickMs ? static_cast<int32_t>(waitMs) : 0;
+}
+
+// Gives the socket this echo's time-to-live and blocking wait where they differ from what
+// it has (`timeToLiveSet`, `receiveWaitMs`, kept up to date); false when the time-to-live
+// could not be set. A receive timeout that could not be set is recorded as -1.
+bool applySettings(int fd, int ttl, int32_t waitMs, int& timeToLiveSet, int32_t& receiveWaitMs) {
+    if (ttl != timeToLiveSet) {
+        if (setsockopt(fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) != 0) return false;
+        timeToLiveSet = ttl;
+    }
+    if (waitMs != 0 && waitMs != receiveWaitMs) {
+        const timeval wait{waitMs / 1000, (waitMs % 1000) * 1000};
+        const bool set = setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) == 0;
+        receiveWaitMs = set ? waitMs : -1;
+    }
+    return true;
 }
 
 // Reads per look at a queue: a flood of foreign packets cannot hold one look for ever.
@@ -291,16 +308,8 @@ int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int
     const int ttl = timeToLive & 0xFF;
     // A time-to-live of 0 would never leave the host; such a request is not sent at all.
     if (socketFd < 0 || ttl == 0) return 0;
-    if (ttl != timeToLiveSet) {
-        if (setsockopt(socketFd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) != 0) return 0;
-        timeToLiveSet = ttl;
-    }
     const int32_t waitMs = blockingWaitMs(timeoutMs);
-    if (waitMs != 0 && waitMs != receiveWaitMs) {
-        const timeval wait{waitMs / 1000, (waitMs % 1000) * 1000};
-        receiveWaitMs =
-            setsockopt(socketFd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait) == 0 ? waitMs : -1;
-    }
+    if (!applySettings(socketFd, ttl, waitMs, timeToLiveSet, receiveWaitMs)) return 0;
 
     ++sequence;
     uint8_t request[kRequestCapacity];
@@ -324,8 +333,9 @@ int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int
     }
     const int64_t deadlineMs = startMs + (timeoutMs > 0 ? timeoutMs : 0);
     foreignSeen = false;
-    const bool answered = waitForAnswer(socketFd, datagram, probe, deadlineMs,
-                                        waitMs != 0 && waitMs == receiveWaitMs, answer, foreignSeen);
+    const bool blockFirst = waitMs != 0 && waitMs == receiveWaitMs;
+    const bool answered =
+        waitForAnswer(socketFd, datagram, probe, deadlineMs, blockFirst, answer, foreignSeen);
     // A late answer to this request, or more of what was read, may still come.
     staleMayWait = answered && !foreignSeen ? 0 : 1;
     if (!answered) return 0;
