@@ -47,7 +47,7 @@ bool isReportType(uint8_t type);
 // The Internet checksum (ones' complement sum) of `length` bytes.
 uint16_t internetChecksum(const uint8_t* bytes, size_t length);
 
-// Writes an echo request (header, checksum, `dataSize` bytes of 0xBE) into `out`.
+// Writes an echo request (header, checksum, `dataSize` bytes of kEchoFill) into `out`.
 // `dataSize` is cut so the message fits `capacity`; returns the message length, or 0
 // when not even the header fits.
 size_t buildEchoRequest(uint8_t* out, size_t capacity, uint16_t identifier, uint16_t sequence,
