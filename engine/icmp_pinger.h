@@ -57,7 +57,8 @@ struct IcmpPinger {
     int openError;         // errno of the raw socket's refusal when no socket opened
     // What the socket is set to, so that a steady run of echoes sets nothing again.
     int timeToLiveSet;     // 0 before the first echo
-    int32_t receiveWaitMs; // the socket's receive timeout; 0: none (a read would wait for ever)
+    int32_t receiveWaitMs; // the socket's receive timeout; 0: none (a read would wait for
+                           // ever), -1: unknown (setting it failed)
     int staleMayWait;      // 1 when an earlier echo's answer or a foreign packet may be queued
 #endif
 };

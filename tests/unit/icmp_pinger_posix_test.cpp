@@ -62,9 +62,8 @@ std::string enterSilentLoopback() {
     return "";
 }
 
-// Sends `pinger` echo replies that answer none of its requests (its identifier, a sequence
-// it has not used) from the raw ICMP socket `fd`, one a millisecond to 127.0.0.1, until
-// `stop` is set.
+// Sends `pinger` echo replies that answer none of its requests (its identifier, an unused
+// sequence) from the raw ICMP socket `fd` to 127.0.0.1, one a millisecond, until `stop`.
 std::thread floodWithForeignReplies(int fd, const IcmpPinger& pinger, const std::atomic<bool>& stop) {
     uint8_t reply[kIcmpHeaderSize + 8];
     buildEchoRequest(reply, sizeof reply, pinger.identifier, pinger.sequence + 0x8000, 8);
@@ -73,8 +72,7 @@ std::thread floodWithForeignReplies(int fd, const IcmpPinger& pinger, const std:
     const uint16_t sum = internetChecksum(reply, sizeof reply);
     reply[2] = static_cast<uint8_t>(sum >> 8);
     reply[3] = static_cast<uint8_t>(sum);
-    const sockaddr_in to{AF_INET, 0, {kLoopback}, {}};
-    return std::thread([fd, reply, to, &stop] {
+    return std::thread([fd, reply, to = sockaddr_in{AF_INET, 0, {kLoopback}, {}}, &stop] {
         const auto* where = reinterpret_cast<const sockaddr*>(&to);
         for (; !stop; usleep(1000)) sendto(fd, reply, sizeof reply, 0, where, sizeof to);
         close(fd);
