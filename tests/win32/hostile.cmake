@@ -25,3 +25,8 @@ add_test(NAME hostile_planted_dlls
                  $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver>
                  $<TARGET_FILE:planted_dll>)
 set_tests_properties(hostile_planted_dlls PROPERTIES SKIP_RETURN_CODE 77 LABELS "lab;hostile")
+# The start-up restriction itself, in a process of its own beside planted.dll.
+add_executable(planted_dll_search_tests ${CMAKE_CURRENT_SOURCE_DIR}/hostile/planted_dll_search_test.cpp)
+target_link_libraries(planted_dll_search_tests PRIVATE lumentrax_core GTest::gtest_main)
+add_dependencies(planted_dll_search_tests planted_dll)
+add_test(NAME win32_planted_dll_search COMMAND planted_dll_search_tests)
