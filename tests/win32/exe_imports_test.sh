@@ -1,12 +1,14 @@
 #!/bin/bash
-# lumentrax.exe must run on a bare Windows, safely from a download folder: a
-# GUI-subsystem program that imports only the system's known DLLs, which Windows always
-# takes from its own folder (no MinGW runtime DLLs, and no COMCTL32.DLL, which is not
-# one of them: a file of that name beside the program would be loaded at start-up), with
-# its menu and icon compiled in.
-# Usage: exe_imports_test.sh LUMENTRAX_EXE
+# lumentrax.exe and lumentrax-trace.exe must run on a bare Windows, safely from a
+# download folder: programs that import only the system's known DLLs, which Windows
+# always takes from its own folder (no MinGW runtime DLLs, and no COMCTL32.DLL, which is
+# not one of them: a file of that name beside the program would be loaded at start-up).
+# The window is a GUI-subsystem program with its menu and icon compiled in; the runner
+# is a console program.
+# Usage: exe_imports_test.sh EXE [console]
 set -u
 exe=$1
+subsystem=${2:-gui}
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 
@@ -21,8 +23,12 @@ for dll in $imports; do
         *) fail "imports $dll, which is not one of the system's known DLLs" ;;
     esac
 done
-printf '%s\n' "$headers" | grep -q 'Subsystem.*(Windows GUI)' || fail "not a GUI-subsystem program"
-resources=$(x86_64-w64-mingw32-objdump -h "$exe" | awk '{ print $2 }')
-printf '%s\n' "$resources" | grep -qx '.rsrc' || fail "no resource section"
+if [ "$subsystem" = console ]; then
+    printf '%s\n' "$headers" | grep -q 'Subsystem.*(Windows CUI)' || fail "not a console program"
+else
+    printf '%s\n' "$headers" | grep -q 'Subsystem.*(Windows GUI)' || fail "not a GUI-subsystem program"
+    resources=$(x86_64-w64-mingw32-objdump -h "$exe" | awk '{ print $2 }')
+    printf '%s\n' "$resources" | grep -qx '.rsrc' || fail "no resource section"
+fi
 [ "$failures" -eq 0 ] && echo "all checks passed"
 exit $((failures != 0))
