@@ -1,8 +1,7 @@
-// The DLL search restriction that both programs make first thing: before it, a DLL
-// planted beside the program (planted.dll, built beside this test) is what a load by
-// bare name finds; after it, the same load finds nothing, because only the system folder
-// is searched. The restriction holds for the whole process, so this test has a program
-// of its own.
+// The DLL search restriction that both programs make first thing: before it, a load by
+// bare name finds planted.dll (planted_dll.cpp) beside this test program; after it, only
+// the system folder is searched and the same load finds nothing. The restriction holds
+// for the whole process, so this test has a program of its own.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -10,28 +9,15 @@
 
 #include "engine/system_library_win32.h"
 
-namespace {
-
-std::string folderOf(HMODULE module) {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(module, path, MAX_PATH);
-    const std::string file(path, length);
-    return file.substr(0, file.find_last_of('\\') + 1);
-}
-
 TEST(DllSearch, PlantedDllLoadsByNameUntilTheSearchIsRestricted) {
+    char path[MAX_PATH];
+    std::string folder(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+    folder.erase(folder.find_last_of('\\') + 1);
     HMODULE planted = LoadLibraryA("planted.dll");
-    ASSERT_NE(planted, nullptr) << "no planted.dll beside the test program";
-    const std::string plantedFolder = folderOf(planted);
-    EXPECT_EQ(plantedFolder, folderOf(nullptr));
+    ASSERT_NE(planted, nullptr);
+    EXPECT_EQ(folder + "planted.dll", std::string(path, GetModuleFileNameA(planted, path, MAX_PATH)));
     FreeLibrary(planted);
-    DeleteFileA((plantedFolder + "planted.dll.loaded").c_str());  // the DLL's marker
-
     restrictDllSearch();
-    HMODULE afterRestriction = LoadLibraryA("planted.dll");
-    EXPECT_EQ(afterRestriction, nullptr);
-    if (afterRestriction != nullptr) FreeLibrary(afterRestriction);
-    DeleteFileA((plantedFolder + "planted.dll.loaded").c_str());
+    EXPECT_EQ(LoadLibraryA("planted.dll"), nullptr);
+    DeleteFileA((folder + "planted.dll.loaded").c_str());  // the DLL's marker
 }
-
-}  // namespace
