@@ -102,6 +102,7 @@ void runDefaultSteps(HopTable& table, const Options& options) {
 }
 
 char traceText[kMaxRecords * kMaxTraceLineLength + 1];
+constexpr const char* kCannotWrite = "cannot write the table to standard output: ";
 
 // Prints the one line that says why the run fails; the run then exits with status 1.
 int fail(const char* what, const char* reason) {
@@ -116,8 +117,7 @@ int emit(const char* text) {
     const bool written = std::fputs(text, stdout) != EOF && std::fflush(stdout) == 0 &&
                          std::ferror(stdout) == 0;
     if (written) return 0;
-    return fail("cannot write the table to standard output: ",
-                errno != 0 ? std::strerror(errno) : "write error");
+    return fail(kCannotWrite, errno != 0 ? std::strerror(errno) : "write error");
 }
 
 // The trace itself, between the network library's start and end: the table is made
@@ -146,7 +146,7 @@ int traceAndPrint(const Options& options) {
 
 int main(int argc, char** argv) {
     char reason[kConsoleReasonSize];
-    if (!startConsole(reason)) return fail("cannot write the table to standard output: ", reason);
+    if (!startConsole(reason)) return fail(kCannotWrite, reason);
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::snprintf(traceText, sizeof traceText, "lumentrax-trace %s\n", LUMENTRAX_VERSION_TEXT);
         return emit(traceText);

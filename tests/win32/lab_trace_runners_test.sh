@@ -1,14 +1,11 @@
 #!/bin/bash
-# One engine, one behaviour: lumentrax-trace.exe under Wine and the native lumentrax-trace
-# in the lab's client namespace give the same table but for the four time cells (line
-# endings included), past the silent router to the target and into the silent tail; each
-# run sends the dropping router 9 monitor echoes, so every run meets its drop rule in the
-# same phase. Without the ICMP library the exe fails with one line on stderr.
+# lumentrax-trace.exe under Wine and the native runner in one lab: the same table but for
+# times (line endings too), past the silent router and into the silent tail (9 monitor
+# echoes per run to the dropping router keep its rule in phase); no ICMP.DLL: one line.
 # Usage: lab_trace_runners_test.sh LUMENTRAX_TRACE_EXE NATIVE_LUMENTRAX_TRACE
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../lab/lab_common.sh"
-. "$here/e2e_common.sh"
+. "$(dirname "$0")/../lab/lab_common.sh"
+. "$(dirname "$0")/e2e_common.sh"
 native=$2
 require_root
 [ -x "$native" ] || { echo "no native runner at $native" >&2; [ "${CI:-}" != true ] && exit 77; exit 1; }

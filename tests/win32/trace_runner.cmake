@@ -1,8 +1,6 @@
-# lumentrax-trace.exe: the Linux runner's command-line test under Wine (loopback only),
-# and its table against the native runner's in the namespace lab (root; under CI=true a
-# missing root or native runner fails instead of skipping).
-set(LUMENTRAX_NATIVE_TRACE ${PROJECT_SOURCE_DIR}/build/native/lumentrax-trace CACHE FILEPATH
-    "The native build's lumentrax-trace, which lab_trace_runners compares with the exe")
+# lumentrax-trace.exe: the Linux runner's command-line test under Wine (loopback only), and
+# its table against the native runner's in the lab (root; CI=true fails instead of skips).
+set(LUMENTRAX_NATIVE_TRACE ${PROJECT_SOURCE_DIR}/build/native/lumentrax-trace CACHE FILEPATH "The native lumentrax-trace")
 add_test(NAME win32_trace_command_line
          COMMAND bash ${PROJECT_SOURCE_DIR}/tests/lab/trace_cli_test.sh ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}
                  bash ${PROJECT_SOURCE_DIR}/cmake/wine-run.sh $<TARGET_FILE:lumentrax-trace>)
