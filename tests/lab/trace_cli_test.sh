@@ -33,9 +33,7 @@ expect_usage --size 127.0.0.1
 expect_usage --version 127.0.0.1
 
 out=$("${trace[@]}" --version 2>"$err")
-check "version status" 0 $?
-check "version stdout" "lumentrax-trace $version" "$out"
-check "version stderr" "" "$(cat "$err")"
+check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$?|$out|$(cat "$err")"
 
 # Zero steps: the host is resolved (a dotted quad, no lookup) and nothing is probed.
 out=$("${trace[@]}" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1 2>"$err")
