@@ -1,6 +1,7 @@
 // Loading a DLL of the system's own from the system folder only, never from the
 // program's folder or the current directory, where a planted file of the same name
-// would run with the user's rights; and binding its entry points by name. Win32 only.
+// would run with the user's rights; binding its entry points by name; and narrowing the
+// whole process's DLL search to that folder. Win32 only.
 #pragma once
 
 #include <windows.h>
