@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "console_platform.h"
 #include "engine/hop_table.h"
 #include "lumentrax_version.h"
 #include "ui/options_rules.h"
@@ -101,30 +102,30 @@ void runDefaultSteps(HopTable& table, const Options& options) {
 }
 
 char traceText[kMaxRecords * kMaxTraceLineLength + 1];
+constexpr const char* kCannotWrite = "cannot write the table to standard output: ";
 
-}  // namespace
+// Prints the one line that says why the run fails; the run then exits with status 1.
+int fail(const char* what, const char* reason) {
+    std::fprintf(stderr, "lumentrax-trace: %s%s\n", what, reason);
+    return 1;
+}
 
-int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("lumentrax-trace %s\n", LUMENTRAX_VERSION_TEXT);
-        return 0;
-    }
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
-        printUsage();
-        return 2;
-    }
-    static HopTable table;
-    // Without an ICMP socket every echo would fail and the run would print silent hops
-    // as if the route were dark; a run that probes says why it cannot instead.
-    if (table.pinger.socketFd < 0 && options.steps != 0) {
-        std::fprintf(stderr,
-                     "lumentrax-trace: cannot open an ICMP socket (%s): allow ICMP datagram "
-                     "sockets for this group in net.ipv4.ping_group_range, or give the program "
-                     "CAP_NET_RAW\n",
-                     std::strerror(table.pinger.openError));
-        return 1;
-    }
+// Writes `text` to stdout and flushes it: a table that did not reach its file (a full
+// disk, a closed pipe) is a failure, never a run that succeeded.
+int emit(const char* text) {
+    errno = 0;
+    const bool written = std::fputs(text, stdout) != EOF && std::fflush(stdout) == 0 &&
+                         std::ferror(stdout) == 0;
+    if (written) return 0;
+    return fail(kCannotWrite, errno != 0 ? std::strerror(errno) : "write error");
+}
+
+// The trace itself, between the network library's start and end: the table is made
+// after the start and gone before the end.
+int traceAndPrint(const Options& options) {
+    HopTable table;
+    char reason[kConsoleReasonSize];
+    if (options.steps != 0 && !echoServiceUsable(table.pinger, reason)) return fail("", reason);
     table.configure(options.maxHops, options.packetSize, options.timeoutMs, options.reverseDns);
     table.start(options.host);
     if (!table.isRunning()) {
@@ -138,6 +139,23 @@ int main(int argc, char** argv) {
         for (long long i = 0; i < options.steps; ++i) stepWith(table, options, monitoring);
     }
     formatTraceText(table, traceText, sizeof traceText);  // room for every line of a full table
-    std::fputs(traceText, stdout);
-    return 0;
+    return emit(traceText);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    char reason[kConsoleReasonSize];
+    if (!startConsole(reason)) return fail(kCannotWrite, reason);
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::snprintf(traceText, sizeof traceText, "lumentrax-trace %s\n", LUMENTRAX_VERSION_TEXT);
+        return emit(traceText);
+    }
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        printUsage();
+        return 2;
+    }
+    NetworkSession network;
+    return traceAndPrint(options);
 }

@@ -1,19 +1,19 @@
 #!/bin/bash
-# lumentrax-trace's command line without any network: bad options give the usage on
-# stderr and status 2 with nothing on stdout; option values are taken whole or not at
-# all; a run of zero steps prints the empty table; --version alone prints the project's
-# version.
-# Usage: trace_cli_test.sh LUMENTRAX_TRACE VERSION
+# lumentrax-trace's command line (Linux, or the exe under Wine), loopback only: bad
+# options give the usage on stderr and status 2 with nothing on stdout; option values are
+# taken whole or not at all; zero steps print the empty table; --version alone prints the
+# project's version byte for byte; a table that cannot be written fails with one line.
+# Usage: trace_cli_test.sh VERSION COMMAND... (the runner, after whatever starts it)
 set -u
 . "$(dirname "$0")/lab_common.sh"
-trace=$1
-version=$2
+version=$1
+trace=("${@:2}")
 err=$(mktemp)
 trap 'rm -f "$err"' EXIT
 
 expect_usage() {
     local out status
-    out=$("$trace" "$@" 2>"$err")
+    out=$("${trace[@]}" "$@" 2>"$err")
     status=$?
     check "[$*] status" 2 "$status"
     check "[$*] stdout" "" "$out"
@@ -32,14 +32,18 @@ expect_usage --max-hops "" 127.0.0.1
 expect_usage --size 127.0.0.1
 expect_usage --version 127.0.0.1
 
-out=$("$trace" --version 2>"$err")
-check "version status" 0 $?
-check "version stdout" "lumentrax-trace $version" "$out"
-check "version stderr" "" "$(cat "$err")"
+out=$("${trace[@]}" --version 2>"$err")
+check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$?|$out|$(cat "$err")"
 
 # Zero steps: the host is resolved (a dotted quad, no lookup) and nothing is probed.
-out=$("$trace" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1 2>"$err")
+out=$("${trace[@]}" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1 2>"$err")
 check "zero steps status" 0 $?
 check "zero steps stdout" "" "$out"
 check "zero steps stderr" "" "$(cat "$err")"
+# Two steps to loopback, the table written to a full disk or to no standard output at all.
+"${trace[@]}" --steps 2 --timeout 500 --no-dns 127.0.0.1 >/dev/full 2>"$err"
+check "full disk: status, one line naming the cause" "1 1 1" \
+    "$? $(grep -c 'standard output: No space left on device' "$err") $(wc -l <"$err")"
+"${trace[@]}" --steps 2 --timeout 500 --no-dns 127.0.0.1 >&- 2>"$err"
+check "closed standard output: status and one line" "1 1" "$? $(wc -l <"$err")"
 finish

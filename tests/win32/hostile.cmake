@@ -17,7 +17,8 @@ endforeach()
 # its lab and prefix are up; the limit leaves room for longer runs by hand.
 set_tests_properties(hostile_soak PROPERTIES TIMEOUT 3600)
 
-# A DLL planted beside the program (as icmp.dll and comctl32.dll) must never be loaded.
+# A DLL planted beside the program (as icmp.dll and comctl32.dll) must never be loaded;
+# by bare name (planted.dll) it loads until the start-up search restriction only.
 add_library(planted_dll SHARED ${CMAKE_CURRENT_SOURCE_DIR}/hostile/planted_dll.cpp)
 set_target_properties(planted_dll PROPERTIES PREFIX "" OUTPUT_NAME planted)
 add_test(NAME hostile_planted_dlls
@@ -25,3 +26,7 @@ add_test(NAME hostile_planted_dlls
                  $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver>
                  $<TARGET_FILE:planted_dll>)
 set_tests_properties(hostile_planted_dlls PROPERTIES SKIP_RETURN_CODE 77 LABELS "lab;hostile")
+add_executable(planted_dll_search_tests ${CMAKE_CURRENT_SOURCE_DIR}/hostile/planted_dll_search_test.cpp)
+target_link_libraries(planted_dll_search_tests PRIVATE lumentrax_core GTest::gtest_main)
+add_dependencies(planted_dll_search_tests planted_dll)
+add_test(NAME win32_planted_dll_search COMMAND planted_dll_search_tests)

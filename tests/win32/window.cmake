@@ -35,9 +35,11 @@ add_test(NAME lab_window_latency
                  $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver>)
 set_tests_properties(lab_window_latency PROPERTIES SKIP_RETURN_CODE 77 LABELS lab)
 
-# The program runs alone: GUI subsystem, only system DLLs imported, resources compiled in.
+# The programs run alone: only system DLLs imported; the window a GUI-subsystem program
+# with its resources compiled in, the runner a console program.
 add_test(NAME win32_exe_imports
-         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/exe_imports_test.sh $<TARGET_FILE:lumentrax>)
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/exe_imports_test.sh $<TARGET_FILE:lumentrax>
+                 $<TARGET_FILE:lumentrax-trace>)
 
 # The virtual-display helper never kills or reuses a process it did not start.
 add_test(NAME win32_xvfb_helper COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/xvfb_helper_test.sh)

@@ -1,5 +1,6 @@
-// A stand-in for a DLL planted beside lumentrax.exe (built as icmp.dll and as
-// comctl32.dll): when any process loads it, it leaves a marker file "<its path>.loaded",
+// A stand-in for a DLL planted beside a program (copied as icmp.dll and as comctl32.dll
+// beside lumentrax.exe; as planted.dll beside the DLL search test, which loads it by
+// that name): when any process loads it, it leaves a marker file "<its path>.loaded",
 // so a test sees from outside whether it was taken. It exports the entry points the
 // program looks for, so that a program that loads it runs on instead of failing at once.
 #include <windows.h>

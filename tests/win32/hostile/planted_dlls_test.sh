@@ -4,10 +4,10 @@
 # native DLL wherever it finds one. A program that loads a DLL by name, as a naive
 # LoadLibraryA("icmp.dll") does, takes the planted file; lumentrax.exe must take neither
 # and trace the lab with the system's own libraries.
-# Usage: planted_dlls_test.sh LUMENTRAX_EXE LIST_DRIVER_EXE PLANTED_DLL
+# Usage: planted_dlls_test.sh LUMENTRAX_EXE DRIVER_EXE PLANTED_DLL
 set -u
 . "$(dirname "$0")/hostile_common.sh"
-planted=${3:?usage: $0 LUMENTRAX_EXE LIST_DRIVER_EXE PLANTED_DLL}
+planted=${3:?usage: $0 LUMENTRAX_EXE DRIVER_EXE PLANTED_DLL}
 hostile_setup planted-dlls
 cp "$planted" "$work/icmp.dll" && cp "$planted" "$work/comctl32.dll"
 check "planted DLLs beside the program" 0 $?
