@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int kWindowTextSize = 512;
-
 using MessageHandler = LRESULT (*)(TraceApp& app, HWND window, UINT message, WPARAM wParam,
                                    LPARAM lParam);
 
@@ -136,7 +134,7 @@ void TraceApp::toggleTrace() {
     if (hopTable == nullptr) return;
     if (hopTable->isRunning()) {
         hopTable->stop();
-        SetWindowTextA(startButton, "Start");
+        SetWindowTextA(startButton, kStartText);
         return;
     }
     char address[kWindowTextSize];
@@ -146,5 +144,5 @@ void TraceApp::toggleTrace() {
     rememberAddress(address);
     SendMessageA(listView, LVM_DELETEALLITEMS, 0, 0);
     hopTable->start(address);
-    if (hopTable->isRunning()) SetWindowTextA(startButton, "Stop");
+    if (hopTable->isRunning()) SetWindowTextA(startButton, kStopText);
 }

@@ -6,9 +6,10 @@
 
 #include <cstdint>
 
+#include "app/window_texts.h"
 #include "engine/hop_table.h"
+#include "settings/column_count.h"
 #include "settings/history.h"
-#include "ui/row_text.h"
 
 struct TraceApp {
     TraceApp(HINSTANCE moduleInstance, const char* commandLine);
@@ -65,5 +66,3 @@ extern TraceApp* theApp;
 // Dialog handlers (ui/options_dialog.cpp, ui/about_dialog.cpp).
 INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-constexpr char kMainWindowClass[] = "LumentraxClass";

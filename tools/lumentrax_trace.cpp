@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "engine/hop_table.h"
+#include "engine/probe_options.h"
 #include "lumentrax_version.h"
-#include "ui/options_rules.h"
 #include "ui/trace_text.h"
 
 namespace {

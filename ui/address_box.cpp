@@ -4,7 +4,7 @@
 
 void TraceApp::fillAddressList() {
     // Emptying the list also empties the edit field; what it held is put back.
-    char text[512];
+    char text[kWindowTextSize];
     GetWindowTextA(addressBox, text, sizeof text);
     SendMessageA(addressBox, CB_RESETCONTENT, 0, 0);
     for (int n = 0; n < kHistorySlots; ++n) {

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include "ui/column_layout.h"
+#include "ui/row_text.h"
 
 namespace {
 
