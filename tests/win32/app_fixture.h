@@ -4,7 +4,7 @@
 // readers for the address box and the list view's rows.
 #pragma once
 
-#include "app/trace_app.h"
+#include "app/trace_app_win32.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

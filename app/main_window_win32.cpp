@@ -1,6 +1,6 @@
 // The main window's handler: a table of small message handlers, the layout of the
 // control bar and the list, the background painting, and the command table.
-#include "app/trace_app.h"
+#include "app/trace_app_win32.h"
 
 #include <commctrl.h>
 
