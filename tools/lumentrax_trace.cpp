@@ -10,8 +10,8 @@
 
 #include "console_platform.h"
 #include "engine/hop_table.h"
+#include "engine/probe_options.h"
 #include "lumentrax_version.h"
-#include "ui/options_rules.h"
 #include "ui/trace_text.h"
 
 namespace {

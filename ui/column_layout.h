@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "row_text.h"
+#include "settings/column_count.h"
 
 struct ColumnSpec {
     const char* header;

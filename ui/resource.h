@@ -16,3 +16,7 @@
 #define IDC_PACKETSIZE 1001
 #define IDC_MAXHOPS 1002
 #define IDC_REVERSEDNS 1003
+
+// Dialog captions: the templates carry them, and the tests find the dialogs by them.
+#define OPTIONS_CAPTION "Options"
+#define ABOUT_CAPTION "About Lumentrax"

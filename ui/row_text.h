@@ -3,8 +3,7 @@
 #pragma once
 
 #include "engine/hop_table.h"
-
-constexpr int kColumnCount = 10;
+#include "settings/column_count.h"
 
 struct RowCells {
     char text[kColumnCount][kHostNameSize];

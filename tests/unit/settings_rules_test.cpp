@@ -49,12 +49,9 @@ TEST_F(History, SameAddressInOtherCaseMovesToTheFront) {
     fill(16);
     std::strcpy(slots[3], "Router.Example");
     rememberAddress(slots, "router.EXAMPLE");
-    std::vector<std::string> s = contents();
-    EXPECT_EQ(s[0], "router.EXAMPLE");
-    EXPECT_EQ(s[1], "host0");
-    EXPECT_EQ(s[3], "host2");
-    EXPECT_EQ(s[4], "host4");
-    EXPECT_EQ(s[15], "host15");
+    EXPECT_EQ(contents(), (std::vector<std::string>{"router.EXAMPLE", "host0", "host1", "host2", "host4", "host5",
+                                                    "host6", "host7", "host8", "host9", "host10", "host11",
+                                                    "host12", "host13", "host14", "host15"}));
 }
 
 TEST_F(History, OldestEntryMovesUpWithoutLoss) {
@@ -83,12 +80,10 @@ TEST_F(History, EveryDuplicateIsRemoved) {
     std::strcpy(slots[4], "dup");
     std::strcpy(slots[9], "DUP");
     rememberAddress(slots, "Dup");
-    std::vector<std::string> s = contents();
-    EXPECT_EQ(s[0], "Dup");
-    EXPECT_EQ(s[5], "host5");   // host4's slot was removed
-    EXPECT_EQ(s[9], "host10");
-    EXPECT_EQ(s[14], "host15");
-    EXPECT_EQ(s[15], "");
+    // Both slots were removed, host4's and host9's; the last slot is left empty.
+    EXPECT_EQ(contents(), (std::vector<std::string>{"Dup", "host0", "host1", "host2", "host3", "host5", "host6",
+                                                    "host7", "host8", "host10", "host11", "host12", "host13",
+                                                    "host14", "host15", ""}));
 }
 
 TEST_F(History, HolesMoveAlongWithTheirSlots) {
@@ -96,12 +91,8 @@ TEST_F(History, HolesMoveAlongWithTheirSlots) {
     std::strcpy(slots[2], "b");
     std::strcpy(slots[5], "c");
     rememberAddress(slots, "b");
-    std::vector<std::string> s = contents();
-    EXPECT_EQ(s[0], "b");
-    EXPECT_EQ(s[1], "a");
-    EXPECT_EQ(s[2], "");
-    EXPECT_EQ(s[3], "");
-    EXPECT_EQ(s[5], "c");
+    EXPECT_EQ(contents(), (std::vector<std::string>{"b", "a", "", "", "", "c", "", "", "", "", "", "", "", "", "",
+                                                    ""}));
 }
 
 TEST_F(History, LongAndControlCharacterAddressesAreStoredSafely) {
@@ -114,17 +105,19 @@ TEST_F(History, LongAndControlCharacterAddressesAreStoredSafely) {
     EXPECT_STREQ(slots[0], "a??[Options]??MaxHops=1");
 }
 
+// Module path, then the settings path it gives.
 TEST(SettingsPath, ExtensionBecomesIni) {
-    EXPECT_EQ(pathFor("D:\\Tools\\trace.exe"), "D:\\Tools\\trace.ini");
-    EXPECT_EQ(pathFor("D:\\Net.Tools\\ping.tool.exe"), "D:\\Net.Tools\\ping.tool.ini");
+    const char* const paths[][2] = {{"D:\\Tools\\trace.exe", "D:\\Tools\\trace.ini"},
+                                    {"D:\\Net.Tools\\ping.tool.exe", "D:\\Net.Tools\\ping.tool.ini"}};
+    for (const auto& path : paths) EXPECT_EQ(pathFor(path[0]), path[1]) << path[0];
 }
 
 TEST(SettingsPath, NeverTheExecutableNorInsideADirectoryName) {
-    EXPECT_EQ(pathFor("C:\\Tools\\trace"), "C:\\Tools\\trace.ini");
-    EXPECT_EQ(pathFor("D:\\Net.Tools\\trace"), "D:\\Net.Tools\\trace.ini");
-    EXPECT_EQ(pathFor("/opt/my.apps/trace"), "/opt/my.apps/trace.ini");
-    EXPECT_EQ(pathFor("trace."), "trace.ini");
-    EXPECT_EQ(pathFor("C:\\odd\\trace.INI"), "C:\\odd\\trace.INI.ini");
+    const char* const paths[][2] = {
+        {"C:\\Tools\\trace", "C:\\Tools\\trace.ini"}, {"D:\\Net.Tools\\trace", "D:\\Net.Tools\\trace.ini"},
+        {"/opt/my.apps/trace", "/opt/my.apps/trace.ini"}, {"trace.", "trace.ini"},
+        {"C:\\odd\\trace.INI", "C:\\odd\\trace.INI.ini"}};
+    for (const auto& path : paths) EXPECT_EQ(pathFor(path[0]), path[1]) << path[0];
 }
 
 TEST(SettingsPath, TooLongGivesNothing) {

@@ -32,19 +32,14 @@ TEST(FindNoCase, FoldsOnlyAsciiLettersAndFindsTheFirstOccurrence) {
 }
 
 TEST(AddressOption, ValueForms) {
-    EXPECT_EQ(addressOf("/ip:10.0.0.1"), "10.0.0.1");
-    EXPECT_EQ(addressOf("/IP:Host"), "Host");
-    EXPECT_EQ(addressOf("/iP:host"), "host");
-    EXPECT_EQ(addressOf("/ip:\"my host\" more"), "my host");
-    EXPECT_EQ(addressOf("/ip:\"my host"), "my host");
-    EXPECT_EQ(addressOf("/ip:a b"), "a");
-    EXPECT_EQ(addressOf("/ip:a\tb c"), "a\tb");
-    EXPECT_EQ(addressOf("/ip: a"), "");
-    EXPECT_EQ(addressOf("/ip:"), "");
-    EXPECT_EQ(addressOf("/ip:\"\" x"), "");
-    EXPECT_EQ(addressOf("x/ip:inner"), "inner");
-    EXPECT_EQ(addressOf("/ip:first /ip:second"), "first");
-    EXPECT_EQ(addressOf("-v /nothing"), "");
+    // Command line, then the address it gives.
+    const char* const forms[][2] = {
+        {"/ip:10.0.0.1", "10.0.0.1"}, {"/IP:Host", "Host"}, {"/iP:host", "host"},
+        {"/ip:\"my host\" more", "my host"}, {"/ip:\"my host", "my host"}, {"/ip:a b", "a"},
+        {"/ip:a\tb c", "a\tb"}, {"/ip: a", ""}, {"/ip:", ""}, {"/ip:\"\" x", ""},
+        {"x/ip:inner", "inner"}, {"/ip:first /ip:second", "first"}, {"-v /nothing", ""},
+    };
+    for (const auto& form : forms) EXPECT_EQ(addressOf(form[0]), form[1]) << form[0];
 }
 
 TEST(AddressOption, LongValuesAreCutAt255) {

@@ -1,12 +1,16 @@
-// A test fixture that writes a settings file first, then builds the application on
-// the scripted echo service, ends it the way a user does and reads back what it saved.
+// The one fixture of the Win32 tests: the application object built on the scripted echo
+// service with no settings file left over from another test (a test may write one
+// first), worked through its commands and its controls, ended the way a user does; and
+// readers for the address box and the list view's rows.
 #pragma once
 
-#include "app/trace_app.h"
+#include "app/trace_app_win32.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "dialog_driving.h"
@@ -21,8 +25,7 @@ protected:
     }
 
     void TearDown() override {
-        delete app;
-        app = nullptr;
+        finish();
         drive::removeSettingsFile();
     }
 
@@ -37,7 +40,7 @@ protected:
 
     // File, Exit: the loop ends first, the window goes with the application object.
     void closeByExit() {
-        PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+        post(IDM_EXIT);
         EXPECT_EQ(app->run(), 0);
         finish();
     }
@@ -47,11 +50,26 @@ protected:
         app = nullptr;
     }
 
+    // A command queued for the loop, and one handled at once as a click does.
     void post(WORD command) { PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(command, 0), 0); }
+    void command(WORD id) { SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(id, 0), 0); }
 
     void typeAndStart(const char* address) {
         SetWindowTextA(app->addressBox, address);
-        app->toggleTrace();
+        command(IDM_STARTSTOP);
+    }
+
+    // The four probe options as the settings file holds them.
+    static void expectSavedOptions(const char* timeoutMs, const char* packetSize, const char* maxHops,
+                                   const char* reverseDns) {
+        EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), timeoutMs);
+        EXPECT_EQ(drive::settingsValue("Options", "PacketSize"), packetSize);
+        EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), maxHops);
+        EXPECT_EQ(drive::settingsValue("Options", "ReverseDns"), reverseDns);
+    }
+
+    static bool settingsFileExists() {
+        return GetFileAttributesA(drive::settingsFile().c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
     int listedAddresses() const { return static_cast<int>(SendMessageA(app->addressBox, CB_GETCOUNT, 0, 0)); }
@@ -65,6 +83,56 @@ protected:
 
     int columnWidth(int column) const {
         return static_cast<int>(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, column, 0));
+    }
+
+    int rowCount() const { return static_cast<int>(SendMessageA(app->listView, LVM_GETITEMCOUNT, 0, 0)); }
+
+    std::string cell(int row, int column) const {
+        char text[260];
+        text[0] = '\0';
+        LVITEMA item{};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(app->listView, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        return text;
+    }
+
+    // Each given cell (row, column, text) reads its text; a row's every cell reads its own.
+    struct CellText {
+        int row;
+        int column;
+        const char* text;
+    };
+    void expectCells(std::initializer_list<CellText> cells) const {
+        for (const CellText& c : cells) {
+            EXPECT_EQ(cell(c.row, c.column), c.text) << "row " << c.row << " column " << c.column;
+        }
+    }
+    void expectRow(int row, const char* const (&texts)[kColumnCount]) const {
+        for (int column = 0; column < kColumnCount; ++column) expectCells({{row, column, texts[column]}});
+    }
+
+    // 1 = clear box, 2 = ticked box.
+    int boxImage(int row) const {
+        LRESULT state = SendMessageA(app->listView, LVM_GETITEMSTATE, row, LVIS_STATEIMAGEMASK);
+        return static_cast<int>((state & LVIS_STATEIMAGEMASK) >> 12);
+    }
+
+    void setBox(int row, int image) {
+        LVITEMA item{};
+        item.stateMask = LVIS_STATEIMAGEMASK;
+        item.state = INDEXTOSTATEIMAGEMASK(image);
+        SendMessageA(app->listView, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    }
+
+    // Handles everything queued, as the loop does between idle ticks.
+    static void pump() {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
     }
 
     // How far the engine has got: hops found plus echoes sent to them. From a helper
@@ -93,7 +161,63 @@ protected:
         PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
     }
 
+    // A box or dialog that a command opens while the program's loop runs, worked from a
+    // helper thread: once `readyToOpen` holds, `command` is posted; the window with
+    // `caption` is read by `whileOpen`, left alone for a while (no engine step may run
+    // then), and answered by `answer`. After it is gone the helper waits for
+    // `goesOnUntil` (when given) and then closes the program. The predicates run on the
+    // program's thread.
+    struct ModalRun {
+        std::function<bool()> readyToOpen;
+        WORD command;
+        const char* caption;
+        std::function<void(HWND)> whileOpen;
+        std::function<void(HWND)> answer;
+        std::function<bool()> goesOnUntil;
+    };
+    struct ModalSeen {
+        bool found = false;
+        long long progressAtOpen = -1;
+        long long progressLater = -2;
+        bool closed = false;
+        bool wentOn = false;
+    };
+
+    ModalSeen runWhileModal(const ModalRun& run) {
+        ModalSeen seen;
+        drive::Helper helper([&] {
+            const auto progressNow = [&] { return onUiThread([&] { return progress(); }); };
+            HWND window = nullptr;
+            if (drive::waitUntil([&] { return onUiThread(run.readyToOpen); })) {
+                post(run.command);
+                window = drive::waitForDialog(run.caption);
+            }
+            seen.found = window != nullptr;
+            if (!seen.found) return giveUp();
+            seen.progressAtOpen = progressNow();
+            run.whileOpen(window);
+            Sleep(300);  // room for steps that must not happen
+            seen.progressLater = progressNow();
+            run.answer(window);
+            seen.closed = drive::waitForDialogGone(run.caption);
+            if (run.goesOnUntil) seen.wentOn = drive::waitUntil([&] { return onUiThread(run.goesOnUntil); });
+            PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
+        });
+        EXPECT_EQ(app->run(), 0);
+        helper.join();
+        return seen;
+    }
+
     TraceApp* app = nullptr;
     const DWORD uiThread = GetCurrentThreadId();
     drive::UiThreadCalls uiCalls;
+};
+
+// The same with the application launched before each test.
+class WindowTest : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        launch();
+    }
 };

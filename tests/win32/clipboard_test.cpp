@@ -39,53 +39,34 @@ void putOnClipboard(const char* text) {
     CloseClipboard();
 }
 
-// What the helper saw while the confirmation box was open.
+// What the helper read while the confirmation box was open.
 struct CopySeen {
-    bool boxFound = false;
     std::string message;
     std::string expected;
     std::string copied;
-    long long progressAtOpen = -1;
-    long long progressLater = -2;
     int colours = 0;
-    bool boxClosed = false;
-    bool resumed = false;
 };
 
 class ClipboardTest : public AppTest {
 protected:
-    // Posts Copy, then works the confirmation box from a second thread while this one
-    // runs the program's loop; the program is closed at the end.
-    CopySeen copyAndConfirm(const std::function<bool()>& readyToCopy, bool expectResume) {
-        CopySeen seen;
-        drive::Helper helper([&] {
-            const auto progressNow = [&] { return onUiThread([&] { return progress(); }); };
-            if (!drive::waitUntil([&] { return onUiThread(readyToCopy); })) {
-                PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
-                return;
-            }
-            post(IDM_COPY);
-            HWND box = drive::waitForDialog("Copy to clipboard");
-            seen.boxFound = box != nullptr;
-            if (box == nullptr) {
-                giveUp();
-                return;
-            }
-            seen.progressAtOpen = progressNow();
-            seen.expected = onUiThread([&] { return traceText(*app->hopTable); });
-            seen.message = drive::controlText(box, 0xFFFF);
-            seen.copied = clipboardText();
-            seen.colours = drive::saveDrawnScreenshot(box, "copy_confirmation");
-            Sleep(300);  // room for steps that must not happen
-            seen.progressLater = progressNow();
-            drive::clickButton(box, IDOK);
-            seen.boxClosed = drive::waitForDialogGone("Copy to clipboard");
-            if (expectResume) seen.resumed = drive::waitUntil([&] { return progressNow() > seen.progressLater; });
-            PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
-        });
-        EXPECT_EQ(app->run(), 0);
-        helper.join();
-        return seen;
+    // Posts Copy once `readyToCopy` holds and works the confirmation box from a second
+    // thread while this one runs the program's loop; with `expectResume` the engine must
+    // step again once the box is closed.
+    ModalSeen copyAndConfirm(const std::function<bool()>& readyToCopy, bool expectResume, CopySeen& copy) {
+        long long progressAtClose = -1;
+        return runWhileModal({readyToCopy, IDM_COPY, "Copy to clipboard",
+                              [&](HWND box) {
+                                  copy.expected = onUiThread([&] { return traceText(*app->hopTable); });
+                                  copy.message = drive::controlText(box, 0xFFFF);
+                                  copy.copied = clipboardText();
+                                  copy.colours = drive::saveDrawnScreenshot(box, "copy_confirmation");
+                              },
+                              [&](HWND box) {
+                                  progressAtClose = onUiThread([&] { return progress(); });
+                                  drive::clickButton(box, IDOK);
+                              },
+                              expectResume ? std::function<bool()>([&] { return progress() > progressAtClose; })
+                                           : nullptr});
     }
 };
 
@@ -99,29 +80,32 @@ TEST_F(ClipboardTest, CopyDuringATracePutsExactlyTheTraceTextAndPausesTheEngine)
     launch();
     typeAndStart("10.9.0.4");
     ASSERT_TRUE(app->hopTable->isRunning());
-    CopySeen seen = copyAndConfirm([&] { return app->hopTable->hopCount == 4 && app->hopTable->records[0].sent > 20; }, true);
+    CopySeen copy;
+    const HopTable& table = *app->hopTable;
+    const ModalSeen seen = copyAndConfirm([&] { return table.hopCount == 4 && table.records[0].sent > 20; }, true, copy);
 
-    ASSERT_TRUE(seen.boxFound);
-    EXPECT_EQ(seen.message, "Trace has been copied to the clipboard.");
-    EXPECT_EQ(seen.copied, seen.expected);
-    EXPECT_EQ(seen.copied.compare(0, 2, "1\t"), 0) << "no header line";
-    EXPECT_NE(seen.copied.find("\r\n3\t0.0.0.0\t\t0 ms\t0 ms\t0 ms\t0 ms\t0\t0\t0%\r\n"), std::string::npos);
-    EXPECT_NE(seen.copied.find("1\t10.9.0.1\tgateway.lab.test\t3 ms\t"), std::string::npos);
-    EXPECT_EQ(seen.copied.substr(seen.copied.size() - 2), "\r\n");
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(copy.message, "Trace has been copied to the clipboard.");
+    EXPECT_EQ(copy.copied, copy.expected);
+    EXPECT_EQ(copy.copied.compare(0, 2, "1\t"), 0) << "no header line";
+    EXPECT_NE(copy.copied.find("\r\n3\t0.0.0.0\t\t0 ms\t0 ms\t0 ms\t0 ms\t0\t0\t0%\r\n"), std::string::npos);
+    EXPECT_NE(copy.copied.find("1\t10.9.0.1\tgateway.lab.test\t3 ms\t"), std::string::npos);
+    EXPECT_EQ(copy.copied.substr(copy.copied.size() - 2), "\r\n");
     EXPECT_EQ(seen.progressLater, seen.progressAtOpen) << "no engine step while the box is open";
-    EXPECT_GT(seen.colours, 3) << "the screenshot of the box is not blank";
-    EXPECT_TRUE(seen.boxClosed);
-    EXPECT_TRUE(seen.resumed) << "probing goes on once the box is closed";
+    EXPECT_GT(copy.colours, 3) << "the screenshot of the box is not blank";
+    EXPECT_TRUE(seen.closed);
+    EXPECT_TRUE(seen.wentOn) << "probing goes on once the box is closed";
 }
 
 TEST_F(ClipboardTest, CopyBeforeAnyTracePutsTheEmptyText) {
     putOnClipboard("stale");
     launch();
-    CopySeen seen = copyAndConfirm([] { return true; }, false);
-    ASSERT_TRUE(seen.boxFound);
-    EXPECT_EQ(seen.message, "Trace has been copied to the clipboard.");
-    EXPECT_EQ(seen.copied, "");
-    EXPECT_TRUE(seen.boxClosed);
+    CopySeen copy;
+    const ModalSeen seen = copyAndConfirm([] { return true; }, false, copy);
+    ASSERT_TRUE(seen.found);
+    EXPECT_EQ(copy.message, "Trace has been copied to the clipboard.");
+    EXPECT_EQ(copy.copied, "");
+    EXPECT_TRUE(seen.closed);
 }
 
 // 200 hops with 255-character names make a text longer than 60000 bytes.
@@ -141,12 +125,13 @@ TEST_F(ClipboardTest, ALongTraceWithLongNamesIsCopiedWhole) {
         record.worstMs = 2999;
     }
     table.hopCount = 200;
-    CopySeen seen = copyAndConfirm([] { return true; }, false);
-    ASSERT_TRUE(seen.boxFound);
-    EXPECT_GT(seen.expected.size(), 60000u);
-    EXPECT_EQ(seen.copied.size(), seen.expected.size());
-    EXPECT_EQ(seen.copied, seen.expected);
-    EXPECT_EQ(seen.copied.compare(seen.copied.rfind("\r\n", seen.copied.size() - 3) + 2, 4, "200\t"), 0);
+    CopySeen copy;
+    const ModalSeen seen = copyAndConfirm([] { return true; }, false, copy);
+    ASSERT_TRUE(seen.found);
+    EXPECT_GT(copy.expected.size(), 60000u);
+    EXPECT_EQ(copy.copied.size(), copy.expected.size());
+    EXPECT_EQ(copy.copied, copy.expected);
+    EXPECT_EQ(copy.copied.compare(copy.copied.rfind("\r\n", copy.copied.size() - 3) + 2, 4, "200\t"), 0);
 }
 
 }  // namespace

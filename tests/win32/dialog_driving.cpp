@@ -1,6 +1,8 @@
 // Implementation of the settings-file, dialog and screenshot helpers of the tests.
 #include "dialog_driving.h"
 
+#include "app/window_texts.h"
+
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -60,11 +62,12 @@ std::string settingsValue(const std::string& section, const std::string& key) {
 }
 
 bool waitUntil(const std::function<bool()>& condition, int limitMs) {
-    for (int i = 0; i < limitMs / 20; ++i) {
+    const DWORD begin = GetTickCount();
+    for (;;) {
         if (condition()) return true;
+        if (GetTickCount() - begin >= static_cast<DWORD>(limitMs)) return false;
         Sleep(20);
     }
-    return condition();
 }
 
 HWND waitForDialog(const char* caption, int limitMs) {
@@ -84,7 +87,7 @@ bool waitForDialogGone(const char* caption) {
 }
 
 std::string windowText(HWND window) {
-    char text[512];
+    char text[kWindowTextSize];
     text[0] = '\0';
     GetWindowTextA(window, text, sizeof text);
     return text;
@@ -129,14 +132,13 @@ void writeBitmap(const std::string& path, int width, int height, const std::vect
     std::fclose(file);
 }
 
-}  // namespace
-
-int saveScreenshot(HWND window, const char* name) {
+// The window's rectangle as the screen shows it now; false when it has no area.
+bool capture(HWND window, int& width, int& height, std::vector<unsigned char>& pixels) {
     RECT rect;
-    if (!GetWindowRect(window, &rect)) return 0;
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0) return 0;
+    if (!GetWindowRect(window, &rect)) return false;
+    width = rect.right - rect.left;
+    height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) return false;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
@@ -144,15 +146,18 @@ int saveScreenshot(HWND window, const char* name) {
     BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
     SelectObject(memory, previous);
 
-    const int stride = (width * 3 + 3) & ~3;
-    std::vector<unsigned char> pixels(static_cast<size_t>(stride) * height);
+    pixels.assign(static_cast<size_t>((width * 3 + 3) & ~3) * height, 0);
     BITMAPINFOHEADER info = pixelFormat(width, height);
     GetDIBits(memory, bitmap, 0, height, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
               DIB_RGB_COLORS);
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
+    return true;
+}
 
+int countColours(int width, int height, const std::vector<unsigned char>& pixels) {
+    const int stride = (width * 3 + 3) & ~3;
     std::set<unsigned> colours;
     for (int y = 0; y < height; ++y) {
         const unsigned char* row = pixels.data() + static_cast<size_t>(y) * stride;
@@ -160,17 +165,35 @@ int saveScreenshot(HWND window, const char* name) {
             colours.insert(row[3 * x] | row[3 * x + 1] << 8 | row[3 * x + 2] << 16);
         }
     }
+    return static_cast<int>(colours.size());
+}
+
+// Writes <test program dir>/screenshots/<name>.bmp; returns the number of colours.
+int saveBitmap(const char* name, int width, int height, const std::vector<unsigned char>& pixels) {
     std::string directory = settingsFile();
     directory = directory.substr(0, directory.find_last_of("\\/") + 1) + "screenshots";
     CreateDirectoryA(directory.c_str(), nullptr);
     writeBitmap(directory + "\\" + name + ".bmp", width, height, pixels);
-    return static_cast<int>(colours.size());
+    return countColours(width, height, pixels);
 }
 
+}  // namespace
+
+// A dialog paints its frame and fields before its labels and buttons, so a capture
+// with a few colours may still lack some of them. The window and its children are
+// painted now (the owning thread handles the paint messages before this returns), and
+// the picture counts once two captures in a row show the same pixels.
 int saveDrawnScreenshot(HWND window, const char* name) {
-    int colours = 0;
-    waitUntil([&] { return (colours = saveScreenshot(window, name)) > 3; });
-    return colours;
+    int width = 0, height = 0;
+    std::vector<unsigned char> pixels, previous;
+    waitUntil([&] {
+        RedrawWindow(window, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        previous.swap(pixels);
+        return capture(window, width, height, pixels) && pixels == previous &&
+               countColours(width, height, pixels) > 3;
+    });
+    return pixels.empty() ? 0 : saveBitmap(name, width, height, pixels);
 }
 
 namespace {

@@ -23,7 +23,8 @@ std::vector<std::string> settingsLines();
 // The value of `key` in `section` as text; "<absent>" when the key is not there.
 std::string settingsValue(const std::string& section, const std::string& key);
 
-// Polls `condition` until it holds or `limitMs` (30 seconds) have passed; true when it held.
+// Polls `condition` until it holds or `limitMs` of clock time have passed, the time the
+// condition itself takes included; true when it held.
 bool waitUntil(const std::function<bool()>& condition, int limitMs = 30000);
 // A top-level window of the dialog class with this caption, once it is visible; null
 // when none shows within `limitMs`.
@@ -39,12 +40,10 @@ void pressKey(HWND control, UINT virtualKey);
 void clickButton(HWND dialog, int control);
 void pressCloseBox(HWND window);
 
-// Screen contents of the window's rectangle written as a 24-bit BMP to
+// Screen contents of the window's rectangle, once the window and its children are fully
+// drawn (within 30 seconds), written as a 24-bit BMP to
 // <test program dir>/screenshots/<name>.bmp. Returns the number of distinct colours
 // seen (a blank capture has one), or 0 when it could not be taken.
-int saveScreenshot(HWND window, const char* name);
-// The same, taken again until the window has been drawn (more than three colours) or
-// 30 seconds have passed: a freshly shown dialog paints after its first messages.
 int saveDrawnScreenshot(HWND window, const char* name);
 
 // Ends every dialog window (message boxes included) that thread `threadId` shows, by

@@ -14,6 +14,14 @@ struct OptionsShown {
     bool ticked = false;
 };
 
+void expectShown(const OptionsShown& shown, const char* timeout, const char* packetSize, const char* maxHops,
+                 bool ticked, int pass) {
+    EXPECT_EQ(shown.timeout, timeout) << pass;
+    EXPECT_EQ(shown.packetSize, packetSize) << pass;
+    EXPECT_EQ(shown.maxHops, maxHops) << pass;
+    EXPECT_EQ(shown.ticked, ticked) << pass;
+}
+
 OptionsShown readOptions(HWND dialog) {
     OptionsShown shown;
     shown.timeout = drive::controlText(dialog, IDC_TIMEOUT);
@@ -59,7 +67,7 @@ protected:
     }
 
     INT_PTR runOptions(const std::function<void(HWND)>& work) {
-        return runDialog(IDD_OPTIONS, optionsDialogProc, work, "Options");
+        return runDialog(IDD_OPTIONS, optionsDialogProc, work, OPTIONS_CAPTION);
     }
 
     void expectOptions(int32_t timeoutMs, int32_t packetSize, int32_t maxHops, int32_t reverseDns) {
@@ -80,7 +88,9 @@ TEST_F(DialogTest, OptionsTemplateHasItsControlsInTabOrder) {
     LONG styles[9] = {};
     int count = 0;
     int colours = 0;
+    std::string caption;
     runOptions([&](HWND dialog) {
+        caption = drive::windowText(dialog);
         for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr && count < 9; child = GetWindow(child, GW_HWNDNEXT)) {
             ids[count] = GetDlgCtrlID(child);
             styles[count++] = GetWindowLongA(child, GWL_STYLE);
@@ -88,6 +98,7 @@ TEST_F(DialogTest, OptionsTemplateHasItsControlsInTabOrder) {
         colours = drive::saveDrawnScreenshot(dialog, "options_dialog");
         drive::clickButton(dialog, IDCANCEL);
     });
+    EXPECT_EQ(caption, "Options");
     ASSERT_EQ(count, 9);
     const int expected[6] = {IDC_REVERSEDNS, IDC_TIMEOUT, IDC_PACKETSIZE, IDC_MAXHOPS, IDOK, IDCANCEL};
     for (int i = 0; i < 6; ++i) EXPECT_EQ(ids[i], expected[i]) << i;
@@ -110,10 +121,7 @@ TEST_F(DialogTest, OptionsShowsTheFieldsAndOkStoresValuesBroughtIntoRange) {
         drive::clickButton(dialog, IDOK);
     });
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(first.timeout, "5") << "a hand-written value shows unchanged";
-    EXPECT_EQ(first.packetSize, "64");
-    EXPECT_EQ(first.maxHops, "30");
-    EXPECT_FALSE(first.ticked);
+    expectShown(first, "5", "64", "30", false, 1);  // a hand-written value shows unchanged
     expectOptions(20000, 4, 12, 1);
 
     OptionsShown second;
@@ -123,17 +131,11 @@ TEST_F(DialogTest, OptionsShowsTheFieldsAndOkStoresValuesBroughtIntoRange) {
         drive::pressKey(GetDlgItem(dialog, IDC_MAXHOPS), VK_RETURN);  // Enter acts as OK
     });
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(second.timeout, "20000");
-    EXPECT_EQ(second.packetSize, "4");
-    EXPECT_EQ(second.maxHops, "12");
-    EXPECT_TRUE(second.ticked);
+    expectShown(second, "20000", "4", "12", true, 2);
     expectOptions(10, 4096, 1, 0);
 
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), "10");
-    EXPECT_EQ(drive::settingsValue("Options", "PacketSize"), "4096");
-    EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), "1");
-    EXPECT_EQ(drive::settingsValue("Options", "ReverseDns"), "0");
+    expectSavedOptions("10", "4096", "1", "0");
 }
 
 // Cancel, Escape and the close box each leave every option as it was.
@@ -153,8 +155,7 @@ TEST_F(DialogTest, OptionsCancelEscapeAndCloseBoxChangeNothing) {
             waysOut[way](dialog);
         });
         EXPECT_EQ(result, 0) << way;
-        EXPECT_EQ(shown.timeout, "5") << way;
-        EXPECT_TRUE(shown.ticked) << way;
+        expectShown(shown, "5", "8", "40", true, way);
         expectOptions(5, 8, 40, 1);
     }
 }
@@ -172,51 +173,33 @@ TEST_F(DialogTest, OptionsOkDuringATraceReconfiguresItWithoutRestarting) {
     typeAndStart("10.7.0.99");
     ASSERT_TRUE(app->hopTable->isRunning());
 
-    long long sentBefore = -1, progressOpen = -1, progressLater = -2;
+    long long sentBefore = -1;
     int hopsBefore = -1;
-    bool found = false, closed = false, resumed = false;
     OptionsShown shown;
-    drive::Helper helper([&] {
-        const auto hops = [&] { return onUiThread([&] { return app->hopTable->hopCount; }); };
-        if (drive::waitUntil([&] { return hops() == 2 && onUiThread([&] { return app->hopTable->records[0].sent; }) > 50; })) {
-            post(IDM_OPTIONS);
-            HWND dialog = drive::waitForDialog("Options");
-            found = dialog != nullptr;
-            if (found) {
-                hopsBefore = hops();
-                sentBefore = onUiThread([&] { return app->hopTable->records[0].sent; });
-                progressOpen = onUiThread([&] { return progress(); });
-                shown = readOptions(dialog);
-                Sleep(300);  // room for steps that must not happen
-                progressLater = onUiThread([&] { return progress(); });
-                typeOptions(dialog, "250", "32", "10", false);
-                drive::clickButton(dialog, IDOK);
-                closed = drive::waitForDialogGone("Options");
-                resumed = drive::waitUntil([&] { return hops() == 5; });
-            }
-        }
-        if (found) {
-            PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
-        } else {
-            giveUp();
-        }
-    });
-    long long sentAfter = -1;
-    // The loop ends on the helper's close; what the table holds then is checked below.
-    EXPECT_EQ(app->run(), 0);
-    helper.join();
-    ASSERT_TRUE(found);
-    sentAfter = app->hopTable->records[0].sent;
+    const HopTable& table = *app->hopTable;
+    const ModalSeen seen = runWhileModal({
+        [&] { return table.hopCount == 2 && table.records[0].sent > 50; }, IDM_OPTIONS, OPTIONS_CAPTION,
+        [&](HWND dialog) {
+            hopsBefore = onUiThread([&] { return table.hopCount; });
+            sentBefore = onUiThread([&] { return table.records[0].sent; });
+            shown = readOptions(dialog);
+        },
+        [](HWND dialog) {
+            typeOptions(dialog, "250", "32", "10", false);
+            drive::clickButton(dialog, IDOK);
+        },
+        [&] { return table.hopCount == 5; }});
+    ASSERT_TRUE(seen.found);
     EXPECT_EQ(hopsBefore, 2);
     EXPECT_EQ(shown.maxHops, "2");
-    EXPECT_EQ(progressLater, progressOpen) << "no engine step while the dialog is open";
-    EXPECT_TRUE(closed);
-    EXPECT_TRUE(resumed) << "discovery goes on past the old hop limit";
-    EXPECT_GE(sentAfter, sentBefore) << "the first hop's statistics were kept: no restart";
-    EXPECT_EQ(app->hopTable->hopCount, 5);
-    EXPECT_STREQ(app->hopTable->records[4].addressText, "10.7.0.99");
-    EXPECT_STREQ(app->hopTable->records[1].hostName, "router2.test") << "names found before stay";
-    EXPECT_STREQ(app->hopTable->records[2].hostName, "") << "no lookups once switched off";
+    EXPECT_EQ(seen.progressLater, seen.progressAtOpen) << "no engine step while the dialog is open";
+    EXPECT_TRUE(seen.closed);
+    EXPECT_TRUE(seen.wentOn) << "discovery goes on past the old hop limit";
+    EXPECT_GE(table.records[0].sent, sentBefore) << "the first hop's statistics were kept: no restart";
+    EXPECT_EQ(table.hopCount, 5);
+    EXPECT_STREQ(table.records[4].addressText, "10.7.0.99");
+    EXPECT_STREQ(table.records[1].hostName, "router2.test") << "names found before stay";
+    EXPECT_STREQ(table.records[2].hostName, "") << "no lookups once switched off";
     EXPECT_EQ(app->hopTable->timeoutMs, 250);
     EXPECT_EQ(app->hopTable->packetSize, 32u);
 }
@@ -229,6 +212,11 @@ TEST_F(DialogTest, ADialogTheHelperDoesNotFindIsClosedAndFailsTheTest) {
     EXPECT_NONFATAL_FAILURE(result = runDialog(IDD_ABOUT, aboutDialogProc, [](HWND) {}, "No such dialog", 500),
                             "no dialog \"No such dialog\" showed");
     EXPECT_EQ(result, 0) << "closed as by its close box";
+    // Waits are bounded by clock time, not by a count of polls: a condition that takes
+    // 100 ms is asked about three times in 300 ms, not once per 20 ms poll.
+    int asked = 0;
+    EXPECT_FALSE(drive::waitUntil([&] { ++asked; Sleep(100); return false; }, 300));
+    EXPECT_LE(asked, 5);
 }
 
 TEST_F(DialogTest, AboutClosesByOkEnterEscapeAndCloseBoxWithResultZero) {
@@ -250,8 +238,8 @@ TEST_F(DialogTest, AboutClosesByOkEnterEscapeAndCloseBoxWithResultZero) {
                 colours = drive::saveDrawnScreenshot(dialog, "about_dialog");
             }
             waysOut[way](dialog);
-            gone = drive::waitForDialogGone("About Lumentrax");
-        }, "About Lumentrax");
+            gone = drive::waitForDialogGone(ABOUT_CAPTION);
+        }, ABOUT_CAPTION);
         EXPECT_EQ(result, 0) << way;
         EXPECT_TRUE(gone) << way;
     }

@@ -5,7 +5,7 @@
 // driver_process.cpp (handles, DLL loading, an exe's version and manifest resources) and
 // driver_windows.cpp (what they share). Each start under Wine costs time, so a
 // subcommand that waits for something also prints what the test reads next (stop, copy,
-// accept-options).
+// read-options).
 //
 // Commands (exit status 0 = done, 1 = not found, failed or timed out, 2 = usage):
 // The main window and its list
@@ -38,10 +38,10 @@
 //   options T P H D SECONDS          open Options, type timeout T, packet size P, hop
 //                                    limit H, tick the box when D is 1, press OK and wait
 //                                    until the dialog is gone
-//   show-options SECONDS             open Options, print "T P H D" as shown, Cancel
-//   accept-options SECONDS           open Options, print the time-out, packet size and hop
-//                                    limit texts and the check state of the reverse-lookup
-//                                    box, tab-separated, press OK and wait until it is gone
+//   read-options ok|cancel SECONDS   open Options, print the time-out, packet size and hop
+//                                    limit texts and 1 or 0 for the reverse-lookup box,
+//                                    tab-separated, press OK or Cancel and wait until the
+//                                    dialog is gone
 //   dialogs                          print the title of every dialog window (class #32770)
 //                                    of the program, one a line; nothing when none
 //   history                          print the address box's list, one entry a line
@@ -107,8 +107,8 @@ int settle(char** args) { return driver::settle(args[0]); }
 int startStop(char** args) { return driver::postCommand(IDM_STARTSTOP) ? driver::settle(args[0]) : 1; }
 
 int stop(char** args) {
-    if (buttonReads("Stop") && !driver::postCommand(IDM_STARTSTOP)) return 1;
-    if (driver::waitFor(args[0], [] { return buttonReads("Start"); }) != 0) return 1;
+    if (buttonReads(kStopText) && !driver::postCommand(IDM_STARTSTOP)) return 1;
+    if (driver::waitFor(args[0], [] { return buttonReads(kStartText); }) != 0) return 1;
     return driver::rows(nullptr);
 }
 
@@ -145,8 +145,7 @@ constexpr Command kCommands[] = {
     {"end-session", 0, endSession},
     {"copy", 1, driver::copy},
     {"options", 5, driver::setOptions},
-    {"show-options", 1, driver::showOptions},
-    {"accept-options", 1, driver::acceptOptions},
+    {"read-options", 2, driver::readOptions},
     {"dialogs", 0, driver::dialogs},
     {"history", 0, driver::history},
     {"set-address", 1, driver::setAddress},

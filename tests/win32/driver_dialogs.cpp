@@ -9,26 +9,6 @@ namespace driver {
 
 namespace {
 
-
-// What the Options dialog shows.
-struct OptionFields {
-    char timeout[kTextSize];
-    char size[kTextSize];
-    char hops[kTextSize];
-    int reverse;
-};
-
-void readFields(HWND dialog, OptionFields& out) {
-    controlText(dialog, IDC_TIMEOUT, out.timeout);
-    controlText(dialog, IDC_PACKETSIZE, out.size);
-    controlText(dialog, IDC_MAXHOPS, out.hops);
-    out.reverse = static_cast<int>(SendMessageA(GetDlgItem(dialog, IDC_REVERSEDNS), BM_GETCHECK, 0, 0));
-}
-
-void printFields(const OptionFields& shown) {
-    std::printf("%s\t%s\t%s\t%d\n", shown.timeout, shown.size, shown.hops, shown.reverse);
-}
-
 // Opens the dialog through the main window's command and waits until it shows.
 HWND openDialog(WORD command, const char* title, const char* seconds) {
     if (!postCommand(command)) return nullptr;
@@ -56,32 +36,28 @@ int copy(char** args) {
 }
 
 int setOptions(char** args) {
-    HWND dialog = openDialog(IDM_OPTIONS, "Options", args[4]);
+    HWND dialog = openDialog(IDM_OPTIONS, OPTIONS_CAPTION, args[4]);
     if (dialog == nullptr) return 1;
     SetDlgItemTextA(dialog, IDC_TIMEOUT, args[0]);
     SetDlgItemTextA(dialog, IDC_PACKETSIZE, args[1]);
     SetDlgItemTextA(dialog, IDC_MAXHOPS, args[2]);
     CheckDlgButton(dialog, IDC_REVERSEDNS, std::atoi(args[3]) != 0 ? BST_CHECKED : BST_UNCHECKED);
-    return closeDialog(dialog, IDOK, "Options", args[4]);
+    return closeDialog(dialog, IDOK, OPTIONS_CAPTION, args[4]);
 }
 
-int showOptions(char** args) {
-    HWND dialog = openDialog(IDM_OPTIONS, "Options", args[0]);
+int readOptions(char** args) {
+    const bool ok = std::strcmp(args[0], "ok") == 0;
+    if (!ok && std::strcmp(args[0], "cancel") != 0) return 2;
+    HWND dialog = openDialog(IDM_OPTIONS, OPTIONS_CAPTION, args[1]);
     if (dialog == nullptr) return 1;
-    OptionFields shown;
-    readFields(dialog, shown);
-    std::printf("%s %s %s %d\n", shown.timeout, shown.size, shown.hops, shown.reverse == BST_CHECKED ? 1 : 0);
-    return closeDialog(dialog, IDCANCEL, "Options", args[0]);
-}
-
-int acceptOptions(char** args) {
-    HWND dialog = openDialog(IDM_OPTIONS, "Options", args[0]);
-    if (dialog == nullptr) return 1;
-    OptionFields shown;
-    readFields(dialog, shown);
-    printFields(shown);
+    char timeout[kTextSize], size[kTextSize], hops[kTextSize];
+    controlText(dialog, IDC_TIMEOUT, timeout);
+    controlText(dialog, IDC_PACKETSIZE, size);
+    controlText(dialog, IDC_MAXHOPS, hops);
+    const bool ticked = IsDlgButtonChecked(dialog, IDC_REVERSEDNS) == BST_CHECKED;
+    std::printf("%s\t%s\t%s\t%d\n", timeout, size, hops, ticked ? 1 : 0);
     std::fflush(stdout);
-    return closeDialog(dialog, IDOK, "Options", args[0]);
+    return closeDialog(dialog, ok ? IDOK : IDCANCEL, OPTIONS_CAPTION, args[1]);
 }
 
 int dialogs(char**) {

@@ -6,11 +6,11 @@
 
 #include <cstring>
 
+#include "settings/column_count.h"
+
 namespace driver {
 
 namespace {
-
-constexpr int kColumns = 10;
 
 // One item record and one text buffer inside the program's own memory.
 struct RemoteBlock {
@@ -74,7 +74,7 @@ int rows(char**) {
     const int count = rowCount(list);
     for (int r = 0; r < count; ++r) {
         std::printf("%d", boxImage(list, r));
-        for (int c = 0; c < kColumns; ++c) {
+        for (int c = 0; c < kColumnCount; ++c) {
             char text[kTextSize];
             block.cellText(list, r, c, text);
             std::printf("\t%s", text);

@@ -9,7 +9,7 @@
 
 namespace driver {
 
-HWND mainWindow() { return FindWindowA("LumentraxClass", nullptr); }
+HWND mainWindow() { return FindWindowA(kMainWindowClass, nullptr); }
 
 HWND child(const char* className) {
     HWND main = mainWindow();

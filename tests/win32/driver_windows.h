@@ -8,9 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/window_texts.h"
+
 namespace driver {
 
-constexpr int kTextSize = 512;
+constexpr int kTextSize = kWindowTextSize;
 constexpr int kPollMs = 100;
 
 HWND mainWindow();
@@ -61,8 +63,7 @@ int waitMin(char** args);
 
 int copy(char** args);
 int setOptions(char** args);
-int showOptions(char** args);
-int acceptOptions(char** args);
+int readOptions(char** args);
 int place(char** args);
 int rect(char** args);
 int history(char** args);

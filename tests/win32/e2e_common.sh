@@ -35,7 +35,7 @@
 #   row_count ROWS / column_sum ROWS COLUMN
 #   ini_value FILE SECTION KEY       a value of an initialization file
 # Every Wine start costs time: prefer the driver's subcommands that wait and print in one
-# start (stop, copy, accept-options, start-stop) to a chain of separate ones.
+# start (stop, copy, read-options, start-stop) to a chain of separate ones.
 # Extra cleanup can be added with e2e_cleanup_more 'COMMANDS'. A command prefix for every Wine
 # process (and so the wineserver), e.g. setpriv to drop root's file-permission override,
 # goes into the array e2e_wrap before e2e_setup.

@@ -94,7 +94,7 @@ restart_test() {
     start_program
     check "geometry restored" "33 44 700 380" "$(drive rect)"
     check "history listed newest first" "$LAB_TARGET,one.one.one.one" "$(drive history | paste -sd,)"
-    check "options restored" "1500 64 20 0" "$(drive show-options 30)"
+    check "options restored" $'1500\t64\t20\t0' "$(drive read-options cancel 30)"
     check "no trace without /ip:" "Start" "$(drive button)"
     check "address box empty" "" "$(drive text)"
     close_and_check_exit

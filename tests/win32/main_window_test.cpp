@@ -2,11 +2,13 @@
 // layout after a resize, the ten columns, and the two ways out of the message loop.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/layout.h"
 #include "ui/column_layout.h"
-#include "ui/options_rules.h"
-#include "window_fixture.h"
+#include "engine/probe_options.h"
+#include "lumentrax_version.h"
+#include "app_fixture.h"
 
 namespace {
 
@@ -43,8 +45,9 @@ TEST_F(WindowTest, MainWindowIsShownFromItsClassWithTitleStylesAndMenu) {
     EXPECT_EQ(windowClass.hbrBackground, GetStockObject(BLACK_BRUSH));
     EXPECT_EQ(windowClass.hCursor, LoadCursorA(nullptr, IDC_ARROW));
     EXPECT_NE(windowClass.hIcon, nullptr);
-    EXPECT_EQ(className(app->mainWindow), kMainWindowClass);
-    EXPECT_EQ(windowText(app->mainWindow), "Lumentrax v1.0");
+    EXPECT_EQ(className(app->mainWindow), "LumentraxClass");
+    EXPECT_EQ(drive::windowText(app->mainWindow), "Lumentrax v" + std::to_string(LUMENTRAX_VERSION_MAJOR) + "." +
+                                                       std::to_string(LUMENTRAX_VERSION_MINOR));
     const LONG style = GetWindowLongA(app->mainWindow, GWL_STYLE);
     EXPECT_EQ(style & (WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN), WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN);
     EXPECT_TRUE(IsWindowVisible(app->mainWindow));
@@ -80,7 +83,7 @@ TEST_F(WindowTest, FiveControlsWithClassesTextsStylesAndIdentifiers) {
         ASSERT_TRUE(IsWindow(c.window)) << c.className;
         EXPECT_EQ(GetParent(c.window), app->mainWindow) << c.className;
         EXPECT_STRCASEEQ(className(c.window).c_str(), c.className);
-        EXPECT_EQ(windowText(c.window), c.text) << c.className;
+        EXPECT_EQ(drive::windowText(c.window), c.text) << c.className;
         EXPECT_EQ(GetDlgCtrlID(c.window), c.id) << c.className;
         const LONG style = GetWindowLongA(c.window, GWL_STYLE);
         EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE | c.styles), WS_CHILD | WS_VISIBLE | c.styles)
@@ -146,7 +149,7 @@ TEST_F(WindowTest, TenColumnsWithHeadersAlignmentAndDefaultWidths) {
     GetClientRect(app->mainWindow, &client);
     const char* headers[] = {"Hop",       "IP Address", "Name", "Last Ping", "Ave. Ping",
                              "Best Ping", "Worst Ping", "Sent", "Received",  "Loss"};
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < kColumnCount; ++i) {
         char text[64];
         text[0] = '\0';
         LVCOLUMNA column{};
@@ -158,16 +161,16 @@ TEST_F(WindowTest, TenColumnsWithHeadersAlignmentAndDefaultWidths) {
         EXPECT_STREQ(text, headers[i]);
         EXPECT_EQ(column.fmt & LVCFMT_JUSTIFYMASK, i <= 2 ? LVCFMT_LEFT : LVCFMT_RIGHT) << i;
         EXPECT_EQ(column.iSubItem, i);
-        EXPECT_EQ(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, i, 0), columnWidth(i, 0, client.right)) << i;
+        EXPECT_EQ(columnWidth(i), ::columnWidth(i, 0, client.right)) << i;
     }
-    EXPECT_FALSE(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, 10, 0));
+    EXPECT_EQ(columnWidth(kColumnCount), 0);
 }
 
 TEST_F(WindowTest, IdleTickWithoutTraceChangesNothing) {
     for (int i = 0; i < 20; ++i) app->idleTick();
     EXPECT_EQ(rowCount(), 0);
     EXPECT_EQ(script::echoCount(), 0);
-    EXPECT_EQ(windowText(app->startButton), "Start");
+    EXPECT_EQ(drive::windowText(app->startButton), kStartText);
 }
 
 TEST_F(WindowTest, ExitCommandEndsTheLoopWithZeroAndTeardownSavesOnce) {
@@ -195,7 +198,7 @@ TEST_F(WindowTest, CloseBoxEndsTheLoopWithZeroAndSavesAtOnce) {
     EXPECT_TRUE(settingsFileExists());
     // The saved column widths are the ones the list showed, not zeros.
     char width[16];
-    GetPrivateProfileStringA("Column", "C2", "", width, sizeof width, settingsFile().c_str());
+    GetPrivateProfileStringA("Column", "C2", "", width, sizeof width, drive::settingsFile().c_str());
     EXPECT_STRNE(width, "");
     EXPECT_STRNE(width, "0");
 }
@@ -210,37 +213,24 @@ TEST_F(WindowTest, MessagesQueuedBeforeTheQuitAreHandledButNoTickRuns) {
     EXPECT_EQ(script::echoCount(), 0);
 }
 
-class CommandLineWindowTest : public WindowTest {
-protected:
-    const char* commandLine() const override { return "-x /IP:\"10.9.9.9\" /ip:10.1.1.1"; }
-};
-
-TEST_F(CommandLineWindowTest, AddressOptionFillsTheBoxAndQueuesStart) {
-    EXPECT_EQ(windowText(app->addressBox), "10.9.9.9");
+TEST_F(AppTest, AddressOptionFillsTheBoxAndQueuesStart) {
+    launch("-x /IP:\"10.9.9.9\" /ip:10.1.1.1");
+    EXPECT_EQ(drive::windowText(app->addressBox), "10.9.9.9");
     EXPECT_FALSE(app->hopTable->isRunning());  // queued, not yet handled
     PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
     EXPECT_EQ(app->run(), 0);
     EXPECT_TRUE(app->hopTable->isRunning());
     EXPECT_EQ(app->hopTable->target, script::ip(10, 9, 9, 9));
-    EXPECT_EQ(windowText(app->startButton), "Stop");
+    EXPECT_EQ(drive::windowText(app->startButton), kStopText);
     EXPECT_STREQ(app->history[0], "10.9.9.9");
 }
 
-TEST(WindowSettings, SavedColumnWidthIsUsedAndZeroMeansDefault) {
-    char path[600];
-    settingsPath(path, sizeof path);
-    DeleteFileA(path);
-    WritePrivateProfileStringA("Column", "C0", "77", path);
-    WritePrivateProfileStringA("Column", "C1", "0", path);
-    WritePrivateProfileStringA("Column", "C9", "33", path);
-    script::reset();
-    TraceApp* app = new TraceApp(GetModuleHandleA(nullptr), "");
-    DeleteFileA(path);
+TEST_F(AppTest, SavedColumnWidthIsUsedAndZeroMeansDefault) {
+    drive::writeSettingsFile("[Column]\r\nC0=77\r\nC1=0\r\nC9=33\r\n");
+    launch();
     RECT client{};
     GetClientRect(app->mainWindow, &client);
-    EXPECT_EQ(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, 0, 0), 77);
-    EXPECT_EQ(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, 1, 0), client.right * 150 / 1060);
-    EXPECT_EQ(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, 9, 0), 33);
-    delete app;
-    DeleteFileA(path);
+    EXPECT_EQ(columnWidth(0), 77);
+    EXPECT_EQ(columnWidth(1), client.right * 150 / 1060);
+    EXPECT_EQ(columnWidth(9), 33);
 }

@@ -2,7 +2,7 @@
 // command: rows one per step, their texts and boxes, boxes read back into the engine.
 #include <cstring>
 
-#include "window_fixture.h"
+#include "app_fixture.h"
 
 namespace {
 
@@ -30,43 +30,32 @@ int echoesTo(uint32_t address, int from) {
 
 TEST_F(WindowTest, RowsAppearOnePerStepWithTheirTextsAndBoxes) {
     scriptRoute();
-    startTrace("target.lab.test");
-    EXPECT_EQ(windowText(app->startButton), "Stop");
+    typeAndStart("target.lab.test");
+    EXPECT_EQ(drive::windowText(app->startButton), kStopText);
     EXPECT_EQ(rowCount(), 0);
 
     app->idleTick();
     ASSERT_EQ(rowCount(), 1);
-    const char* hop1[] = {"1", "10.0.0.1", "gw.lab.test", "5 ms", "5 ms",
-                          "5 ms", "5 ms", "1", "1", "0%"};
-    for (int c = 0; c < 10; ++c) EXPECT_EQ(cell(0, c), hop1[c]) << "column " << c;
+    expectRow(0, {"1", "10.0.0.1", "gw.lab.test", "5 ms", "5 ms", "5 ms", "5 ms", "1", "1", "0%"});
     EXPECT_EQ(boxImage(0), 2);
     EXPECT_EQ(app->hopTable->records[0].changed, 0);
 
     app->idleTick();
     ASSERT_EQ(rowCount(), 2);
     // A silent hop: clear box, no average and no loss written.
-    const char* hop2[] = {"2", "0.0.0.0", "", "0 ms", "", "0 ms", "0 ms", "0", "0", ""};
-    for (int c = 0; c < 10; ++c) EXPECT_EQ(cell(1, c), hop2[c]) << "column " << c;
+    expectRow(1, {"2", "0.0.0.0", "", "0 ms", "", "0 ms", "0 ms", "0", "0", ""});
     EXPECT_EQ(boxImage(1), 1);
     EXPECT_EQ(app->hopTable->records[1].excluded, 1);
 
     app->idleTick();
     app->idleTick();
     ASSERT_EQ(rowCount(), 4);
-    EXPECT_EQ(cell(2, 1), "10.0.2.1");
-    EXPECT_EQ(cell(2, 2), "");
-    EXPECT_EQ(cell(3, 0), "4");
-    EXPECT_EQ(cell(3, 1), "10.9.9.9");
-    EXPECT_EQ(cell(3, 3), "12 ms");
+    expectCells({{2, 1, "10.0.2.1"}, {2, 2, ""}, {3, 0, "4"}, {3, 1, "10.9.9.9"}, {3, 3, "12 ms"}});
 
     // Monitor phase: rows are redrawn in place, no new rows.
     for (int i = 0; i < 8; ++i) app->idleTick();
     EXPECT_EQ(rowCount(), 4);
-    EXPECT_EQ(cell(0, 0), "1");
-    EXPECT_EQ(cell(0, 7), "3");
-    EXPECT_EQ(cell(0, 8), "3");
-    EXPECT_EQ(cell(1, 7), "0");
-    EXPECT_EQ(cell(1, 4), "");
+    expectCells({{0, 0, "1"}, {0, 7, "3"}, {0, 8, "3"}, {1, 7, "0"}, {1, 4, ""}});
 }
 
 TEST_F(WindowTest, LossAndAverageCellsFollowTheMonitorAnswers) {
@@ -74,26 +63,19 @@ TEST_F(WindowTest, LossAndAverageCellsFollowTheMonitorAnswers) {
     script::target(kTarget, 2, 20);
     const int32_t answers[] = {-1, 16};
     script::answers(kRouter1, answers, 2);
-    startTrace("10.9.9.9");
+    typeAndStart("10.9.9.9");
     app->idleTick();
     app->idleTick();
     app->idleTick();  // hop 1: time-out
-    EXPECT_EQ(cell(0, 7), "2");
-    EXPECT_EQ(cell(0, 8), "1");
-    EXPECT_EQ(cell(0, 9), "50%");
-    EXPECT_EQ(cell(0, 4), "10 ms");
+    expectCells({{0, 7, "2"}, {0, 8, "1"}, {0, 9, "50%"}, {0, 4, "10 ms"}});
     app->idleTick();  // hop 2
     app->idleTick();  // hop 1: 16 ms
-    EXPECT_EQ(cell(0, 9), "34%");
-    EXPECT_EQ(cell(0, 4), "13 ms");
-    EXPECT_EQ(cell(0, 3), "16 ms");
-    EXPECT_EQ(cell(0, 5), "10 ms");
-    EXPECT_EQ(cell(0, 6), "16 ms");
+    expectCells({{0, 9, "34%"}, {0, 4, "13 ms"}, {0, 3, "16 ms"}, {0, 5, "10 ms"}, {0, 6, "16 ms"}});
 }
 
 TEST_F(WindowTest, ClearedBoxExcludesTheHopAtTheNextRefreshAndTickingIncludesIt) {
     scriptRoute();
-    startTrace("target.lab.test");
+    typeAndStart("target.lab.test");
     for (int i = 0; i < 4; ++i) app->idleTick();
     ASSERT_EQ(rowCount(), 4);
 
@@ -126,7 +108,7 @@ TEST_F(WindowTest, ClearedBoxExcludesTheHopAtTheNextRefreshAndTickingIncludesIt)
 
 TEST_F(WindowTest, BoxesAreStillReadBackAfterStop) {
     scriptRoute();
-    startTrace("target.lab.test");
+    typeAndStart("target.lab.test");
     app->idleTick();
     command(IDM_STARTSTOP);
     setBox(0, 1);
@@ -136,12 +118,12 @@ TEST_F(WindowTest, BoxesAreStillReadBackAfterStop) {
 
 TEST_F(WindowTest, StartWhileRunningStopsAndKeepsTheRows) {
     scriptRoute();
-    startTrace("target.lab.test");
+    typeAndStart("target.lab.test");
     app->idleTick();
     app->idleTick();
     command(IDM_STARTSTOP);
     EXPECT_FALSE(app->hopTable->isRunning());
-    EXPECT_EQ(windowText(app->startButton), "Start");
+    EXPECT_EQ(drive::windowText(app->startButton), kStartText);
     const int echoes = script::echoCount();
     for (int i = 0; i < 5; ++i) app->idleTick();
     EXPECT_EQ(script::echoCount(), echoes);
@@ -159,15 +141,15 @@ TEST_F(WindowTest, StartWhileRunningStopsAndKeepsTheRows) {
 
 TEST_F(WindowTest, StartWithAnEmptyBoxChangesNothing) {
     scriptRoute();
-    startTrace("target.lab.test");
+    typeAndStart("target.lab.test");
     app->idleTick();
     command(IDM_STARTSTOP);
     char slot0[256];
     std::strcpy(slot0, app->history[0]);
 
-    startTrace("");
+    typeAndStart("");
     EXPECT_FALSE(app->hopTable->isRunning());
-    EXPECT_EQ(windowText(app->startButton), "Start");
+    EXPECT_EQ(drive::windowText(app->startButton), kStartText);
     EXPECT_EQ(rowCount(), 1);
     EXPECT_STREQ(app->history[0], slot0);
     EXPECT_STREQ(app->history[1], kDefaultTargetHost);
@@ -175,14 +157,14 @@ TEST_F(WindowTest, StartWithAnEmptyBoxChangesNothing) {
 
 TEST_F(WindowTest, UnresolvableAddressLeavesStartAndAnEmptyList) {
     scriptRoute();
-    startTrace("target.lab.test");
+    typeAndStart("target.lab.test");
     app->idleTick();
     command(IDM_STARTSTOP);
     ASSERT_EQ(rowCount(), 1);
 
-    startTrace("nowhere.lab.test");
+    typeAndStart("nowhere.lab.test");
     EXPECT_FALSE(app->hopTable->isRunning());
-    EXPECT_EQ(windowText(app->startButton), "Start");
+    EXPECT_EQ(drive::windowText(app->startButton), kStartText);
     EXPECT_EQ(rowCount(), 0);
     EXPECT_STREQ(app->history[0], "nowhere.lab.test");
     app->idleTick();
@@ -206,5 +188,5 @@ TEST_F(WindowTest, NotificationsAndUnknownCommandsDoNothing) {
     EXPECT_EQ(startStopItem, static_cast<UINT>(IDM_STARTSTOP));
     SendMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(startStopItem, 0), 0);
     EXPECT_FALSE(app->hopTable->isRunning());
-    EXPECT_EQ(windowText(app->startButton), "Start");
+    EXPECT_EQ(drive::windowText(app->startButton), kStartText);
 }

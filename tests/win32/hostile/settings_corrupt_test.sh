@@ -40,7 +40,7 @@ expect_probing() {
 # dialog makes of them. Sets shown_* to the field texts.
 options_round_trip() {
     local what=$1 fields
-    fields=$(drive accept-options 30)
+    fields=$(drive read-options ok 30)
     check "$what: Options dialog opened, read and closed by OK" 0 $?
     echo "$what: Options dialog shows [$fields]"
     IFS=$'\t' read -r shown_timeout shown_size shown_hops shown_check <<<"$fields"

@@ -2,7 +2,7 @@
 // confirmation box.
 #include <algorithm>
 
-#include "app/trace_app.h"
+#include "app/trace_app_win32.h"
 #include "ui/trace_text.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // into range, stores it in the application and hands it to the running engine.
 #include <cstdio>
 
-#include "app/trace_app.h"
+#include "app/trace_app_win32.h"
 #include "ui/options_rules.h"
 #include "ui/resource.h"
 

@@ -9,10 +9,10 @@
 
 #include <cstdio>
 
-#include "app/trace_app.h"
+#include "app/trace_app_win32.h"
+#include "engine/probe_options.h"
 #include "settings/settings_path.h"
 #include "text/bounded_text.h"
-#include "ui/options_rules.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The About dialog: the program's name and credits, closed by OK, Enter, Escape or
 // the close box.
-#include "app/trace_app.h"
+#include "app/trace_app_win32.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The application object's life: the start-up sequence that builds the main window and
 // its five controls, the message loop with its idle tick, and the teardown.
-#include "trace_app.h"
+#include "trace_app_win32.h"
 
 #include <commctrl.h>
 #include <winsock.h>
@@ -100,7 +100,7 @@ void createControls(TraceApp& app) {
     app.addressBox = createChild("COMBOBOX", "Address", WS_CHILD | WS_VISIBLE | WS_BORDER | CBS_DROPDOWN,
                                  box, app.mainWindow, 0, app.instance);
     app.fillAddressList();
-    app.startButton = createChild("BUTTON", "Start", kButtonStyle, bar.startButton, app.mainWindow,
+    app.startButton = createChild("BUTTON", kStartText, kButtonStyle, bar.startButton, app.mainWindow,
                                   IDM_STARTSTOP, app.instance);
     app.copyButton = createChild("BUTTON", "Copy", kButtonStyle, bar.copyButton, app.mainWindow, IDM_COPY,
                                  app.instance);
@@ -151,7 +151,7 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
     registerMainClass(instance);
 
     char title[64];
-    wsprintfA(title, "Lumentrax v%d.%d", LUMENTRAX_VERSION_MAJOR, LUMENTRAX_VERSION_MINOR);
+    wsprintfA(title, kTitleFormat, LUMENTRAX_VERSION_MAJOR, LUMENTRAX_VERSION_MINOR);
     int32_t x = windowX, y = windowY, width = windowWidth, height = windowHeight;
     keepOnScreen(x, y, width, height);
     mainWindow = CreateWindowExA(0, kMainWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,

@@ -6,9 +6,10 @@
 
 #include <cstdint>
 
+#include "app/window_texts.h"
 #include "engine/hop_table.h"
+#include "settings/column_count.h"
 #include "settings/history.h"
-#include "ui/row_text.h"
 
 struct TraceApp {
     TraceApp(HINSTANCE moduleInstance, const char* commandLine);
@@ -19,20 +20,20 @@ struct TraceApp {
     int run();
     void idleTick();
 
-    // Main window (app/main_window.cpp).
+    // Main window (app/main_window_win32.cpp).
     LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void layoutControls(unsigned clientWidth, unsigned clientHeight);
     void toggleTrace();
 
-    // Results list (ui/results_list.cpp).
+    // Results list (ui/results_list_win32.cpp).
     void setupColumns(int32_t initialClientWidth);
     void refreshList();
 
-    // Clipboard export (ui/clipboard.cpp).
+    // Clipboard export (ui/clipboard_win32.cpp).
     void copyTrace();
 
-    // The address box and the history (ui/address_box.cpp); the settings file's load and
-    // save are settings/settings_file.h's.
+    // The address box and the history (ui/address_box_win32.cpp); the settings file's
+    // load and save are settings/settings_file.h's.
     void fillAddressList();
     void rememberAddress(const char* address);
 
@@ -62,8 +63,6 @@ struct TraceApp {
 
 extern TraceApp* theApp;
 
-// Dialog handlers (ui/options_dialog.cpp, ui/about_dialog.cpp).
+// Dialog handlers (ui/options_dialog_win32.cpp, ui/about_dialog_win32.cpp).
 INT_PTR CALLBACK optionsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK aboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-constexpr char kMainWindowClass[] = "LumentraxClass";

@@ -1,6 +1,6 @@
 // The main window's handler: a table of small message handlers, the layout of the
 // control bar and the list, the background painting, and the command table.
-#include "app/trace_app.h"
+#include "app/trace_app_win32.h"
 
 #include <commctrl.h>
 
@@ -9,8 +9,6 @@
 #include "ui/resource.h"
 
 namespace {
-
-constexpr int kWindowTextSize = 512;
 
 using MessageHandler = LRESULT (*)(TraceApp& app, HWND window, UINT message, WPARAM wParam,
                                    LPARAM lParam);
@@ -136,7 +134,7 @@ void TraceApp::toggleTrace() {
     if (hopTable == nullptr) return;
     if (hopTable->isRunning()) {
         hopTable->stop();
-        SetWindowTextA(startButton, "Start");
+        SetWindowTextA(startButton, kStartText);
         return;
     }
     char address[kWindowTextSize];
@@ -146,5 +144,5 @@ void TraceApp::toggleTrace() {
     rememberAddress(address);
     SendMessageA(listView, LVM_DELETEALLITEMS, 0, 0);
     hopTable->start(address);
-    if (hopTable->isRunning()) SetWindowTextA(startButton, "Stop");
+    if (hopTable->isRunning()) SetWindowTextA(startButton, kStopText);
 }

@@ -1,10 +1,11 @@
 // The results list: its ten columns, and the refresh after every engine step that
 // draws changed rows, appends new ones and reads the check boxes back into the records.
-#include "app/trace_app.h"
+#include "app/trace_app_win32.h"
 
 #include <commctrl.h>
 
 #include "ui/column_layout.h"
+#include "ui/row_text.h"
 
 namespace {
 
