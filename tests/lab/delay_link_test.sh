@@ -56,15 +56,17 @@ check "answers in the order sent" "$(seq 1 60 | tr '\n' ' ')" "$(awk '{ printf "
 # the link lets them go).
 link_pid=$(link_process "$LAB_R1_NS")
 check "first link's process found inside the lab" 1 "$(wc -w <<<"$link_pid")"
-in_client python3 - <<'EOF'
-import os, socket, struct
+in_client python3 - "$LAB_CLIENT_ETH0" "$LAB_HOP1" <<'EOF'
+import os, socket, struct, sys
 sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM)
 def send(packet, protocol=0x0800):
     try:
         sock.sendto(packet, ("eth0", protocol))
     except OSError:
         pass
-ipv4 = bytes.fromhex("4500001c00000000400100000a4701020a470101") + bytes(8)
+# An ICMP packet from the client's end of the link to r1's, its checksums left at zero.
+ipv4 = (bytes.fromhex("4500001c000000004001") + bytes(2) + socket.inet_aton(sys.argv[1])
+        + socket.inet_aton(sys.argv[2]) + bytes(8))
 for packet in (b"", b"\x45", b"\x60" + bytes(39), bytes.fromhex("4f00ffff") + bytes(16),
                bytes(20), b"\x45" * 1400):
     send(packet)

@@ -47,6 +47,22 @@ narrow_link() {
     ip -n "$LAB_R1_NS" link set eth1 mtu 576 && ip -n "$LAB_R2_NS" link set eth0 mtu 576
 }
 
+# The addresses traceroute finds to ADDRESS (ICMP echoes, one per hop), blank-separated,
+# its "*" written as our "0.0.0.0".
+peer_route() {
+    in_client traceroute -I -n -q 1 -w 1 -m 10 "$1" |
+        awk 'NR > 1 { print ($2 == "*" ? "0.0.0.0" : $2) }' | paste -sd' '
+}
+
+# The latency lab, for start_lab or e2e_setup: one-way delays per link (client-r1, r1-r2,
+# r2-r3, r3-target), jitter on r1-r2 only, so the target lies more than a second away;
+# a time-out above every round trip, and a short one below the target's.
+use_latency_lab() {
+    export LAB_DELAY=4,3,5,518 LAB_JITTER=0,4
+    long_timeout=1300
+    short_timeout=500
+}
+
 # Field COLUMN (1-based) of hop HOP's line in the trace text TEXT.
 field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" -v c="$3" '$1 == h { print $c }'; }
 hop_count() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' 'NF' | wc -l; }
