@@ -11,13 +11,7 @@ mode=$1
 trace=$2
 require_root
 start_lab "forged-$mode"
-
-if [ "$mode" = raw ]; then
-    force_raw_path
-    run() { in_client "$trace" "$@"; }
-else
-    run() { in_client "${without_raw[@]}" "$trace" "$@"; }
-fi
+use_socket_mode "$mode"
 
 work=$(mktemp -d)
 cleanup_extra='rm -rf "$work"'

@@ -42,6 +42,17 @@ without_raw=(setpriv --bounding-set=-net_raw --inh-caps=-net_raw)
 # Forbids the datagram socket in the client namespace, so the raw path is taken.
 force_raw_path() { in_client sysctl -q -w net.ipv4.ping_group_range="1 0"; }
 
+# Defines run ARGS...: the program $trace in the client namespace on the ICMP socket that
+# MODE names: "raw" (datagram sockets forbidden) or "datagram" (raw sockets made impossible).
+use_socket_mode() {
+    if [ "$1" = raw ]; then
+        force_raw_path
+        run() { in_client "$trace" "$@"; }
+    else
+        run() { in_client "${without_raw[@]}" "$trace" "$@"; }
+    fi
+}
+
 # Narrows the link between r1 and r2, so large requests must be fragmented there.
 narrow_link() {
     ip -n "$LAB_R1_NS" link set eth1 mtu 576 && ip -n "$LAB_R2_NS" link set eth0 mtu 576

@@ -16,13 +16,7 @@ long_name=$(printf 'n%.0s' $(seq 300)).lab.test
 printf 'r1 %s\nr3 r3\001ctl.lab.test\n' "$long_name" >"$names"
 cleanup_extra='rm -f "$names"'
 start_lab "trace-$mode" "$names"
-
-if [ "$mode" = raw ]; then
-    force_raw_path
-    run() { in_client "$trace" "$@"; }
-else
-    run() { in_client "${without_raw[@]}" "$trace" "$@"; }
-fi
+use_socket_mode "$mode"
 
 # The route to the target, default steps: trace phase then 10 monitor rounds.
 out=$(run --no-dns --timeout 300 "$LAB_TARGET")

@@ -8,9 +8,7 @@
 # beside itself.
 # Usage: package_test.sh VERSION FULL_VERSION LIST_DRIVER_EXE (VERSION 1.2.3, FULL 1.2.3.4)
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../lab/lab_common.sh"
-. "$here/e2e_common.sh"
+. "$(dirname "$0")/e2e_common.sh"
 version=$1
 full_version=$2
 require_root
@@ -111,11 +109,7 @@ check "manifest without common controls 6 or DPI awareness" 0 \
 # The packaged exe where it was unpacked, with nothing but the zip's three files beside
 # it (no DLL); its settings file is written there.
 e2e_program=$exe
-e2e_start "/ip:$LAB_TARGET"
-drive wait-window 120
-check "main window appears" 0 $?
-drive wait-count 4 120
-check "four hops shown" 0 $?
+e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
 rows=$(drive stop 20)
 check "stopped" 0 $?
 echo "$rows"
