@@ -32,6 +32,7 @@
 #                                    checks' names)
 #   e2e_wait_sent WHAT HOP SENT      check that hop HOP's sent count reaches SENT
 #   e2e_no_hop_beyond WHAT HOPS      check that no hop after HOPS is added
+#   e2e_stop WHAT                    stop the trace, its rows into $rows
 #   e2e_copy_checked WHAT LINES FILE Copy into FILE (the box's text in $work/box), checked: LINES
 #                                    lines, each ending in CR LF, ten fields on every line
 #   e2e_unix_pid                     print the Linux process id of the running lumentrax.exe
@@ -172,6 +173,12 @@ e2e_wait_sent() {
 e2e_no_hop_beyond() {
     drive wait-count $(($2 + 1)) 5
     check "${1}no hop beyond $2" 1 $?
+}
+
+# Stops the trace; the list then holds still and its rows, read at once, go into $rows.
+e2e_stop() {
+    rows=$(drive stop 30)
+    check "${1:-}stopped, rows read" 0 $?
 }
 
 # The driver returns once the confirmation box is gone, so the next command cannot meet it.

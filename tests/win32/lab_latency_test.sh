@@ -59,8 +59,7 @@ check_round_trips "$after" 3 "$LAB_RTT_HOP3" "$LAB_JITTER_HOP3"
 # Stopped, the list holds still and is read cell by cell (while the program runs, each
 # message to it waits for a step). Then a new trace, with the short TimeOut from its first
 # echo.
-rows=$(drive stop 20)
-check "stopped" 0 $?
+e2e_stop
 check "target's time cells in the list read N ms, at least 1000" 4 \
     "$(for column in 3 4 5 6; do cell "$rows" 4 $column; done | grep -cE '^[0-9]{4,} ms$')"
 drive start-stop 20

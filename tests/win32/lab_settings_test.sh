@@ -22,8 +22,7 @@ copy_test() {
     e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
     e2e_wait_sent "" 3 4
     # Stopped, the table holds still, so the list and the clipboard show the same figures.
-    rows=$(drive stop 20)
-    check "stopped, rows read" 0 $?
+    e2e_stop
     e2e_copy_checked "" 4 "$work/clip"
     check "confirmation text" "box: Trace has been copied to the clipboard." "$(tr -d '\r' <"$work/box")"
     clip=$(cat "$work/clip")

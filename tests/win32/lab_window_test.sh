@@ -35,8 +35,7 @@ echo "screenshot: $png ($colours colours)"
 check "screenshot is not blank (more than 16 colours)" 0 $?
 
 # Stopped, the rows hold still and can be compared as one snapshot.
-rows=$(drive stop 20)
-check "stopped, rows read" 0 $?
+e2e_stop
 echo "$rows"
 check "button after stop" "Start" "$(drive button)"
 check "rows" 4 "$(row_count "$rows")"

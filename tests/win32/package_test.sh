@@ -110,8 +110,7 @@ check "manifest without common controls 6 or DPI awareness" 0 \
 # it (no DLL); its settings file is written there.
 e2e_program=$exe
 e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
-rows=$(drive stop 20)
-check "stopped" 0 $?
+e2e_stop
 echo "$rows"
 check "hop 1" "$LAB_HOP1" "$(cell "$rows" 1 1)"
 check "silent router" "0.0.0.0" "$(cell "$rows" 2 1)"

@@ -37,8 +37,7 @@ loop_run() {
     printf '[Options]\r\nMaxHops=%s\r\nTimeOut=1000\r\nPacketSize=8\r\nReverseDns=1\r\n' "$max" >"$ini"
     e2e_start_and_wait "$what: " "$limit" "/ip:$loop_target"
     e2e_no_hop_beyond "$what: " "$limit"
-    rows=$(drive stop 30)
-    check "$what: stopped, rows read" 0 $?
+    e2e_stop "$what: "
     check "$what: rows" "$limit" "$(row_count "$rows")"
     check "$what: every hop answered by r1 or r2" 0 \
         "$(printf '%s\n' "$rows" | awk -F'\t' -v a="$LAB_R1_ETH0" -v b="$LAB_R1_ETH1" -v c="$LAB_R2_ETH0" \

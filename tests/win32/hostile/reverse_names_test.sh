@@ -28,8 +28,7 @@ for _ in $(seq 1 50); do [ -f "$work/dns.ready" ] && break; sleep 0.1; done
 check "DNS responder listening" 0 "$([ -f "$work/dns.ready" ]; echo $?)"
 
 e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
-rows=$(drive stop 30)
-check "stopped, rows read" 0 $?
+e2e_stop
 printf '%s\n' "$rows" | cat -A | cut -c1-200
 check "rows" 4 "$(row_count "$rows")"
 expected_r1=$(printf '%s' "${long_name:0:255}" | tr '\001\177' '??')
