@@ -102,15 +102,23 @@ dropping_router_expected() {
 # answers is held to it.
 rtt_slack_ms=5
 
-# The time cells of hop HOP in the trace text TEXT (the clipboard form) against the
-# round trip RTT that the links give it, JITTER the most their jitter adds: each reads
-# "N ms"; Best <= Average <= Worst; Last within [Best, Worst]; Best >= RTT, and with 3
+# check_round_trips TEXT HOP...: the time cells of each HOP in the trace text TEXT (the
+# clipboard form) against the round trip RTT that the lab's links give it (LAB_RTT_HOPn),
+# JITTER the most their jitter adds (LAB_JITTER_HOPn): each reads "N ms"; Best <= Average <= Worst; Last within [Best, Worst]; Best >= RTT, and with 3
 # answers or more Best <= RTT + JITTER + slack; and the average is the truncated total /
 # received for some run with that best and worst: with n answers, one of them Best and
 # one Worst, the total lies in [Best (n - 1) + Worst, Worst (n - 1) + Best] (so all
 # equal gives Average = Best).
 check_round_trips() {
-    local text=$1 hop=$2 rtt=$3 jitter=$4 column cell values=() n
+    local text=$1 hop
+    for hop in "${@:2}"; do
+        check_hop_round_trips "$text" "$hop"
+    done
+}
+
+check_hop_round_trips() {
+    local text=$1 hop=$2 rtt_var=LAB_RTT_HOP$2 jitter_var=LAB_JITTER_HOP$2
+    local rtt=${!rtt_var} jitter=${!jitter_var} column cell values=() n
     for column in 4 5 6 7; do
         cell=$(field "$text" "$hop" "$column")
         if [[ $cell =~ ^([0-9]+)\ ms$ ]]; then

@@ -46,9 +46,6 @@ check "hop 3 answered all but the dropped echoes" "$(dropping_router_expected $(
     "$(field "$out" 3 9) $(field "$out" 3 10)"
 check "target: found, then every monitor echo lost" "$((1 + rounds)) 1" \
     "$(field "$out" 4 8) $(field "$out" 4 9)"
-check_round_trips "$out" 1 "$LAB_RTT_HOP1" "$LAB_JITTER_HOP1"
-check_round_trips "$out" 3 "$LAB_RTT_HOP3" "$LAB_JITTER_HOP3"
-check_round_trips "$out" 4 "$LAB_RTT_HOP4" "$LAB_JITTER_HOP4"
-check_round_trips "$short" 1 "$LAB_RTT_HOP1" "$LAB_JITTER_HOP1"
-check_round_trips "$short" 3 "$LAB_RTT_HOP3" "$LAB_JITTER_HOP3"
+check_round_trips "$out" 1 3 4
+check_round_trips "$short" 1 3
 finish
