@@ -20,6 +20,14 @@ ping_rtts() {
 # "min median max" of the round trips, and how many lie above LIMIT ms.
 summary() { awk '{ print $2 }' | sort -n | awk '{ v[NR] = $1 } END {
     printf "%s %s %s", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
+# WHAT: ping_rtts ADDRESS COUNT INTERVAL into $rtts, shown with its min, median and max
+# (also in $low, $median, $high), and checked that all COUNT echoes were answered.
+measure() {
+    rtts=$(ping_rtts "$2" "$3" "$4")
+    read -r low median high <<<"$(summary <<<"$rtts")"
+    echo "$1: $(grep -c . <<<"$rtts") round trips, min $low, median $median, max $high ms"
+    check "$1: all $3 echoes answered" "$3" "$(grep -c . <<<"$rtts")"
+}
 above() { awk -v l="$1" '$2 > l' | wc -l; }
 below() { awk -v l="$1" '$2 < l' | wc -l; }
 # The delay link process that lives in namespace NS.
@@ -29,10 +37,7 @@ link_process() {
 
 # 20 ms each way: 40 ms and a little. Nearly all within the slack (a few may wait for
 # a processor on a busy machine), the median well within it.
-rtts=$(ping_rtts "$LAB_HOP1" 100 0.01)
-read -r low median high <<<"$(summary <<<"$rtts")"
-echo "20 ms link: $(grep -c . <<<"$rtts") round trips, min $low, median $median, max $high ms"
-check "all 100 echoes answered" 100 "$(grep -c . <<<"$rtts")"
+measure "20 ms link" "$LAB_HOP1" 100 0.01
 check "none faster than the links' $LAB_RTT_HOP1 ms" 0 "$(below "$LAB_RTT_HOP1" <<<"$rtts")"
 check "median within 1 ms of them" 1 "$(awk -v m="$median" -v l="$LAB_RTT_HOP1" 'BEGIN { print (m <= l + 1) }')"
 late=$(above $((LAB_RTT_HOP1 + rtt_slack_ms)) <<<"$rtts")
@@ -40,10 +45,7 @@ echo "above $((LAB_RTT_HOP1 + rtt_slack_ms)) ms: $late"
 check "at most 10 of 100 more than $rtt_slack_ms ms late" 1 $((late <= 10))
 
 # Sent every 5 ms, less than the jitter: without order keeping they would overtake.
-rtts=$(ping_rtts "$LAB_HOP2" 60 0.005)
-read -r low median high <<<"$(summary <<<"$rtts")"
-echo "with the jittery link: min $low, median $median, max $high ms"
-check "all 60 echoes answered" 60 "$(grep -c . <<<"$rtts")"
+measure "with the jittery link" "$LAB_HOP2" 60 0.005
 check "none faster than the links' $LAB_RTT_HOP2 ms" 0 "$(below "$LAB_RTT_HOP2" <<<"$rtts")"
 late=$(above $((LAB_RTT_HOP2 + LAB_JITTER_HOP2 + rtt_slack_ms)) <<<"$rtts")
 check "at most 6 of 60 above $((LAB_RTT_HOP2 + LAB_JITTER_HOP2 + rtt_slack_ms)) ms" 1 $((late <= 6))
@@ -56,15 +58,17 @@ check "answers in the order sent" "$(seq 1 60 | tr '\n' ' ')" "$(awk '{ printf "
 # the link lets them go).
 link_pid=$(link_process "$LAB_R1_NS")
 check "first link's process found inside the lab" 1 "$(wc -w <<<"$link_pid")"
-in_client python3 - <<'EOF'
-import os, socket, struct
+in_client python3 - "$LAB_CLIENT_ETH0" "$LAB_HOP1" <<'EOF'
+import os, socket, struct, sys
 sock = socket.socket(socket.AF_PACKET, socket.SOCK_DGRAM)
 def send(packet, protocol=0x0800):
     try:
         sock.sendto(packet, ("eth0", protocol))
     except OSError:
         pass
-ipv4 = bytes.fromhex("4500001c00000000400100000a4701020a470101") + bytes(8)
+# An ICMP packet from the client's end of the link to r1's, its checksums left at zero.
+ipv4 = (bytes.fromhex("4500001c000000004001") + bytes(2) + socket.inet_aton(sys.argv[1])
+        + socket.inet_aton(sys.argv[2]) + bytes(8))
 for packet in (b"", b"\x45", b"\x60" + bytes(39), bytes.fromhex("4f00ffff") + bytes(16),
                bytes(20), b"\x45" * 1400):
     send(packet)
@@ -74,10 +78,7 @@ for _ in range(100):
 for _ in range(3000):
     send(ipv4)
 EOF
-rtts=$(ping_rtts "$LAB_HOP1" 10 0.05)
-read -r low median high <<<"$(summary <<<"$rtts")"
-echo "after odd packets and the burst: min $low, median $median, max $high ms"
-check "still forwarding" 10 "$(grep -c . <<<"$rtts")"
+measure "still forwarding after odd packets and the burst" "$LAB_HOP1" 10 0.05
 check "first link's process still running" 0 "$(kill -0 "$link_pid" 2>/dev/null; echo $?)"
 check "still not faster than the links" 0 "$(below "$LAB_RTT_HOP1" <<<"$rtts")"
 

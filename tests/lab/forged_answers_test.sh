@@ -11,19 +11,14 @@ mode=$1
 trace=$2
 require_root
 start_lab "forged-$mode"
-
-if [ "$mode" = raw ]; then
-    force_raw_path
-    run() { in_client "$trace" "$@"; }
-else
-    run() { in_client "${without_raw[@]}" "$trace" "$@"; }
-fi
+use_socket_mode "$mode"
 
 work=$(mktemp -d)
 cleanup_extra='rm -rf "$work"'
 ip netns exec "$LAB_TARGET_NS" sysctl -q -w net.ipv4.icmp_echo_ignore_all=1
+# The forged replies come from an address beside the target that no box holds.
 ip netns exec "$LAB_TARGET_NS" python3 "$(dirname "$0")/late_forged_answerer.py" \
-    10.71.4.99 0.4 "$work/ready" "$work/count" &
+    "${LAB_TARGET%.*}.99" 0.4 "$work/ready" "$work/count" &
 disown  # the lab teardown ends it
 for _ in $(seq 100); do [ -f "$work/ready" ] && break; sleep 0.1; done
 check "answerer ready" yes "$([ -f "$work/ready" ] && echo yes)"
@@ -34,13 +29,13 @@ run --no-dns --timeout 1000 --steps 4 "$LAB_TARGET" >"$work/patient" &
 patient=$!
 out=$(run --no-dns --timeout 100 "$LAB_TARGET")
 wait $patient
-check "late target stays silent" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0" "$(route "$out")"
+check "late target stays silent" "$LAB_TAIL_ROUTE" "$(route "$out")"
 check "target saw the probes" yes "$([ "$(cat "$work/count" 2>/dev/null || echo 0)" -ge 9 ] && echo yes)"
 
 # The patient prober waits long enough for the true reply, and takes none of the
 # forged ones (or the other prober's) that came first.
 patient_out=$(cat "$work/patient")
-check "patient prober finds the target" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 $LAB_TARGET" "$(route "$patient_out")"
+check "patient prober finds the target" "$LAB_ROUTE" "$(route "$patient_out")"
 
 if [ "$mode" = raw ]; then
     # Two probers that are both pid 1, each in a pid namespace of its own, on one network

@@ -42,9 +42,38 @@ without_raw=(setpriv --bounding-set=-net_raw --inh-caps=-net_raw)
 # Forbids the datagram socket in the client namespace, so the raw path is taken.
 force_raw_path() { in_client sysctl -q -w net.ipv4.ping_group_range="1 0"; }
 
+# Defines run ARGS...: the program $trace in the client namespace on the ICMP socket that
+# MODE names: "raw" (datagram sockets forbidden) or "datagram" (raw sockets made impossible).
+use_socket_mode() {
+    if [ "$1" = raw ]; then
+        force_raw_path
+        run() { in_client "$trace" "$@"; }
+    else
+        run() { in_client "${without_raw[@]}" "$trace" "$@"; }
+    fi
+}
+
 # Narrows the link between r1 and r2, so large requests must be fragmented there.
 narrow_link() {
     ip -n "$LAB_R1_NS" link set eth1 mtu 576 && ip -n "$LAB_R2_NS" link set eth0 mtu 576
+}
+
+# The addresses traceroute finds to ADDRESS (ICMP echoes, one per hop), blank-separated,
+# its "*" written as our "0.0.0.0".
+peer_route() {
+    in_client traceroute -I -n -q 1 -w 1 -m 10 "$1" |
+        awk 'NR > 1 { print ($2 == "*" ? "0.0.0.0" : $2) }' | paste -sd' '
+}
+
+# The latency lab, for start_lab or e2e_setup: one-way delays per link (client-r1, r1-r2,
+# r2-r3, r3-target), jitter on r1-r2 only, so the target lies more than a second away;
+# a time-out above every round trip (so far above the target's that a monitor echo still
+# waiting as long as a discovery echo would take its late answer), and a short one below
+# the target's.
+use_latency_lab() {
+    export LAB_DELAY=4,3,5,518 LAB_JITTER=0,4
+    long_timeout=1500
+    short_timeout=500
 }
 
 # Field COLUMN (1-based) of hop HOP's line in the trace text TEXT.
@@ -75,15 +104,23 @@ dropping_router_expected() {
 # answers is held to it.
 rtt_slack_ms=5
 
-# The time cells of hop HOP in the trace text TEXT (the clipboard form) against the
-# round trip RTT that the links give it, JITTER the most their jitter adds: each reads
-# "N ms"; Best <= Average <= Worst; Last within [Best, Worst]; Best >= RTT, and with 3
+# check_round_trips TEXT HOP...: the time cells of each HOP in the trace text TEXT (the
+# clipboard form) against the round trip RTT that the lab's links give it (LAB_RTT_HOPn),
+# JITTER the most their jitter adds (LAB_JITTER_HOPn): each reads "N ms"; Best <= Average <= Worst; Last within [Best, Worst]; Best >= RTT, and with 3
 # answers or more Best <= RTT + JITTER + slack; and the average is the truncated total /
 # received for some run with that best and worst: with n answers, one of them Best and
 # one Worst, the total lies in [Best (n - 1) + Worst, Worst (n - 1) + Best] (so all
 # equal gives Average = Best).
 check_round_trips() {
-    local text=$1 hop=$2 rtt=$3 jitter=$4 column cell values=() n
+    local text=$1 hop
+    for hop in "${@:2}"; do
+        check_hop_round_trips "$text" "$hop"
+    done
+}
+
+check_hop_round_trips() {
+    local text=$1 hop=$2 rtt_var=LAB_RTT_HOP$2 jitter_var=LAB_JITTER_HOP$2
+    local rtt=${!rtt_var} jitter=${!jitter_var} column cell values=() n
     for column in 4 5 6 7; do
         cell=$(field "$text" "$hop" "$column")
         if [[ $cell =~ ^([0-9]+)\ ms$ ]]; then

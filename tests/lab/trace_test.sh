@@ -16,13 +16,7 @@ long_name=$(printf 'n%.0s' $(seq 300)).lab.test
 printf 'r1 %s\nr3 r3\001ctl.lab.test\n' "$long_name" >"$names"
 cleanup_extra='rm -f "$names"'
 start_lab "trace-$mode" "$names"
-
-if [ "$mode" = raw ]; then
-    force_raw_path
-    run() { in_client "$trace" "$@"; }
-else
-    run() { in_client "${without_raw[@]}" "$trace" "$@"; }
-fi
+use_socket_mode "$mode"
 
 # The route to the target, default steps: trace phase then 10 monitor rounds.
 out=$(run --no-dns --timeout 300 "$LAB_TARGET")
@@ -46,14 +40,12 @@ check "dropping router received and loss" "$(dropping_router_expected 11)" \
     "$(field "$out" 3 9) $(field "$out" 3 10)"
 
 # traceroute as a peer: the same addresses, its "*" being our "0.0.0.0".
-peer=$(in_client traceroute -I -n -q 1 -w 1 -m 10 "$LAB_TARGET" | awk 'NR > 1 {
-    print ($2 == "*" ? "0.0.0.0" : $2) }')
-check "addresses match traceroute -I -n" "$peer" "$(addresses "$out")"
+check "addresses match traceroute -I -n" "$(peer_route "$LAB_TARGET")" "$(route "$out")"
 
 # The destination beyond r3 that never answers: three routers, then the silent tail.
 out=$(run --no-dns --timeout 200 "$LAB_TAIL_TARGET")
 check "hops to the silent tail" 6 "$(hop_count "$out")"
-check "tail route" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0" "$(route "$out")"
+check "tail route" "$LAB_TAIL_ROUTE" "$(route "$out")"
 
 # A size negative as a signed value is capped at 2048 data bytes, more than one frame
 # holds. With a narrow link between r1 and r2 the request crosses it only because

@@ -2,8 +2,8 @@
 # own whose wineserver (and Wine's network service) starts inside the lab's client
 # namespace, the program's own copy with a settings file of its own, the outside driver
 # (lumentrax_driver, see driver.cpp), readers for its output and the settings file, and
-# the removal of all of it however the test ends. Sourced after tests/lab/lab_common.sh,
-# not run.
+# the removal of all of it however the test ends. The one library of the end-to-end
+# tests: it sources tests/lab/lab_common.sh and the display helper. Sourced, not run.
 #
 # Making a Wine prefix takes seconds, so one is made per test run and copied: the first
 # test that needs it makes the template (e2e_template: beside $LUMENTRAX_WINEPREFIX, under
@@ -16,6 +16,8 @@
 #                                    the template; no Wine process started yet)
 #   e2e_setup NAME EXE [NAMES_FILE]  the same, and the program at $work/lumentrax.exe with
 #                                    its settings file $ini
+#   e2e_setup_driven NAME EXE DRIVER_EXE [NAMES_FILE]
+#                                    root required, e2e_setup and e2e_add_driver in one
 #   e2e_add_program WINDOWS_EXE      copy a helper program into $work (run it with wine_in_lab $work/NAME)
 #   e2e_add_driver DRIVER_EXE        copy the outside driver into $work for drive/drive_raw
 #   e2e_user_registry KEY LINE       add a value (LINE as in a .reg file, e.g. '"Desktop"="Default"')
@@ -24,7 +26,15 @@
 #   wine_in_lab PROGRAM ARGS...      run a Windows program in the lab's client namespace
 #   e2e_wineserver ARGS...           run the prefix's wineserver command (e.g. -k, -w)
 #   e2e_start ARGS...                start $e2e_program (default $work/lumentrax.exe) with ARGS in the
-#                                    background ($program)
+#                                    background ($program), Wine's DLL overrides from $e2e_dlls
+#   e2e_start_and_wait WHAT HOPS ARGS...  e2e_start, then check that the main window appears and,
+#                                    unless HOPS is 0, that HOPS hops are traced (WHAT heads the
+#                                    checks' names)
+#   e2e_wait_sent WHAT HOP SENT      check that hop HOP's sent count reaches SENT
+#   e2e_no_hop_beyond WHAT HOPS      check that no hop after HOPS is added
+#   e2e_stop WHAT                    stop the trace, its rows into $rows
+#   e2e_copy_checked WHAT LINES FILE Copy into FILE (the box's text in $work/box), checked: LINES
+#                                    lines, each ending in CR LF, ten fields on every line
 #   e2e_unix_pid                     print the Linux process id of the running lumentrax.exe
 #   e2e_wait_exit SECONDS            wait for the program; its exit status (124 = still running)
 #   drive COMMAND ARGS...            run the driver; its output without the CRs of the console
@@ -40,6 +50,9 @@
 # process (and so the wineserver), e.g. setpriv to drop root's file-permission override,
 # goes into the array e2e_wrap before e2e_setup.
 
+. "$(dirname "${BASH_SOURCE[0]}")/../lab/lab_common.sh"
+. "$repo_root/scripts/lib/xvfb.sh"
+
 e2e_template=${LUMENTRAX_WINEPREFIX:-/tmp/lumentrax-wine-$(id -u)}-e2e-template
 work=
 prefix=
@@ -47,6 +60,7 @@ ini=
 program=
 e2e_program=
 e2e_driver=
+e2e_dlls=
 e2e_wrap=()
 
 e2e_cleanup() {
@@ -96,7 +110,6 @@ e2e_copy_template() {
 e2e_setup_prefix() {
     local name=$1 names=${2:-}
     command -v wine >/dev/null || { echo "FAIL: wine is not installed" >&2; exit 1; }
-    . "$repo_root/scripts/lib/xvfb.sh"
     e2e_make_template || { echo "FAIL: the template Wine prefix was not made" >&2; exit 1; }
     work=$(mktemp -d /tmp/lumentrax-e2e.XXXXXX)
     prefix=$work/prefix
@@ -110,6 +123,13 @@ e2e_setup() {
     ini=$work/lumentrax.ini
     e2e_program=$work/lumentrax.exe
     cp "$2" "$e2e_program" || { echo "FAIL: no program at $2" >&2; exit 1; }
+}
+
+e2e_setup_driven() {
+    [ -n "${3:-}" ] || { echo "usage: $0 LUMENTRAX_EXE DRIVER_EXE" >&2; exit 2; }
+    require_root
+    e2e_setup "$1" "$2" "${4:-}"
+    e2e_add_driver "$3"
 }
 
 e2e_add_program() { cp "$1" "$work/" || { echo "FAIL: no program at $1" >&2; exit 1; }; }
@@ -128,8 +148,48 @@ wine_in_lab() {
 e2e_wineserver() { in_client env WINEPREFIX="$prefix" wineserver "$@"; }
 
 e2e_start() {
-    wine_in_lab "$e2e_program" "$@" &
+    WINEDLLOVERRIDES=${e2e_dlls:-${WINEDLLOVERRIDES:-}} wine_in_lab "$e2e_program" "$@" &
     program=$!
+}
+
+e2e_start_and_wait() {
+    local what=$1 hops=$2
+    shift 2
+    e2e_start "$@"
+    drive wait-window 120
+    check "${what}main window appears" 0 $?
+    [ "$hops" -eq 0 ] && return
+    drive wait-count "$hops" 120
+    check "${what}$hops hops traced" 0 $?
+}
+
+# Column 7 of the driver's rows is the sent count.
+e2e_wait_sent() {
+    drive wait-min $(($2 - 1)) 7 "$3" 60
+    check "${1}hop $2 pinged $3 times" 0 $?
+}
+
+# Discovery is over: the monitor phase has nothing more to find and adds no row.
+e2e_no_hop_beyond() {
+    drive wait-count $(($2 + 1)) 5
+    check "${1}no hop beyond $2" 1 $?
+}
+
+# Stops the trace; the list then holds still and its rows, read at once, go into $rows.
+e2e_stop() {
+    rows=$(drive stop 30)
+    check "${1:-}stopped, rows read" 0 $?
+}
+
+# The driver returns once the confirmation box is gone, so the next command cannot meet it.
+e2e_copy_checked() {
+    local what=$1 lines=$2 clip=$3
+    drive_raw copy 30 >"$clip" 2>"$work/box"
+    check "${what}copy confirmed, clipboard read, box closed" 0 $?
+    check "${what}clipboard lines" "$lines" "$(wc -l <"$clip")"
+    check "${what}every line ends in CR LF" "$lines" "$(grep -c $'\r$' "$clip")"
+    check "${what}text ends after a whole line" 0d0a "$(tail -c 2 "$clip" | od -An -tx1 | tr -d ' \n')"
+    check "${what}ten fields on every line" 0 "$(tr -d '\r' <"$clip" | awk -F'\t' 'NF != 10' | wc -l)"
 }
 
 # The Wine process that runs the program is the one in the client namespace whose

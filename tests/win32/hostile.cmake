@@ -13,6 +13,23 @@ foreach(name ${LUMENTRAX_HOSTILE_TESTS})
                    $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver>)
   set_tests_properties(hostile_${name} PROPERTIES SKIP_RETURN_CODE 77 LABELS "lab;hostile")
 endforeach()
+# The Options dialog's ranges, read from the header that defines them, for the test of
+# what the dialog makes of a damaged settings file: LUMENTRAX_<NAME>_RANGE="LOW HIGH".
+set(option_rules_header ${PROJECT_SOURCE_DIR}/engine/probe_options.h)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${option_rules_header})
+file(STRINGS ${option_rules_header} option_range_lines REGEX "OptionRange k[A-Za-z]+Range{")
+set(option_ranges "")
+foreach(line ${option_range_lines})
+  if(line MATCHES "k([A-Za-z]+)Range{(-?[0-9]+), (-?[0-9]+)}")
+    string(TOUPPER ${CMAKE_MATCH_1} name)
+    list(APPEND option_ranges "LUMENTRAX_${name}_RANGE=${CMAKE_MATCH_2} ${CMAKE_MATCH_3}")
+  endif()
+endforeach()
+list(LENGTH option_ranges option_range_count)
+if(NOT option_range_count EQUAL 3)
+  message(FATAL_ERROR "expected three option ranges in ${option_rules_header}, found: ${option_ranges}")
+endif()
+set_tests_properties(hostile_settings_corrupt PROPERTIES ENVIRONMENT "${option_ranges}")
 # The soak runs for LUMENTRAX_SOAK_SECONDS (default 120 under CI=true, 60 otherwise) after
 # its lab and prefix are up; the limit leaves room for longer runs by hand.
 set_tests_properties(hostile_soak PROPERTIES TIMEOUT 3600)

@@ -9,48 +9,26 @@
 #            history, read from the settings file beside the program.
 # Usage: lab_settings_test.sh copy|restart LUMENTRAX_EXE DRIVER_EXE
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../lab/lab_common.sh"
-. "$here/e2e_common.sh"
+. "$(dirname "$0")/e2e_common.sh"
 mode=$1
-require_root
-e2e_setup "settings-$mode" "$2"
-e2e_add_driver "$3"
+e2e_setup_driven "settings-$mode" "$2" "$3"
 
 # Value of KEY in SECTION of the settings file.
 setting() { ini_value "$ini" "$@"; }
 # Field FIELD (1-based) of line LINE of a tab-separated text.
 line_field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v n="$2" -v f="$3" 'NR == n { print $f }'; }
 
-start_program() {
-    e2e_start "$@"
-    drive wait-window 120
-    check "main window appears" 0 $?
-}
-
 copy_test() {
-    start_program "/ip:$LAB_TARGET"
-    drive wait-count 4 120
-    check "four hops shown" 0 $?
-    drive wait-min 2 7 4 60
-    check "monitor phase pings hop 3" 0 $?
+    e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
+    e2e_wait_sent "" 3 4
     # Stopped, the table holds still, so the list and the clipboard show the same figures.
-    rows=$(drive stop 20)
-    check "stopped, rows read" 0 $?
-    drive_raw copy 30 >"$work/clip" 2>"$work/box"
-    check "copy confirmed and the box closed" 0 $?
+    e2e_stop
+    e2e_copy_checked "" 4 "$work/clip"
     check "confirmation text" "box: Trace has been copied to the clipboard." "$(tr -d '\r' <"$work/box")"
     clip=$(cat "$work/clip")
     printf '%s\n' "$clip"
-
-    check "lines end in CR LF" 4 "$(grep -c $'\r$' "$work/clip")"
-    check "no other line ends" 4 "$(tr -cd '\n' <"$work/clip" | wc -c)"
-    check "text ends with CR LF" "0d0a" "$(tail -c 2 "$work/clip" | od -An -tx1 | tr -d ' \n')"
     check "no header: first line starts with hop 1" 1 "$(line_field "$clip" 1 1)"
-    for hop in 1 2 3 4; do
-        check "hop number $hop" "$hop" "$(line_field "$clip" $hop 1)"
-        check "ten fields on line $hop" 10 "$(printf '%s' "$clip" | tr -d '\r' | awk -F'\t' -v n=$hop 'NR == n { print NF }')"
-    done
+    for hop in 1 2 3 4; do check "hop number $hop" "$hop" "$(line_field "$clip" $hop 1)"; done
     check "hop 1 address" "$LAB_HOP1" "$(line_field "$clip" 1 2)"
     check "hop 1 name" "$LAB_R1_NAME" "$(line_field "$clip" 1 3)"
     check "silent router line" $'2\t0.0.0.0\t\t0 ms\t0 ms\t0 ms\t0 ms\t0\t0\t0%' "$(printf '%s' "$clip" | tr -d '\r' | sed -n 2p)"
@@ -67,9 +45,7 @@ copy_test() {
 }
 
 restart_test() {
-    start_program "/ip:$LAB_TARGET"
-    drive wait-count 1 120
-    check "trace started" 0 $?
+    e2e_start_and_wait "" 1 "/ip:$LAB_TARGET"
     drive place 33 44 700 380
     check "window placed" 0 $?
     drive options 1500 64 20 0 30
@@ -91,7 +67,7 @@ restart_test() {
     check "options saved" "1500 64 20 0" "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"
     check "window saved" "33 44 700 380" "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"
 
-    start_program
+    e2e_start_and_wait "" 0
     check "geometry restored" "33 44 700 380" "$(drive rect)"
     check "history listed newest first" "$LAB_TARGET,one.one.one.one" "$(drive history | paste -sd,)"
     check "options restored" $'1500\t64\t20\t0' "$(drive read-options cancel 30)"

@@ -6,13 +6,9 @@
 # as a PNG and checked not to be blank.
 # Usage: lab_window_test.sh LUMENTRAX_EXE DRIVER_EXE SCREENSHOT_DIR
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../lab/lab_common.sh"
-. "$here/e2e_common.sh"
+. "$(dirname "$0")/e2e_common.sh"
 shots=$3
-require_root
-e2e_setup window "$1"
-e2e_add_driver "$2"
+e2e_setup_driven window "$1" "$2"
 
 # A wide window inside a Wine desktop window of the same size: without a window manager
 # on the virtual display Wine draws title bar and menu only there.
@@ -20,16 +16,10 @@ printf '[Window]\r\nXPos=0\r\nYPos=0\r\nWidth=1060\r\nHeight=300\r\n' >"$ini"
 e2e_user_registry 'Software\\Wine\\Explorer' '"Desktop"="Default"'
 e2e_user_registry 'Software\\Wine\\Explorer\\Desktops' '"Default"="1060x300"'
 
-e2e_start "/ip:$LAB_TARGET"
-
-drive wait-window 120
-check "main window appears" 0 $?
 # Four rows: r1, the silent r2, r3, the target; then monitor rounds until the
 # dropping router has been pinged a few times.
-drive wait-count 4 120
-check "four hops shown" 0 $?
-drive wait-min 2 7 4 60
-check "monitor phase pings hop 3" 0 $?
+e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
+e2e_wait_sent "" 3 4
 check "button while tracing" "Stop" "$(drive button)"
 check "address box" "$LAB_TARGET" "$(drive text)"
 
@@ -45,8 +35,7 @@ echo "screenshot: $png ($colours colours)"
 check "screenshot is not blank (more than 16 colours)" 0 $?
 
 # Stopped, the rows hold still and can be compared as one snapshot.
-rows=$(drive stop 20)
-check "stopped, rows read" 0 $?
+e2e_stop
 echo "$rows"
 check "button after stop" "Start" "$(drive button)"
 check "rows" 4 "$(row_count "$rows")"

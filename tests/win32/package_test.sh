@@ -8,9 +8,7 @@
 # fresh folder, it traces the namespace lab and keeps its settings beside itself.
 # Usage: package_test.sh VERSION FULL_VERSION DRIVER_EXE (VERSION 1.2.3, FULL 1.2.3.4)
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../lab/lab_common.sh"
-. "$here/e2e_common.sh"
+. "$(dirname "$0")/e2e_common.sh"
 version=$1
 full_version=$2
 require_root
@@ -122,13 +120,8 @@ check "manifest without common controls 6 or DPI awareness" 0 \
 # The packaged exe where it was unpacked, with nothing but the zip's three files beside
 # it (no DLL); its settings file is written there.
 e2e_program=$exe
-e2e_start "/ip:$LAB_TARGET"
-drive wait-window 120
-check "main window appears" 0 $?
-drive wait-count 4 120
-check "four hops shown" 0 $?
-rows=$(drive stop 20)
-check "stopped" 0 $?
+e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
+e2e_stop
 echo "$rows"
 check "hop 1, silent router, hop 3, target" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 $LAB_TARGET" "$(for hop in 1 2 3 4; do cell "$rows" $hop 1; done | paste -sd' ')"
 close_and_check_exit

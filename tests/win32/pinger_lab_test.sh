@@ -6,9 +6,7 @@
 # largest data size), and with the ICMP library taken away fail every echo.
 # Usage: pinger_lab_test.sh PINGER_PROBE_EXE
 set -u
-here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../lab/lab_common.sh"
-. "$here/e2e_common.sh"
+. "$(dirname "$0")/e2e_common.sh"
 probe_exe=$1
 require_root
 e2e_setup_prefix wine-pinger
@@ -27,16 +25,14 @@ line() { printf '%s\n' "$1" | grep "^ttl $2 "; }
 out=$(probe "" "$LAB_TARGET" 8 300)
 check "library loaded" "library 1" "$(printf '%s\n' "$out" | grep '^library')"
 check "handle created" "handle 1" "$(printf '%s\n' "$out" | grep '^handle')"
-check "route to the target" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 $LAB_TARGET" "$(answers "$out")"
+check "route to the target" "$LAB_ROUTE" "$(answers "$out")"
 check "router names" "ttl 1 $LAB_HOP1 $LAB_R1_NAME|ttl 3 $LAB_HOP3 $LAB_R3_NAME" \
     "$(line "$out" 1)|$(line "$out" 3)"
 
-peer=$(in_client traceroute -I -n -q 1 -w 1 -m 10 "$LAB_TARGET" | awk 'NR > 1 {
-    print ($2 == "*" ? "0.0.0.0" : $2) }' | tr '\n' ' ' | sed 's/ $//')
-check "same hops as traceroute -I -n" "$peer" "$(answers "$out")"
+check "same hops as traceroute -I -n" "$(peer_route "$LAB_TARGET")" "$(answers "$out")"
 
 out=$(probe "" "$LAB_TAIL_TARGET" 6 200)
-check "route into the silent tail" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0" "$(answers "$out")"
+check "route into the silent tail" "$LAB_TAIL_ROUTE" "$(answers "$out")"
 
 # By name through gethostbyname, and with a size that is negative as a signed value:
 # capped at 2048 data bytes, which cross the narrowed link between r1 and r2 only

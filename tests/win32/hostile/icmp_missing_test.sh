@@ -3,8 +3,8 @@
 # starts, every echo fails at once, so a trace records silent hops 1 to 6 and stops
 # discovering there (the silent tail), shows no message box, and ends with exit code 0.
 set -u
-. "$(dirname "$0")/hostile_common.sh"
-hostile_setup icmp-missing
+. "$(dirname "$0")/../e2e_common.sh"
+e2e_setup_driven icmp-missing "$@"
 
 # The override really takes the library away, and only the override does.
 drive loadlib ICMP.DLL >/dev/null
@@ -12,14 +12,10 @@ check "ICMP.DLL loads without the override" 0 $?
 WINEDLLOVERRIDES=icmp=d drive loadlib ICMP.DLL >/dev/null
 check "ICMP.DLL fails to load with icmp=d" 1 $?
 
-WINEDLLOVERRIDES=icmp=d e2e_start "/ip:$LAB_TARGET"
-drive wait-window 120
-check "main window appears" 0 $?
-drive wait-count 6 60
-check "six hops recorded" 0 $?
-# Discovery is over: the monitor phase has nothing to ping and adds no row.
-drive wait-count 7 5
-check "no seventh hop" 1 $?
+e2e_dlls=icmp=d
+e2e_start_and_wait "" 6 "/ip:$LAB_TARGET"
+# The monitor phase has nothing to ping.
+e2e_no_hop_beyond "" 6
 rows=$(drive rows)
 echo "$rows"
 check "rows" 6 "$(row_count "$rows")"

@@ -4,8 +4,8 @@
 # address cut to 255 characters, in a well-formed settings file (every line a section
 # or a key, exactly the 34 keys the program writes, each History value within 255).
 set -u
-. "$(dirname "$0")/hostile_common.sh"
-hostile_setup long-addresses
+. "$(dirname "$0")/../e2e_common.sh"
+e2e_setup_driven long-addresses "$@"
 
 # Texts with a position pattern, so a cut in the wrong place shows: "a00000b00006c..."
 pattern() {
@@ -21,9 +21,7 @@ box_text=BOX-$(pattern 296 | tr a-z A-Z)
 
 # 1. The 10,000-character option: the program starts with its first 255 characters
 #    in the address box; such a name does not resolve, so the button stays on Start.
-e2e_start "/ip:$long_option"
-drive wait-window 120
-check "long /ip: main window appears" 0 $?
+e2e_start_and_wait "long /ip: " 0 "/ip:$long_option"
 drive settle 30
 check "long /ip: the Start it posted itself has been handled" 0 $?
 check "long /ip: address box holds the first 255 characters" "${long_option:0:255}" "$(drive text)"
@@ -31,9 +29,7 @@ check "long /ip: unresolvable name leaves the button on Start" "Start" "$(drive 
 close_and_check_exit
 
 # 2. 300 characters typed into the address box, then Start.
-e2e_start
-drive wait-window 120
-check "long box text: main window appears" 0 $?
+e2e_start_and_wait "long box text: " 0
 drive set-address "$box_text"
 check "long box text: text set" 0 $?
 shown=$(drive text)

@@ -6,9 +6,9 @@
 # and trace the lab with the system's own libraries.
 # Usage: planted_dlls_test.sh LUMENTRAX_EXE DRIVER_EXE PLANTED_DLL
 set -u
-. "$(dirname "$0")/hostile_common.sh"
+. "$(dirname "$0")/../e2e_common.sh"
 planted=${3:?usage: $0 LUMENTRAX_EXE DRIVER_EXE PLANTED_DLL}
-hostile_setup planted-dlls
+e2e_setup_driven planted-dlls "$1" "$2"
 cp "$planted" "$work/icmp.dll" && cp "$planted" "$work/comctl32.dll"
 check "planted DLLs beside the program" 0 $?
 native_first="icmp,comctl32=n,b"
@@ -20,11 +20,8 @@ check "a naive LoadLibraryA(\"icmp.dll\") beside it loads" 0 $?
 check "... and it is the planted file" "icmp.dll.loaded " "$(markers)"
 rm -f "$work"/*.loaded
 
-WINEDLLOVERRIDES=$native_first e2e_start "/ip:$LAB_TARGET"
-drive wait-window 120
-check "main window with its list appears" 0 $?
-drive wait-count 4 120
-check "the lab's four hops are traced" 0 $?
+e2e_dlls=$native_first
+e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
 rows=$(drive rows)
 echo "$rows"
 check "hop 1 answered through the system's ICMP library" "$LAB_HOP1" "$(cell "$rows" 1 1)"

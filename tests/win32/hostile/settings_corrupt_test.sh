@@ -5,8 +5,13 @@
 # within its hop table (the silent tail still ends discovery), and its Options dialog
 # shows the values and brings them into range on OK, which is what the file then holds.
 set -u
-. "$(dirname "$0")/hostile_common.sh"
-hostile_setup settings-corrupt
+. "$(dirname "$0")/../e2e_common.sh"
+# The Options dialog's ranges, "LOW HIGH" each, handed in by the build from the header
+# that defines them.
+read -r timeout_low timeout_high <<<"${LUMENTRAX_TIMEOUT_RANGE:?not set by the build}"
+read -r size_low size_high <<<"${LUMENTRAX_PACKETSIZE_RANGE:?not set by the build}"
+read -r hops_low hops_high <<<"${LUMENTRAX_MAXHOPS_RANGE:?not set by the build}"
+e2e_setup_driven settings-corrupt "$@"
 
 # readFieldInteger's reading: blanks, a sign, decimal digits, saturating at 32 bits.
 field_integer() {
@@ -44,9 +49,9 @@ options_round_trip() {
     check "$what: Options dialog opened, read and closed by OK" 0 $?
     echo "$what: Options dialog shows [$fields]"
     IFS=$'\t' read -r shown_timeout shown_size shown_hops shown_check <<<"$fields"
-    want_timeout=$(clamp "$(field_integer "$shown_timeout")" 10 20000)
-    want_size=$(clamp "$(field_integer "$shown_size")" 4 4096)
-    want_hops=$(clamp "$(field_integer "$shown_hops")" 1 200)
+    want_timeout=$(clamp "$(field_integer "$shown_timeout")" "$timeout_low" "$timeout_high")
+    want_size=$(clamp "$(field_integer "$shown_size")" "$size_low" "$size_high")
+    want_hops=$(clamp "$(field_integer "$shown_hops")" "$hops_low" "$hops_high")
 }
 
 check_saved() {
@@ -68,11 +73,7 @@ check_saved() {
     head -c 4096 /dev/urandom
     printf '\r\n[History]\r\nH0=\x01\x09tab\r\n'
 } >"$ini"
-e2e_start "/ip:$LAB_TARGET"
-drive wait-window 120
-check "garbage: main window appears" 0 $?
-drive wait-count 4 90
-check "garbage: the lab's four hops are traced" 0 $?
+e2e_start_and_wait "garbage: " 4 "/ip:$LAB_TARGET"
 expect_probing "garbage"
 options_round_trip "garbage"
 expect_probing "garbage, after Options"
@@ -82,13 +83,9 @@ check_saved "garbage"
 # 2. Out-of-range values toward the silent tail: the hop limit 100000 must not carry the
 #    trace past the table; the silent tail (hops 4, 5, 6) ends discovery.
 printf '[Options]\r\nMaxHops=100000\r\nTimeOut=-1\r\nPacketSize=-5\r\nReverseDns=1\r\n' >"$ini"
-e2e_start "/ip:$LAB_TAIL_TARGET"
-drive wait-window 120
-check "out of range: main window appears" 0 $?
-drive wait-count 6 90
-check "out of range: six hops traced" 0 $?
-drive wait-count 7 5
-check "out of range: no seventh hop after the silent tail" 1 $?
+e2e_start_and_wait "out of range: " 6 "/ip:$LAB_TAIL_TARGET"
+# The silent tail ends discovery.
+e2e_no_hop_beyond "out of range: " 6
 rows=$(drive rows)
 echo "$rows"
 check "out of range: hop 1" "$LAB_HOP1" "$(cell "$rows" 1 1)"
@@ -102,7 +99,7 @@ check "out of range: dialog shows the stored packet size" "-5" "$shown_size"
 expect_probing "out of range, after Options"
 close_and_check_exit
 check_saved "out of range"
-check "out of range: hop limit clamped to 200" 200 "$want_hops"
-check "out of range: time-out clamped to 10" 10 "$want_timeout"
-check "out of range: packet size clamped to 4" 4 "$want_size"
+check "out of range: hop limit clamped to its highest" "$hops_high" "$want_hops"
+check "out of range: time-out clamped to its lowest" "$timeout_low" "$want_timeout"
+check "out of range: packet size clamped to its lowest" "$size_low" "$want_size"
 finish

@@ -5,20 +5,16 @@
 # Root ignores file modes; every Wine process here (the wineserver, which opens the
 # files, included) runs without the capabilities that override them.
 set -u
-. "$(dirname "$0")/hostile_common.sh"
+. "$(dirname "$0")/../e2e_common.sh"
 e2e_wrap=(setpriv --bounding-set=-dac_override,-dac_read_search,-fowner --inh-caps=-dac_override,-dac_read_search,-fowner)
-hostile_setup settings-unwritable
+e2e_setup_driven settings-unwritable "$@"
 
 earlier=$'[Options]\r\nMaxHops=30\r\nTimeOut=900\r\nReverseDns=0\r\nPacketSize=16\r\n[History]\r\nH0=kept.example\r\nH1=\r\n[Extra]\r\nKeep=yes\r\n'
 
 # One run: start tracing the lab's target, wait for its four hops, close.
 run_once() {
     local what=$1
-    e2e_start "/ip:$LAB_TARGET"
-    drive wait-window 120
-    check "$what: main window appears" 0 $?
-    drive wait-count 4 60
-    check "$what: traces the lab's four hops" 0 $?
+    e2e_start_and_wait "$what: " 4 "/ip:$LAB_TARGET"
     drive close
     e2e_wait_exit 60
     check "$what: exit code after WM_CLOSE" 0 $?

@@ -7,22 +7,17 @@
 # between copies); memory and handles must stay flat after warm-up; WM_CLOSE still ends
 # the program with exit code 0. The figures are printed at the end.
 set -u
-. "$(dirname "$0")/hostile_common.sh"
+. "$(dirname "$0")/../e2e_common.sh"
 if [ "${CI:-}" = true ]; then default_seconds=120; else default_seconds=60; fi
 duration=${LUMENTRAX_SOAK_SECONDS:-$default_seconds}
 warmup=$((duration / 6 > 10 ? duration / 6 : 10))
-hostile_setup soak
+e2e_setup_driven soak "$@"
 
 # A short time-out keeps the echoes that the lab's third router drops from pacing the
 # run: the monitor phase goes as fast as the answers come.
 printf '[Options]\r\nMaxHops=40\r\nTimeOut=20\r\nPacketSize=8\r\nReverseDns=1\r\n' >"$ini"
-e2e_start "/ip:$LAB_TARGET"
-drive wait-window 120
-check "main window appears" 0 $?
-drive wait-count 4 120
-check "four hops traced" 0 $?
-drive wait-min 2 7 4 60
-check "monitor phase reached" 0 $?
+e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
+e2e_wait_sent "monitor phase: " 3 4
 pid=$(e2e_unix_pid)
 check "program's process found" 0 $?
 [ "$failures" -eq 0 ] || finish
@@ -36,11 +31,7 @@ copies=0
 copy_and_check() {
     local clip=$work/copy-$copies.txt bad
     copies=$((copies + 1))
-    # The driver returns once the confirmation box is gone, so the next command cannot
-    # meet it.
-    drive_raw copy 30 >"$clip" 2>"$work/box"
-    check "copy $copies taken, confirmation closed" 0 $?
-    check "copy $copies: four lines" 4 "$(wc -l <"$clip")"
+    e2e_copy_checked "copy $copies: " 4 "$clip"
     bad=$(tr -d '\r' <"$clip" | awk -F'\t' '
         NF != 10 { print "fields: " $0; next }
         $8 < $9 { print "received above sent: " $0 }
