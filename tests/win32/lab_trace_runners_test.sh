@@ -4,7 +4,6 @@
 # echoes per run to the dropping router keep its rule in phase); no ICMP.DLL: one line.
 # Usage: lab_trace_runners_test.sh LUMENTRAX_TRACE_EXE NATIVE_LUMENTRAX_TRACE
 set -u
-. "$(dirname "$0")/../lab/lab_common.sh"
 . "$(dirname "$0")/e2e_common.sh"
 native=$2
 require_root
@@ -23,8 +22,8 @@ compare_runners() {
     check "$1: route" "$3" "$(route "$windows")"
     check "$1: same table but for times" "$(cut -f1-3,8-10 <<<"$linux")" "$(cut -f1-3,8-10 <<<"$windows")"
 }
-compare_runners "$LAB_TARGET" 40 "$LAB_HOP1 0.0.0.0 $LAB_HOP3 $LAB_TARGET"
-compare_runners "$LAB_TAIL_TARGET" 60 "$LAB_HOP1 0.0.0.0 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0"
+compare_runners "$LAB_TARGET" 40 "$LAB_ROUTE"
+compare_runners "$LAB_TAIL_TARGET" 60 "$LAB_TAIL_ROUTE"
 
 out=$(WINEDLLOVERRIDES=icmp=d wine_in_lab "$exe" --timeout 300 "$LAB_TARGET" 2>"$work/err")
 check "no ICMP library: status, stdout, one line naming it" "1||1 1" \
