@@ -123,7 +123,7 @@ e2e_program=$exe
 e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
 e2e_stop
 echo "$rows"
-check "hop 1, silent router, hop 3, target" "$LAB_HOP1 0.0.0.0 $LAB_HOP3 $LAB_TARGET" "$(for hop in 1 2 3 4; do cell "$rows" $hop 1; done | paste -sd' ')"
+check "hop 1, silent router, hop 3, target" "$LAB_ROUTE" "$(for hop in 1 2 3 4; do cell "$rows" $hop 1; done | paste -sd' ')"
 close_and_check_exit
 check "settings written beside the exe" 1 "$(grep -c '^\[Column\]' "$run/lumentrax.ini" 2>/dev/null)"
 finish
