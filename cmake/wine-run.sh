@@ -1,7 +1,7 @@
 #!/bin/bash
 # Runs a cross-built Windows program under Wine, in a private Wine prefix and on a
 # virtual X display of its own (never the user's). The display is started once per
-# prefix and reused; scripts/test stops it and the prefix's wineserver at the end.
+# prefix and reused; `wine-run.sh --stop` ends it and the prefix's wineserver.
 # The default prefix lives in the checkout's build folder, which its user owns, never
 # under a fixed name in /tmp, where another user could have put it first.
 set -u
@@ -12,6 +12,12 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-}${WINEDLLOVERRIDES:+;}mscoree,mshtml="
 # shellcheck source=/dev/null
 . "$here/../scripts/lib/xvfb.sh"
+if [ "${1:-}" = --stop ]; then
+    # wine-run.sh --stop: ends the prefix's wineserver and display (after its last use).
+    wineserver -k >/dev/null 2>&1
+    lumentrax_stop_display "$WINEPREFIX"
+    exit 0
+fi
 lumentrax_ensure_display "$WINEPREFIX" || { echo "wine-run: no virtual display" >&2; exit 3; }
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     mkdir -p "$WINEPREFIX"
