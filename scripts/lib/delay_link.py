@@ -6,6 +6,7 @@ delay (plus, if asked, a bounded random jitter).
     delay_link.py [--delay MS] [--jitter MS] [--reorder] [--queue N] [--log FILE]
                   NS_A IF_A NS_B IF_B
 
+NS_A and NS_B are names under /run/netns (as `ip netns` lists them), never paths.
 The devices are created inside the namespaces (the process enters each in turn, and is
 meant to be started inside one of them, e.g. with `ip netns exec NS_B`), so nothing ever
 appears in the host's namespace. The caller addresses and raises them (scripts/lab).
@@ -172,6 +173,11 @@ def parse_arguments():
     arguments = parser.parse_args()
     if arguments.delay < 0 or arguments.jitter < 0 or arguments.queue < 1:
         parser.error("delay and jitter must not be negative, the queue must hold a packet")
+    # A namespace is named, not given as a path: "../../proc/1/ns/net" would put a device
+    # into the host's own namespace.
+    for ns_name in (arguments.ns_a, arguments.ns_b):
+        if "/" in ns_name or ns_name in ("", ".", ".."):
+            parser.error("namespace names hold no '/' and are not '.' or '..': %r" % ns_name)
     return arguments
 
 

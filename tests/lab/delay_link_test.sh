@@ -98,6 +98,9 @@ ended() {
 ended "$second_pid"
 check "second link ends when its namespace goes" 0 $?
 
+# Namespaces are taken by name only: a path (here one back to the lab's own) is refused.
+in_client python3 "$repo_root/scripts/lib/delay_link.py" "../netns/$LAB_R1_NS" dl0 "$LAB_CLIENT_NS" dl1 2>/dev/null
+check "a namespace path is refused" "2 no" "$? $(ip -n "$LAB_R1_NS" link show dl0 >/dev/null 2>&1 && echo yes || echo no)"
 "$repo_root/scripts/lab" down "$lab_name"
 ended "$link_pid"
 check "down ends the first link" 0 $?

@@ -45,7 +45,7 @@ if [ "$mode" = raw ]; then
     ip netns exec "$LAB_R1_NS" iptables -I INPUT -p icmp --icmp-type echo-request \
         -m length --length 300:65535 -j DROP
     pid1() { in_client unshare --pid --fork "$trace" "$@"; }
-    (while [ ! -f "$work/stop" ]; do pid1 --no-dns --steps 1 --timeout 100 "$LAB_HOP1" >/dev/null; done) &
+    (while [ ! -f "$work/stop" ] && kill -0 $$ 2>/dev/null; do pid1 --no-dns --steps 1 --timeout 100 "$LAB_HOP1" >/dev/null; done) &
     busy=$!
     out=$(pid1 --no-dns --steps 1 --timeout 300 --size 400 "$LAB_HOP1")
     touch "$work/stop"

@@ -17,11 +17,13 @@ require_root() {
     exit 77
 }
 
-# Brings up lab NAME (a unique name per test and process) and removes it on exit.
+# Brings up lab NAME (a unique name per test and process) and removes it on exit, or
+# when this shell is killed without running its traps.
 start_lab() {
     lab_name="$1-$$"
     trap 'stop_lab' EXIT
     trap 'exit 1' INT TERM
+    lab_guard=$("$repo_root/scripts/lib/after_exit.sh" $$ "$repo_root/scripts/lab" down "$lab_name")
     "$repo_root/scripts/lab" up "$lab_name" "${2:-}" || { echo "FAIL: lab did not come up" >&2; exit 1; }
     eval "$("$repo_root/scripts/lab" env "$lab_name")"
 }
@@ -30,6 +32,7 @@ stop_lab() {
     local status=$?
     [ -n "${cleanup_extra:-}" ] && eval "$cleanup_extra"
     "$repo_root/scripts/lab" down "$lab_name"
+    kill -- "-$lab_guard" 2>/dev/null
     exit $status
 }
 

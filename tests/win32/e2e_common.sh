@@ -53,7 +53,7 @@
 . "$(dirname "${BASH_SOURCE[0]}")/../lab/lab_common.sh"
 . "$repo_root/scripts/lib/xvfb.sh"
 
-e2e_template=${LUMENTRAX_WINEPREFIX:-/tmp/lumentrax-wine-$(id -u)}-e2e-template
+e2e_template=${LUMENTRAX_WINEPREFIX:-$repo_root/build/wineprefix}-e2e-template
 work=
 prefix=
 ini=
@@ -77,13 +77,13 @@ e2e_cleanup_more() { cleanup_extra="$1; ${cleanup_extra:-}"; }
 # has ended before the lock is released.
 e2e_make_template() {
     local making=$e2e_template.making.$$ status=0
-    exec 8>"$e2e_template.lock"
-    flock 8
+    exec 8<>"$e2e_template.lock"
+    flock -w 600 8 || { echo "FAIL: the template prefix's lock is still held after 600 s" >&2; return 1; }
     if [ ! -f "$e2e_template/system.reg" ]; then
         rm -rf "$making"
         # The lock's descriptor stays here: the display and the wineserver outlive a call.
-        LUMENTRAX_WINEPREFIX=$making bash "$repo_root/cmake/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 8>&-
-        WINEPREFIX=$making wineserver -w >/dev/null 2>&1 8>&-
+        LUMENTRAX_WINEPREFIX=$making timeout 300 bash "$repo_root/cmake/wine-run.sh" cmd /c exit 0 >/dev/null 2>&1 8>&-
+        WINEPREFIX=$making timeout 300 wineserver -w >/dev/null 2>&1 8>&- || WINEPREFIX=$making wineserver -k 8>&-
         lumentrax_stop_display "$making"
         if [ -f "$making/system.reg" ]; then
             rm -rf "$e2e_template" && mv "$making" "$e2e_template" || status=1

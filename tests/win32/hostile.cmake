@@ -31,8 +31,9 @@ if(NOT option_range_count EQUAL 3)
 endif()
 set_tests_properties(hostile_settings_corrupt PROPERTIES ENVIRONMENT "${option_ranges}")
 # The soak runs for LUMENTRAX_SOAK_SECONDS (default 120 under CI=true, 60 otherwise) after
-# its lab and prefix are up; the limit leaves room for longer runs by hand.
-set_tests_properties(hostile_soak PROPERTIES TIMEOUT 3600)
+# its lab and prefix are up; the limit leaves room for longer runs by hand. It mostly
+# waits, so it starts first and the others run beside it.
+set_tests_properties(hostile_soak PROPERTIES TIMEOUT 3600 COST 1000)
 
 # A DLL planted beside the program (as icmp.dll and comctl32.dll) must never be loaded;
 # by bare name (planted.dll) it loads until the start-up search restriction only.
@@ -47,3 +48,5 @@ add_executable(planted_dll_search_tests ${CMAKE_CURRENT_SOURCE_DIR}/hostile/plan
 target_link_libraries(planted_dll_search_tests PRIVATE lumentrax_core GTest::gtest_main)
 add_dependencies(planted_dll_search_tests planted_dll)
 add_test(NAME win32_planted_dll_search COMMAND planted_dll_search_tests)
+set_tests_properties(win32_planted_dll_search PROPERTIES RESOURCE_LOCK lumentrax_default_prefix
+                     FIXTURES_REQUIRED lumentrax_default_prefix)

@@ -5,5 +5,6 @@ add_test(NAME win32_package
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/package_test.sh
                  ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}
                  ${PROJECT_VERSION} $<TARGET_FILE:lumentrax_driver>)
+# It takes long (two release builds), so it starts early, beside the soak.
 set_tests_properties(win32_package PROPERTIES SKIP_RETURN_CODE 77 LABELS "lab;package"
-                     RESOURCE_LOCK lumentrax_lab_window TIMEOUT 1800)
+                     COST 900 TIMEOUT 1800)

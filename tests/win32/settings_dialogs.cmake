@@ -10,7 +10,8 @@ add_executable(settings_dialogs_tests
 )
 target_link_libraries(settings_dialogs_tests PRIVATE lumentrax_shell lumentrax_scripted_pinger GTest::gtest_main)
 add_test(NAME win32_settings_dialogs COMMAND settings_dialogs_tests)
-set_tests_properties(win32_settings_dialogs PROPERTIES TIMEOUT 600)
+set_tests_properties(win32_settings_dialogs PROPERTIES TIMEOUT 600 RESOURCE_LOCK lumentrax_default_prefix
+                     FIXTURES_REQUIRED lumentrax_default_prefix)
 
 # End to end in the namespace lab: Copy of a lab trace, and two runs in a row that keep
 # their settings (root; under CI=true a missing root fails instead of skipping).
@@ -18,6 +19,5 @@ foreach(mode copy restart)
   add_test(NAME lab_settings_${mode}
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/lab_settings_test.sh ${mode}
                    $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver>)
-  set_tests_properties(lab_settings_${mode} PROPERTIES SKIP_RETURN_CODE 77 LABELS lab
-                       RESOURCE_LOCK lumentrax_lab_window TIMEOUT 900)
+  set_tests_properties(lab_settings_${mode} PROPERTIES SKIP_RETURN_CODE 77 LABELS lab TIMEOUT 900)
 endforeach()
