@@ -1,6 +1,8 @@
 // The settings path rule.
 #include "settings_path.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "text/ascii_case.h"
@@ -42,4 +44,18 @@ void settingsPathFor(const char* modulePath, char* out, size_t capacity) {
     if (stem + kEndingLength + 1 > capacity) return;
     std::memcpy(out, modulePath, stem);
     std::memcpy(out + stem, kEnding, kEndingLength + 1);
+}
+
+uint64_t hashBytes(uint64_t hash, const char* bytes, size_t count, bool foldLetters) {
+    for (size_t i = 0; i < count; ++i) {
+        const char c = foldLetters ? foldAscii(bytes[i]) : bytes[i];
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return hash;
+}
+
+// Different files meeting on one name would only make their copies take turns needlessly.
+void settingsLockName(const char* settingsPath, char (&out)[kSettingsLockNameSize]) {
+    const uint64_t hash = hashBytes(kHashStart, settingsPath, std::strlen(settingsPath), true);
+    std::snprintf(out, sizeof out, "Lumentrax.Settings.%016llx", static_cast<unsigned long long>(hash));
 }
