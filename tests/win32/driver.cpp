@@ -30,6 +30,10 @@
 //   close                            post WM_CLOSE to the main window
 //   end-session                      send WM_ENDSESSION (the session ends: log-off) to the
 //                                    main window and wait until it has been handled
+//   log-off N SECONDS                wait until N copies show a row each, then log off all
+//                                    at once as Windows does: to each copy at the same
+//                                    time WM_QUERYENDSESSION, WM_ENDSESSION, then its
+//                                    process ended
 // Boxes and dialogs (a dialog counts once it is visible)
 //   copy SECONDS                     post Copy, wait for the confirmation box, print its
 //                                    text on stderr as "box: TEXT", write the clipboard's
@@ -60,6 +64,8 @@
 #include <cstring>
 
 #include "driver_windows.h"
+
+#include <commctrl.h>
 #include "ui/resource.h"
 
 namespace {
@@ -114,14 +120,63 @@ int stop(char** args) {
 
 int close(char**) { return driver::postToMain(WM_CLOSE, 0) ? 0 : 1; }
 
+bool sendEndSession(HWND window, UINT message, WPARAM wParam) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, message, wParam, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &result) != 0;
+}
+
 int endSession(char**) {
     HWND window = driver::mainWindow();
-    if (window == nullptr) return 1;
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000,
-                               &result) != 0
-               ? 0
-               : 1;
+    return window != nullptr && sendEndSession(window, WM_ENDSESSION, TRUE) ? 0 : 1;
+}
+
+constexpr int kMaxCopies = 8;
+
+// The main windows of the running copies whose lists show a row (their first Start has
+// been handled); how many.
+int busyCopies(HWND (&found)[kMaxCopies]) {
+    int count = 0;
+    for (HWND w = FindWindowExA(nullptr, nullptr, "LumentraxClass", nullptr); w != nullptr && count < kMaxCopies;
+         w = FindWindowExA(nullptr, w, "LumentraxClass", nullptr)) {
+        HWND list = FindWindowExA(w, nullptr, "SysListView32", nullptr);
+        if (list != nullptr && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0) found[count++] = w;
+    }
+    return count;
+}
+
+// One copy's log-off; the thread's exit code is 0 when every step succeeded.
+DWORD WINAPI logOffCopy(void* window) {
+    HWND main = static_cast<HWND>(window);
+    DWORD id = 0;
+    GetWindowThreadProcessId(main, &id);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+    const bool told = sendEndSession(main, WM_QUERYENDSESSION, 0) && sendEndSession(main, WM_ENDSESSION, TRUE);
+    const bool ended = process != nullptr && TerminateProcess(process, 0);
+    if (process != nullptr) CloseHandle(process);
+    return told && ended ? 0 : 1;
+}
+
+int logOff(char** args) {
+    const int wanted = std::atoi(args[0]);
+    HWND windows[kMaxCopies];
+    int count = 0;
+    if (wanted < 1 || wanted > kMaxCopies ||
+        driver::waitFor(args[1], [&] { return (count = busyCopies(windows)) >= wanted; }) != 0) {
+        return 1;
+    }
+    // Made first and resumed together, so that the copies are told at the same moment.
+    HANDLE threads[kMaxCopies];
+    for (int i = 0; i < count; ++i) threads[i] = CreateThread(nullptr, 0, logOffCopy, windows[i], CREATE_SUSPENDED, nullptr);
+    for (int i = 0; i < count; ++i) ResumeThread(threads[i]);
+    WaitForMultipleObjects(count, threads, TRUE, INFINITE);  // each send is bounded
+    int failed = 0;
+    for (int i = 0; i < count; ++i) {
+        DWORD code = 1;
+        GetExitCodeThread(threads[i], &code);
+        failed += code != 0;
+        CloseHandle(threads[i]);
+    }
+    return failed == 0 ? 0 : 1;
 }
 
 constexpr Command kCommands[] = {
@@ -143,6 +198,7 @@ constexpr Command kCommands[] = {
     {"exit", 0, exitCommand},
     {"close", 0, close},
     {"end-session", 0, endSession},
+    {"log-off", 2, logOff},
     {"copy", 1, driver::copy},
     {"options", 5, driver::setOptions},
     {"show-options", 1, driver::showOptions},

@@ -182,3 +182,15 @@ ini_value() {
         /^\[/ { in_section = ($0 == s); next }
         in_section && index($0, k "=") == 1 { print substr($0, length(k) + 2); exit }'
 }
+
+# How many of the 34 keys that the program saves FILE holds, each in its own section.
+settings_keys() {
+    tr -d '\r' <"$1" | awk '
+        /^\[/ { section = $0; next }
+        { key = substr($0, 1, index($0, "=") - 1) }
+        section == "[Options]" && key ~ /^(MaxHops|TimeOut|ReverseDns|PacketSize)$/ ||
+        section == "[Window]" && key ~ /^(XPos|YPos|Width|Height)$/ ||
+        section == "[Column]" && key ~ /^C[0-9]$/ ||
+        section == "[History]" && key ~ /^H([0-9]|1[0-5])$/ { seen[section key] = 1 }
+        END { print length(seen) }'
+}

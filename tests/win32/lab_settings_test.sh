@@ -7,7 +7,10 @@
 #   restart: a first run moves its window, sets the options in the Options dialog and
 #            traces the target; a second run shows the same geometry, options and
 #            history, read from the settings file beside the program.
-# Usage: lab_settings_test.sh copy|restart LUMENTRAX_EXE DRIVER_EXE
+#   copies:  three copies in one folder, each tracing an address of its own, logged off
+#            at once, several rounds: the file holds every key, a foreign key and one
+#            copy's history each time.
+# Usage: lab_settings_test.sh copy|restart|copies LUMENTRAX_EXE DRIVER_EXE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../lab/lab_common.sh"
@@ -19,6 +22,11 @@ e2e_add_driver "$3"
 
 # Value of KEY in SECTION of the settings file.
 setting() { ini_value "$ini" "$@"; }
+# The saved options as "TimeOut PacketSize MaxHops ReverseDns", the window as "X Y W H",
+# the history's first N slots joined by commas.
+saved_options() { echo "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"; }
+saved_window() { echo "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"; }
+saved_history() { local n; for n in $(seq 0 $(($1 - 1))); do setting History "H$n"; done | paste -sd,; }
 # Field FIELD (1-based) of line LINE of a tab-separated text.
 line_field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v n="$2" -v f="$3" 'NR == n { print $f }'; }
 
@@ -79,17 +87,15 @@ restart_test() {
     drive end-session
     check "end of session handled" 0 $?
     check "history saved at the end of session" "$LAB_TARGET" "$(setting History H0)"
-    check "options saved at the end of session" "1500 64 20 0" "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"
-    check "window saved at the end of session" "33 44 700 380" "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"
+    check "options saved at the end of session" "1500 64 20 0" "$(saved_options)"
+    check "window saved at the end of session" "33 44 700 380" "$(saved_window)"
     cp "$ini" "$work/end-session.ini" 2>/dev/null
     close_and_check_exit
     cmp -s "$ini" "$work/end-session.ini"
     check "the normal close afterwards writes the same bytes" 0 $?
-    check "H0" "$LAB_TARGET" "$(setting History H0)"
-    check "H1" "one.one.one.one" "$(setting History H1)"
-    check "H2" "" "$(setting History H2)"
-    check "options saved" "1500 64 20 0" "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"
-    check "window saved" "33 44 700 380" "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"
+    check "H0 to H2" "$LAB_TARGET,one.one.one.one," "$(saved_history 3)"
+    check "options saved" "1500 64 20 0" "$(saved_options)"
+    check "window saved" "33 44 700 380" "$(saved_window)"
 
     start_program
     check "geometry restored" "33 44 700 380" "$(drive rect)"
@@ -98,14 +104,39 @@ restart_test() {
     check "no trace without /ip:" "Start" "$(drive button)"
     check "address box empty" "" "$(drive text)"
     close_and_check_exit
-    check "options kept by the second save" "1500 64 20 0" "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"
-    check "window kept by the second save" "33 44 700 380" "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"
+    check "options kept by the second save" "1500 64 20 0" "$(saved_options)"
+    check "window kept by the second save" "33 44 700 380" "$(saved_window)"
     check "history kept by the second save" "$LAB_TARGET" "$(setting History H0)"
+}
+
+# Before every round the file holds a foreign key and a history of 15 long entries (the
+# longer the file, the longer each save takes); each copy that saves puts its own
+# address before them.
+copies_test() {
+    local round targets=("$LAB_TARGET" "$LAB_HOP1" "$LAB_HOP3") target copies n seed=
+    local long=$(printf 's%.0s' $(seq 200))
+    for n in $(seq 0 14); do seed+="H$n=seed$n.$long\r\n"; done
+    for round in 1 2 3 4; do
+        printf "[History]\r\n$seed[Extra]\r\nKeep=yes\r\n" >"$ini"
+        copies=()
+        for target in "${targets[@]}"; do
+            e2e_start "/ip:$target"
+            copies+=("$program")
+        done
+        drive log-off 3 120
+        check "round $round: three copies logged off" 0 $?
+        for program in "${copies[@]}"; do e2e_wait_exit 60; done
+        echo "round $round: $(settings_keys "$ini") keys, history $(saved_history 1)"
+        check "round $round: all 34 keys" 34 "$(settings_keys "$ini")"
+        check "round $round: foreign key kept" yes "$(setting Extra Keep)"
+        check "round $round: one copy's history" 1 "$(printf "%s,seed0.$long\n" "${targets[@]}" | grep -cxF "$(saved_history 2)")"
+    done
 }
 
 case $mode in
 copy) copy_test ;;
 restart) restart_test ;;
-*) echo "usage: $0 copy|restart EXE DRIVER" >&2; exit 2 ;;
+copies) copies_test ;;
+*) echo "usage: $0 copy|restart|copies EXE DRIVER" >&2; exit 2 ;;
 esac
 finish
