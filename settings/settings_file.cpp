@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/trace_app.h"
 #include "settings/settings_path.h"
@@ -75,12 +76,20 @@ void readHistory(const char* path, HistorySlots& history) {
     }
 }
 
-// The per-key writes of one save into one file. Each key is written by its own call, so
-// that whatever the save does not write stays in the file; the first failed call ends
-// the save.
+// The per-key writes of one save into one file, or (`checking`) the same keys read back
+// and compared. Each key is written by its own call, so that whatever the save does not
+// write stays in the file; the first failed call ends the save.
 struct KeyWriter {
     bool text(const char* section, const char* key, const char* value) {
-        ok = ok && WritePrivateProfileStringA(section, key, value, path) != 0;
+        if (!ok) return false;
+        if (!checking) {
+            ok = WritePrivateProfileStringA(section, key, value, path) != 0;
+            return ok;
+        }
+        // Saved values hold no control bytes, so the fallback tells an absent key.
+        char found[kHistorySlotSize];
+        GetPrivateProfileStringA(section, key, "\x01", found, sizeof found, path);
+        ok = std::strcmp(found, value) == 0;
         return ok;
     }
     bool integer(const char* section, const char* key, int32_t value) {
@@ -89,6 +98,7 @@ struct KeyWriter {
         return this->text(section, key, text);
     }
     const char* path;
+    bool checking;
     bool ok;
 };
 
@@ -111,9 +121,9 @@ void writeHistory(KeyWriter& writer, const HistorySlots& history) {
     }
 }
 
-// Every key of a save into `path`; false when a write failed.
-bool writeKeys(TraceApp& app, const char* path) {
-    KeyWriter writer{path, true};
+// Every key of a save into `path` (or compared with it); false when one failed.
+bool writeKeys(TraceApp& app, const char* path, bool checking) {
+    KeyWriter writer{path, checking, true};
     for (const IntegerKey& key : kOptionKeys) writer.integer(kOptionsSection, key.name, app.*key.field);
     writeWindow(writer, app.mainWindow);
     for (int n = 0; n < kColumnCount; ++n) {
@@ -162,10 +172,13 @@ void saveSettings(TraceApp& app) {
     SettingsSave save;
     switch (openSettingsSave(path, lock, save)) {
     case SaveTarget::temporaryFile:
-        commitSettingsSave(path, save, writeKeys(app, save.path));
+        // Written, then read back from the disk: the same sections, the same values.
+        commitSettingsSave(path, save,
+                           writeKeys(app, save.path, false) && settingsSectionsKept(path, save) &&
+                               writeKeys(app, save.path, true));
         break;
     case SaveTarget::realFile:
-        writeKeys(app, path);
+        writeKeys(app, path, false);
         break;
     case SaveTarget::nothing:
         break;

@@ -46,16 +46,12 @@ void settingsPathFor(const char* modulePath, char* out, size_t capacity) {
     std::memcpy(out + stem, kEnding, kEndingLength + 1);
 }
 
-uint64_t hashBytes(uint64_t hash, const char* bytes, size_t count, bool foldLetters) {
-    for (size_t i = 0; i < count; ++i) {
-        const char c = foldLetters ? foldAscii(bytes[i]) : bytes[i];
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
-    return hash;
-}
-
-// Different files meeting on one name would only make their copies take turns needlessly.
+// A 64-bit FNV-1a hash. Different files meeting on one name would only make their
+// copies take turns needlessly.
 void settingsLockName(const char* settingsPath, char (&out)[kSettingsLockNameSize]) {
-    const uint64_t hash = hashBytes(kHashStart, settingsPath, std::strlen(settingsPath), true);
+    uint64_t hash = 14695981039346656037ull;
+    for (const char* c = settingsPath; *c != '\0'; ++c) {
+        hash = (hash ^ static_cast<unsigned char>(foldAscii(*c))) * 1099511628211ull;
+    }
     std::snprintf(out, sizeof out, "Lumentrax.Settings.%016llx", static_cast<unsigned long long>(hash));
 }

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 
 constexpr size_t kSettingsPathSize = 512;
 
@@ -19,7 +18,3 @@ void settingsPathFor(const char* modulePath, char* out, size_t capacity);
 constexpr size_t kSettingsLockNameSize = 48;
 void settingsLockName(const char* settingsPath, char (&out)[kSettingsLockNameSize]);
 
-// 64-bit FNV-1a over `count` bytes, going on from `hash` (kHashStart for a new one);
-// with `foldLetters` the ASCII letters count without their case.
-constexpr uint64_t kHashStart = 14695981039346656037ull;
-uint64_t hashBytes(uint64_t hash, const char* bytes, size_t count, bool foldLetters);

@@ -33,12 +33,18 @@ struct SettingsSave {
     char path[kTemporaryPathSize];
 };
 
-// Removes what earlier saves of crashed copies left (only with the lock held: a copy
-// that gave up waiting may be saving right now), then makes this process's temporary
+// Removes what earlier saves of crashed copies left (only with the lock held: without
+// it another copy may be saving into its own file right now), then makes this process's temporary
 // file as a copy of the real one, so that entries the program does not know survive.
 SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, SettingsSave& save);
 
-// When `written` (every key written into the temporary file) and all of it reached the
-// disk, the temporary file replaces the real one in one step. Otherwise the temporary
-// file is removed and the real file stays as it was.
-void commitSettingsSave(const char* settingsPath, const SettingsSave& save, bool written);
+// After the per-key writes into the temporary file: makes the profile functions read it
+// from the disk again (Wine keeps it in memory, and a failed write to disk, as on a full
+// disk, does not fail its call), and tells whether every section of the real file is in
+// it. The caller then reads back what it wrote.
+bool settingsSectionsKept(const char* settingsPath, const SettingsSave& save);
+
+// When `whole` (everything written, and found on disk), the temporary file replaces the
+// real one in one step. Otherwise the temporary file is removed and the real file stays
+// as it was.
+void commitSettingsSave(const char* settingsPath, const SettingsSave& save, bool whole);

@@ -1,7 +1,7 @@
 // Sharing and replacing the settings file: the named lock that copies of the program
 // take turns with, and the save into a temporary file that replaces the real one only
-// once everything reached the disk, so that a full disk or a copy ending mid-save never
-// leaves a partial file.
+// once all of it is found on disk, so that a full disk or copies saving together never
+// leave a partial file.
 #include "settings/settings_store.h"
 
 #include <cstdio>
@@ -39,29 +39,12 @@ void removeLeftovers(const char* settingsPath) {
     FindClose(search);
 }
 
-// A digest of every section as the profile functions show the file: its names and
-// each section's entries. A file larger than the buffers is compared by what fits.
-uint64_t profileDigest(const char* path) {
-    static char names[4096];
-    static char entries[32768];
-    const DWORD namesLength = GetPrivateProfileSectionNamesA(names, sizeof names, path);
-    uint64_t hash = hashBytes(kHashStart, names, namesLength, false);
-    for (const char* section = names; *section != '\0' && section < names + namesLength;
-         section += std::strlen(section) + 1) {
-        const DWORD length = GetPrivateProfileSectionA(section, entries, sizeof entries, path);
-        hash = hashBytes(hash, entries, length + 1, false);
+// True when `name` is one of the zero-separated names in `names`.
+bool listed(const char* names, DWORD length, const char* name) {
+    for (const char* n = names; n < names + length && *n != '\0'; n += std::strlen(n) + 1) {
+        if (std::strcmp(n, name) == 0) return true;
     }
-    return hash;
-}
-
-// Wine's profile functions keep the file in memory and do not report a write to disk
-// that failed (a full disk cuts the file short, and the call still succeeds). Letting go
-// of the memory copy (all three names null) makes the next read come from the disk;
-// the same content means that all of it got there. Windows reads the disk both times.
-bool reachedDisk(const char* path) {
-    const uint64_t written = profileDigest(path);
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path);
-    return profileDigest(path) == written;
+    return false;
 }
 
 }  // namespace
@@ -102,10 +85,22 @@ SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, 
     return SaveTarget::temporaryFile;
 }
 
-void commitSettingsSave(const char* settingsPath, const SettingsSave& save, bool written) {
-    if (written && reachedDisk(save.path) &&
-        MoveFileExA(save.path, settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return;
+// Wine's profile functions keep the file in memory, and a write to disk that fails (a
+// full disk cuts the file short) does not fail the call. The memory copy is flushed
+// first (all three names null), so that the reads that follow see what reached the disk.
+bool settingsSectionsKept(const char* settingsPath, const SettingsSave& save) {
+    static char before[4096];
+    static char after[4096];
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, save.path);
+    const DWORD beforeLength = GetPrivateProfileSectionNamesA(before, sizeof before, settingsPath);
+    const DWORD afterLength = GetPrivateProfileSectionNamesA(after, sizeof after, save.path);
+    for (const char* name = before; name < before + beforeLength && *name != '\0'; name += std::strlen(name) + 1) {
+        if (!listed(after, afterLength, name)) return false;
     }
+    return true;
+}
+
+void commitSettingsSave(const char* settingsPath, const SettingsSave& save, bool whole) {
+    if (whole && MoveFileExA(save.path, settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
     DeleteFileA(save.path);
 }

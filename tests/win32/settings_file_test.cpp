@@ -48,6 +48,14 @@ protected:
     void liveWidths(int (&widths)[kColumnCount]) const {
         for (int n = 0; n < kColumnCount; ++n) widths[n] = columnWidth(n);
     }
+    // The saved values of the four window keys, or of the four options, joined by blanks.
+    static std::string savedWindow() { return savedValues("Window", {"XPos", "YPos", "Width", "Height"}); }
+    static std::string savedOptions() { return savedValues("Options", {"TimeOut", "MaxHops", "PacketSize", "ReverseDns"}); }
+    static std::string savedValues(const char* section, std::initializer_list<const char*> keys) {
+        std::string values;
+        for (const char* key : keys) values += " " + drive::settingsValue(section, key);
+        return values.substr(1);
+    }
 };
 
 TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
@@ -106,9 +114,7 @@ TEST_F(SettingsFileTest, AnEmptyH0ReplacesTheDefaultHostAndHolesKeepTheirPlace) 
     EXPECT_EQ(listedAddress(0), "two.test");
     EXPECT_EQ(listedAddress(1), "five.test");
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("History", "H0"), "");
-    EXPECT_EQ(drive::settingsValue("History", "H2"), "two.test");
-    EXPECT_EQ(drive::settingsValue("History", "H5"), "five.test");
+    EXPECT_EQ(savedValues("History", {"H0", "H2", "H5"}), " two.test five.test");
 }
 
 TEST_F(SettingsFileTest, HandWrittenValuesAreTakenAsReadAndWrittenBackUnchanged) {
@@ -124,23 +130,23 @@ TEST_F(SettingsFileTest, HandWrittenValuesAreTakenAsReadAndWrittenBackUnchanged)
     EXPECT_EQ(app->hopTable->maxHops, 300);
     EXPECT_EQ(app->hopTable->traceLimit(), 255) << "the engine keeps within its table";
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), "5");
-    EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), "300");
-    EXPECT_EQ(drive::settingsValue("Options", "PacketSize"), "-1");
-    EXPECT_EQ(drive::settingsValue("Options", "ReverseDns"), "7");
+    EXPECT_EQ(savedOptions(), "5 300 -1 7");
 }
 
-TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSave) {
+// A save that a crash cut short leaves its temporary file beside the settings file.
+TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     drive::writeSettingsFile("[Mine]\r\nColour=blue\r\n[Options]\r\nExtra=kept\r\nTimeOut=300\r\n"
                              "[History]\r\nH20=beyond.test\r\n");
+    const std::string leftover = drive::settingsFile() + ".4242.tmp";
+    CloseHandle(CreateFileA(leftover.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     launch();
     EXPECT_EQ(app->timeoutMs, 300);
     closeByExit();
+    EXPECT_EQ(GetFileAttributesA(leftover.c_str()), INVALID_FILE_ATTRIBUTES) << "removed by the save";
     EXPECT_EQ(drive::settingsValue("Mine", "Colour"), "blue");
     EXPECT_EQ(drive::settingsValue("Options", "Extra"), "kept");
     EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), "300");
-    EXPECT_EQ(drive::settingsValue("History", "H20"), "beyond.test");
-    EXPECT_EQ(drive::settingsValue("History", "H15"), "");
+    EXPECT_EQ(savedValues("History", {"H20", "H15"}), "beyond.test ");
 }
 
 TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
@@ -149,10 +155,7 @@ TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
     Geometry moved = outerRect(app->mainWindow);
     ASSERT_EQ(moved.x, -37);
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("Window", "XPos"), "-37");
-    EXPECT_EQ(drive::settingsValue("Window", "YPos"), "25");
-    EXPECT_EQ(drive::settingsValue("Window", "Width"), "610");
-    EXPECT_EQ(drive::settingsValue("Window", "Height"), "433");
+    EXPECT_EQ(savedWindow(), "-37 25 610 433");
 
     launch();
     EXPECT_EQ(app->windowX, -37);
@@ -209,10 +212,7 @@ TEST_P(WindowStateTest, LeavesTheWindowKeysAsAnEarlierRunWroteThem) {
     ShowWindow(app->mainWindow, GetParam());
     ASSERT_TRUE(GetParam() == SW_MAXIMIZE ? IsZoomed(app->mainWindow) : IsIconic(app->mainWindow));
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("Window", "XPos"), "40");
-    EXPECT_EQ(drive::settingsValue("Window", "YPos"), "30");
-    EXPECT_EQ(drive::settingsValue("Window", "Width"), "520");
-    EXPECT_EQ(drive::settingsValue("Window", "Height"), "410");
+    EXPECT_EQ(savedWindow(), "40 30 520 410");
     EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), std::to_string(kDefaultMaxHops)) << "the rest is still saved";
 }
 
@@ -220,8 +220,7 @@ TEST_P(WindowStateTest, LeavesAbsentWindowKeysAbsent) {
     launch();
     ShowWindow(app->mainWindow, GetParam());
     closeByExit();
-    EXPECT_EQ(drive::settingsValue("Window", "XPos"), "<absent>");
-    EXPECT_EQ(drive::settingsValue("Window", "Height"), "<absent>");
+    EXPECT_EQ(savedWindow(), "<absent> <absent> <absent> <absent>");
     EXPECT_NE(drive::settingsValue("Column", "C9"), "<absent>") << "the rest is still saved";
 }
 
@@ -260,10 +259,7 @@ TEST_F(SettingsFileTest, HistorySurvivesARestartNewestFirst) {
     EXPECT_FALSE(app->hopTable->isRunning());
     ASSERT_EQ(listedAddresses(), 1) << "the list keeps what it showed at start-up";
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("History", "H0"), "ALPHA.test");
-    EXPECT_EQ(drive::settingsValue("History", "H1"), "Beta.Test");
-    EXPECT_EQ(drive::settingsValue("History", "H2"), "one.one.one.one");
-    EXPECT_EQ(drive::settingsValue("History", "H3"), "");
+    EXPECT_EQ(savedValues("History", {"H0", "H1", "H2", "H3"}), "ALPHA.test Beta.Test one.one.one.one ");
 
     launch();
     ASSERT_EQ(listedAddresses(), 3);

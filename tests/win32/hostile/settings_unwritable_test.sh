@@ -1,7 +1,7 @@
 #!/bin/bash
 # lumentrax.exe whose settings file cannot be written: a read-only file, a read-only
-# folder without a file, and a read-only folder holding a writable file. The program
-# traces, ends with exit code 0, and nothing already in the file is lost.
+# folder without a file, a read-only folder holding a writable file, and a full volume.
+# The program traces, ends with exit code 0, and nothing already in the file is lost.
 # Root ignores file modes; every Wine process here (the wineserver, which opens the
 # files, included) runs without the capabilities that override them.
 set -u
@@ -11,10 +11,11 @@ hostile_setup settings-unwritable
 
 earlier=$'[Options]\r\nMaxHops=30\r\nTimeOut=900\r\nReverseDns=0\r\nPacketSize=16\r\n[History]\r\nH0=kept.example\r\nH1=\r\n[Extra]\r\nKeep=yes\r\n'
 
-# One run: start tracing the lab's target, wait for its four hops, close.
+# One run: start tracing the lab's target (with START, default e2e_start), wait for its
+# four hops, close.
 run_once() {
     local what=$1
-    e2e_start "/ip:$LAB_TARGET"
+    "${2:-e2e_start}" "/ip:$LAB_TARGET"
     drive wait-window 120
     check "$what: main window appears" 0 $?
     drive wait-count 4 60
@@ -63,4 +64,47 @@ else
     check "writable file: unsaved history unchanged" "kept.example" "$h0"
 fi
 chmod 755 "$work/ro"
+
+# A full volume: a small tmpfs, mounted in a mount namespace of its own (kept by a
+# waiting shell; the wineserver, which opens the files, and the program enter it), holds
+# the program, a settings file of almost a page (mostly a history of long names) and a
+# filler that leaves one page free. The trace makes the history to save longer than a
+# page, so the whole file no longer fits: it must stay the old one, or be the new one, whole.
+long=$(printf 'l%.0s' $(seq 250))
+big=$'[Options]\r\nMaxHops=30\r\n[History]\r\n'
+for n in $(seq 0 14); do big+="H$n=h$n.$long"$'\r\n'; done
+big+=$'[Extra]\r\nKeep=yes\r\n[Window]\r\nXPos=10\r\nYPos=20\r\nWidth=600\r\nHeight=400\r\n'
+printf '%s' "$big" >"$work/big.ini"
+check "full volume: the file takes almost a page" 3984 "$(wc -c <"$work/big.ini")"
+mkdir "$work/full"
+# Run as: bash -c "$full" DIR EXE; DIR.ready names the waiting shell once DIR is mounted.
+full='mount -t tmpfs -o size=1m tmpfs "$0" && cp "$1" "$0/" && echo $$ >"$0.ready" && exec sleep 600'
+unshare -m --propagation private bash -c "$full" "$work/full" "$lumentrax_exe" &
+e2e_cleanup_more "kill $! 2>/dev/null"
+for _ in $(seq 1 50); do [ -s "$work/full.ready" ] && break; sleep 0.1; done
+holder=$(cat "$work/full.ready")
+in_volume() { nsenter -m -t "$holder" "$@"; }
+# The wineserver is made inside first, so that the driver cannot start one outside.
+e2e_wineserver -k
+in_client "${e2e_wrap[@]}" nsenter -m -t "$holder" env WINEPREFIX="$prefix" wineserver -p
+start_on_full_volume() {
+    local e2e_wrap=("${e2e_wrap[@]}" nsenter -m -t "$holder")
+    e2e_start "$@"
+}
+e2e_program=$work/full/lumentrax.exe
+for room in 0 4096; do
+    in_volume bash -c 'cp "$1" "$0/lumentrax.ini" && rm -f "$0/filler" &&
+        { dd if=/dev/zero of="$0/filler" bs=4k 2>/dev/null; truncate -s "-$2" "$0/filler"; }' "$work/full" "$work/big.ini" "$room"
+    run_once "full volume, $room bytes free" start_on_full_volume
+    after=$work/full-$room.ini
+    in_volume cat "$work/full/lumentrax.ini" >"$after"
+    if cmp -s "$after" "$work/big.ini"; then
+        echo "full volume, $room bytes free: the save was given up, the file is the old one"
+    else
+        check "full volume, $room bytes free: a new file has every key" 34 "$(settings_keys "$after")"
+        check "full volume, $room bytes free: new history" "$LAB_TARGET h0.$long" \
+            "$(ini_value "$after" History H0) $(ini_value "$after" History H1)"
+        check "full volume, $room bytes free: foreign key kept" yes "$(ini_value "$after" Extra Keep)"
+    fi
+done
 finish
