@@ -30,10 +30,8 @@
 //   close                            post WM_CLOSE to the main window
 //   end-session                      send WM_ENDSESSION (the session ends: log-off) to the
 //                                    main window and wait until it has been handled
-//   log-off N SECONDS                wait until N copies show a row each, then log off all
-//                                    at once as Windows does: to each copy at the same
-//                                    time WM_QUERYENDSESSION, WM_ENDSESSION, then its
-//                                    process ended
+//   log-off N SECONDS                wait until N copies show a row each, then log them off at
+//                                    once: WM_QUERYENDSESSION, WM_ENDSESSION, process ended
 // Boxes and dialogs (a dialog counts once it is visible)
 //   copy SECONDS                     post Copy, wait for the confirmation box, print its
 //                                    text on stderr as "box: TEXT", write the clipboard's
@@ -64,9 +62,9 @@
 #include <cstring>
 
 #include "driver_windows.h"
+#include "ui/resource.h"
 
 #include <commctrl.h>
-#include "ui/resource.h"
 
 namespace {
 
@@ -120,62 +118,51 @@ int stop(char** args) {
 
 int close(char**) { return driver::postToMain(WM_CLOSE, 0) ? 0 : 1; }
 
-bool sendEndSession(HWND window, UINT message, WPARAM wParam) {
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window, message, wParam, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &result) != 0;
-}
-
 int endSession(char**) {
     HWND window = driver::mainWindow();
-    return window != nullptr && sendEndSession(window, WM_ENDSESSION, TRUE) ? 0 : 1;
+    if (window == nullptr) return 1;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000,
+                               &result) != 0
+               ? 0
+               : 1;
 }
 
-constexpr int kMaxCopies = 8;
-
-// The main windows of the running copies whose lists show a row (their first Start has
-// been handled); how many.
-int busyCopies(HWND (&found)[kMaxCopies]) {
+// The main windows of the copies whose lists show a row (their first Start is handled).
+int busyCopies(HWND (&found)[8]) {
     int count = 0;
-    for (HWND w = FindWindowExA(nullptr, nullptr, "LumentraxClass", nullptr); w != nullptr && count < kMaxCopies;
-         w = FindWindowExA(nullptr, w, "LumentraxClass", nullptr)) {
+    for (HWND w = nullptr; count < 8 && (w = FindWindowExA(nullptr, w, "LumentraxClass", nullptr)) != nullptr;) {
         HWND list = FindWindowExA(w, nullptr, "SysListView32", nullptr);
         if (list != nullptr && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0) found[count++] = w;
     }
     return count;
 }
 
-// One copy's log-off; the thread's exit code is 0 when every step succeeded.
+// One copy's log-off: asked, told, then its process ended; 0 when all of it succeeded.
 DWORD WINAPI logOffCopy(void* window) {
-    HWND main = static_cast<HWND>(window);
     DWORD id = 0;
-    GetWindowThreadProcessId(main, &id);
+    DWORD_PTR answer = 0;
+    GetWindowThreadProcessId(static_cast<HWND>(window), &id);
     HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
-    const bool told = sendEndSession(main, WM_QUERYENDSESSION, 0) && sendEndSession(main, WM_ENDSESSION, TRUE);
-    const bool ended = process != nullptr && TerminateProcess(process, 0);
+    const bool done = process != nullptr &&
+                      SendMessageTimeoutA(static_cast<HWND>(window), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer) &&
+                      SendMessageTimeoutA(static_cast<HWND>(window), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer) &&
+                      TerminateProcess(process, 0);
     if (process != nullptr) CloseHandle(process);
-    return told && ended ? 0 : 1;
+    return done ? 0 : 1;
 }
 
+// A thread per copy, made first and resumed together, so that the copies are told at once.
 int logOff(char** args) {
-    const int wanted = std::atoi(args[0]);
-    HWND windows[kMaxCopies];
+    HWND windows[8];
+    HANDLE threads[8];
+    DWORD code = 1, failed = 0;
     int count = 0;
-    if (wanted < 1 || wanted > kMaxCopies ||
-        driver::waitFor(args[1], [&] { return (count = busyCopies(windows)) >= wanted; }) != 0) {
-        return 1;
-    }
-    // Made first and resumed together, so that the copies are told at the same moment.
-    HANDLE threads[kMaxCopies];
+    if (driver::waitFor(args[1], [&] { return (count = busyCopies(windows)) >= std::atoi(args[0]); }) != 0) return 1;
     for (int i = 0; i < count; ++i) threads[i] = CreateThread(nullptr, 0, logOffCopy, windows[i], CREATE_SUSPENDED, nullptr);
     for (int i = 0; i < count; ++i) ResumeThread(threads[i]);
     WaitForMultipleObjects(count, threads, TRUE, INFINITE);  // each send is bounded
-    int failed = 0;
-    for (int i = 0; i < count; ++i) {
-        DWORD code = 1;
-        GetExitCodeThread(threads[i], &code);
-        failed += code != 0;
-        CloseHandle(threads[i]);
-    }
+    for (int i = 0; i < count; ++i) failed += GetExitCodeThread(threads[i], &code) && code == 0 ? 0 : 1;
     return failed == 0 ? 0 : 1;
 }
 

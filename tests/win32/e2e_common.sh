@@ -185,12 +185,5 @@ ini_value() {
 
 # How many of the 34 keys that the program saves FILE holds, each in its own section.
 settings_keys() {
-    tr -d '\r' <"$1" | awk '
-        /^\[/ { section = $0; next }
-        { key = substr($0, 1, index($0, "=") - 1) }
-        section == "[Options]" && key ~ /^(MaxHops|TimeOut|ReverseDns|PacketSize)$/ ||
-        section == "[Window]" && key ~ /^(XPos|YPos|Width|Height)$/ ||
-        section == "[Column]" && key ~ /^C[0-9]$/ ||
-        section == "[History]" && key ~ /^H([0-9]|1[0-5])$/ { seen[section key] = 1 }
-        END { print length(seen) }'
+    tr -d '\r' <"$1" | awk -F= '/^\[/ { s = $0 } s "=" $1 ~ /^\[Options\]=(MaxHops|TimeOut|ReverseDns|PacketSize)$|^\[Window\]=(XPos|YPos|Width|Height)$|^\[Column\]=C[0-9]$|^\[History\]=H([0-9]|1[0-5])$/ { seen[s $1] } END { print length(seen) }'
 }

@@ -12,6 +12,7 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using Values = std::vector<long>;
 
 struct Geometry {
     long x, y, width, height;
@@ -45,9 +46,20 @@ Lines expectedFile(const std::string (&options)[4], const Geometry* window, cons
 
 class SettingsFileTest : public AppTest {
 protected:
+    // The options as loaded: MaxHops, TimeOut, ReverseDns, PacketSize.
+    Values options() const { return {app->maxHops, app->timeoutMs, app->reverseDns, app->packetSize}; }
     void liveWidths(int (&widths)[kColumnCount]) const {
         for (int n = 0; n < kColumnCount; ++n) widths[n] = columnWidth(n);
     }
+    // The window's placement and the list's widths as the save will write them.
+    void snapshot() {
+        window = outerRect(app->mainWindow);
+        liveWidths(widths);
+    }
+    Geometry window{};
+    int widths[kColumnCount]{};
+    const std::string defaults[4] = {std::to_string(kDefaultMaxHops), std::to_string(kDefaultTimeoutMs),
+                                     std::to_string(kDefaultReverseDns), std::to_string(kDefaultPacketSize)};
     // The saved values of the four window keys, or of the four options, joined by blanks.
     static std::string savedWindow() { return savedValues("Window", {"XPos", "YPos", "Width", "Height"}); }
     static std::string savedOptions() { return savedValues("Options", {"TimeOut", "MaxHops", "PacketSize", "ReverseDns"}); }
@@ -60,27 +72,18 @@ protected:
 
 TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
     launch();
-    EXPECT_EQ(app->maxHops, 40);
-    EXPECT_EQ(app->timeoutMs, 1000);
-    EXPECT_EQ(app->reverseDns, 1);
-    EXPECT_EQ(app->packetSize, 8);
-    EXPECT_EQ(app->windowX, CW_USEDEFAULT);
-    EXPECT_EQ(app->windowY, CW_USEDEFAULT);
-    EXPECT_EQ(app->windowWidth, CW_USEDEFAULT);
-    EXPECT_EQ(app->windowHeight, CW_USEDEFAULT);
+    EXPECT_EQ(options(), (Values{40, 1000, 1, 8}));
+    EXPECT_EQ((Values{app->windowX, app->windowY, app->windowWidth, app->windowHeight}), Values(4, CW_USEDEFAULT));
     for (int n = 0; n < kColumnCount; ++n) EXPECT_EQ(app->columnWidths[n], 0) << n;
     EXPECT_STREQ(app->history[0], "one.one.one.one");
     for (int n = 1; n < kHistorySlots; ++n) EXPECT_STREQ(app->history[n], "") << n;
-    EXPECT_EQ(app->hopTable->maxHops, 40);
-    EXPECT_EQ(app->hopTable->timeoutMs, 1000);
+    EXPECT_EQ((Values{app->hopTable->maxHops, app->hopTable->timeoutMs}), (Values{40, 1000}));
     ASSERT_EQ(listedAddresses(), 1);
     EXPECT_EQ(listedAddress(0), "one.one.one.one");
     EXPECT_EQ(drive::windowText(app->addressBox), "");
     EXPECT_EQ(drive::readSettingsFile(), "") << "nothing is written before the end";
 
-    Geometry window = outerRect(app->mainWindow);
-    int widths[kColumnCount];
-    liveWidths(widths);
+    snapshot();
     closeByCloseBox();
 
     // The defaults as a first run writes them: MaxHops, TimeOut, ReverseDns, PacketSize.
@@ -121,13 +124,9 @@ TEST_F(SettingsFileTest, HandWrittenValuesAreTakenAsReadAndWrittenBackUnchanged)
     drive::writeSettingsFile("[Options]\r\nTimeOut=5\r\nMaxHops=300\r\nPacketSize=-1\r\nReverseDns=7\r\n"
                              "[Column]\r\nC4=-20\r\n");
     launch();
-    EXPECT_EQ(app->timeoutMs, 5);
-    EXPECT_EQ(app->maxHops, 300);
-    EXPECT_EQ(app->packetSize, -1);
-    EXPECT_EQ(app->reverseDns, 7);
+    EXPECT_EQ(options(), (Values{300, 5, 7, -1}));
     EXPECT_EQ(app->columnWidths[4], -20);
-    EXPECT_EQ(app->hopTable->timeoutMs, 5);
-    EXPECT_EQ(app->hopTable->maxHops, 300);
+    EXPECT_EQ((Values{app->hopTable->maxHops, app->hopTable->timeoutMs}), (Values{300, 5}));
     EXPECT_EQ(app->hopTable->traceLimit(), 255) << "the engine keeps within its table";
     closeByCloseBox();
     EXPECT_EQ(savedOptions(), "5 300 -1 7");
@@ -160,10 +159,7 @@ TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
     launch();
     EXPECT_EQ(app->windowX, -37);
     Geometry restored = outerRect(app->mainWindow);
-    EXPECT_EQ(restored.x, -37);
-    EXPECT_EQ(restored.y, 25);
-    EXPECT_EQ(restored.width, 610);
-    EXPECT_EQ(restored.height, 433);
+    EXPECT_EQ((Values{restored.x, restored.y, restored.width, restored.height}), (Values{-37, 25, 610, 433}));
 }
 
 // A placement carried from a machine with another monitor, or written by hand, can lie
@@ -287,20 +283,16 @@ TEST_F(SettingsFileTest, ControlCharactersFromTheFileAndTheCommandLineNeverAddLi
     const std::string typed = drive::windowText(app->addressBox);
     std::printf("address box after /ip: holds %zu bytes\n", typed.size());
     ASSERT_FALSE(typed.empty());
-    Geometry window = outerRect(app->mainWindow);
-    int widths[kColumnCount];
-    liveWidths(widths);
+    snapshot();
 
     PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(app->run(), 0) << "runs the posted Start first, then ends";
     finish();
 
     const std::string remembered = withControlsReplaced(typed);
-    const std::string options[4] = {std::to_string(kDefaultMaxHops), std::to_string(kDefaultTimeoutMs),
-                                    std::to_string(kDefaultReverseDns), std::to_string(kDefaultPacketSize)};
     const char* history[kHistorySlots] = {remembered.c_str(), "x?y?z?!", "", "", "", "", "", "", "", "", "", "", "", "", "", ""};
     // The History section was in the file already, so it stays the first one.
-    Lines expected = expectedFile(options, &window, widths, history);
+    Lines expected = expectedFile(defaults, &window, widths, history);
     std::rotate(expected.begin(), expected.end() - (kHistorySlots + 1), expected.end());
     EXPECT_EQ(drive::settingsLines(), expected);
 }
@@ -312,16 +304,12 @@ TEST_F(SettingsFileTest, LineBreaksInRememberedOrStoredSlotsNeverAddLines) {
     // A slot written past the history rules is still saved as one line.
     std::strcpy(app->history[7], "c\n[Evil]\nkey=v");
     MoveWindow(app->mainWindow, 15, 16, 500, 300, TRUE);
-    Geometry window = outerRect(app->mainWindow);
-    int widths[kColumnCount];
-    liveWidths(widths);
+    snapshot();
     closeByCloseBox();
 
-    const std::string options[4] = {std::to_string(kDefaultMaxHops), std::to_string(kDefaultTimeoutMs),
-                                    std::to_string(kDefaultReverseDns), std::to_string(kDefaultPacketSize)};
     const char* history[kHistorySlots] = {"b??[Window]??XPos=1", "one.one.one.one", "", "", "", "", "",
                                           "c?[Evil]?key=v", "", "", "", "", "", "", "", ""};
-    EXPECT_EQ(drive::settingsLines(), expectedFile(options, &window, widths, history));
+    EXPECT_EQ(drive::settingsLines(), expectedFile(defaults, &window, widths, history));
     EXPECT_EQ(drive::settingsValue("Evil", "key"), "<absent>");
 }
 

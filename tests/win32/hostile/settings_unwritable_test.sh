@@ -51,9 +51,8 @@ chmod 555 "$work/ro"
 run_once "read-only folder, writable file"
 ro_ini=$work/ro/lumentrax.ini
 check "writable file: foreign key kept" "yes" "$(ini_value "$ro_ini" Extra Keep)"
-check "writable file: MaxHops kept" "30" "$(ini_value "$ro_ini" Options MaxHops)"
-check "writable file: TimeOut kept" "900" "$(ini_value "$ro_ini" Options TimeOut)"
-check "writable file: PacketSize kept" "16" "$(ini_value "$ro_ini" Options PacketSize)"
+check "writable file: MaxHops, TimeOut, PacketSize kept" "30 900 16" \
+    "$(ini_value "$ro_ini" Options MaxHops) $(ini_value "$ro_ini" Options TimeOut) $(ini_value "$ro_ini" Options PacketSize)"
 h0=$(ini_value "$ro_ini" History H0)
 h1=$(ini_value "$ro_ini" History H1)
 # Saved: the traced address heads the history and the earlier head follows it.
@@ -65,46 +64,33 @@ else
 fi
 chmod 755 "$work/ro"
 
-# A full volume: a small tmpfs, mounted in a mount namespace of its own (kept by a
-# waiting shell; the wineserver, which opens the files, and the program enter it), holds
-# the program, a settings file of almost a page (mostly a history of long names) and a
-# filler that leaves one page free. The trace makes the history to save longer than a
-# page, so the whole file no longer fits: it must stay the old one, or be the new one, whole.
+# A full volume: a tmpfs in a mount namespace of its own (kept by a waiting shell; the
+# wineserver and the program enter it) holds the program, a file of 3984 bytes that the
+# save makes longer than a page, and a filler leaving no room or one page. The file must
+# stay the old one, or be the new one, whole.
 long=$(printf 'l%.0s' $(seq 250))
 big=$'[Options]\r\nMaxHops=30\r\n[History]\r\n'
 for n in $(seq 0 14); do big+="H$n=h$n.$long"$'\r\n'; done
-big+=$'[Extra]\r\nKeep=yes\r\n[Window]\r\nXPos=10\r\nYPos=20\r\nWidth=600\r\nHeight=400\r\n'
-printf '%s' "$big" >"$work/big.ini"
-check "full volume: the file takes almost a page" 3984 "$(wc -c <"$work/big.ini")"
-mkdir "$work/full"
+printf '%s' "$big"$'[Extra]\r\nKeep=yes\r\n[Window]\r\nXPos=10\r\nYPos=20\r\nWidth=600\r\nHeight=400\r\n' >"$work/big.ini"
 # Run as: bash -c "$full" DIR EXE; DIR.ready names the waiting shell once DIR is mounted.
-full='mount -t tmpfs -o size=1m tmpfs "$0" && cp "$1" "$0/" && echo $$ >"$0.ready" && exec sleep 600'
+full='mkdir "$0" && mount -t tmpfs -o size=1m tmpfs "$0" && cp "$1" "$0/" && echo $$ >"$0.ready" && exec sleep 600'
 unshare -m --propagation private bash -c "$full" "$work/full" "$lumentrax_exe" &
 e2e_cleanup_more "kill $! 2>/dev/null"
 for _ in $(seq 1 50); do [ -s "$work/full.ready" ] && break; sleep 0.1; done
-holder=$(cat "$work/full.ready")
-in_volume() { nsenter -m -t "$holder" "$@"; }
+on_volume=(nsenter -m -t "$(cat "$work/full.ready")")
+in_volume() { "${on_volume[@]}" "$@"; }
 # The wineserver is made inside first, so that the driver cannot start one outside.
 e2e_wineserver -k
-in_client "${e2e_wrap[@]}" nsenter -m -t "$holder" env WINEPREFIX="$prefix" wineserver -p
-start_on_full_volume() {
-    local e2e_wrap=("${e2e_wrap[@]}" nsenter -m -t "$holder")
-    e2e_start "$@"
-}
+in_client "${e2e_wrap[@]}" "${on_volume[@]}" env WINEPREFIX="$prefix" wineserver -p
+start_on_full_volume() { local e2e_wrap=("${e2e_wrap[@]}" "${on_volume[@]}"); e2e_start "$@"; }
 e2e_program=$work/full/lumentrax.exe
 for room in 0 4096; do
-    in_volume bash -c 'cp "$1" "$0/lumentrax.ini" && rm -f "$0/filler" &&
-        { dd if=/dev/zero of="$0/filler" bs=4k 2>/dev/null; truncate -s "-$2" "$0/filler"; }' "$work/full" "$work/big.ini" "$room"
+    in_volume bash -c 'cp "$1" "$0/lumentrax.ini" && rm -f "$0/filler" && { dd if=/dev/zero of="$0/filler" bs=4k
+        truncate -s "-$2" "$0/filler"; } 2>/dev/null' "$work/full" "$work/big.ini" "$room"
     run_once "full volume, $room bytes free" start_on_full_volume
-    after=$work/full-$room.ini
-    in_volume cat "$work/full/lumentrax.ini" >"$after"
-    if cmp -s "$after" "$work/big.ini"; then
-        echo "full volume, $room bytes free: the save was given up, the file is the old one"
-    else
-        check "full volume, $room bytes free: a new file has every key" 34 "$(settings_keys "$after")"
-        check "full volume, $room bytes free: new history" "$LAB_TARGET h0.$long" \
-            "$(ini_value "$after" History H0) $(ini_value "$after" History H1)"
-        check "full volume, $room bytes free: foreign key kept" yes "$(ini_value "$after" Extra Keep)"
-    fi
+    in_volume cat "$work/full/lumentrax.ini" >"${after:=$work/full.after}"
+    cmp -s "$after" "$work/big.ini" && echo "full volume, $room bytes free: the file is the old one" ||
+        check "full volume, $room bytes free: the new file, whole (keys, history, foreign key)" "34 $LAB_TARGET h0.$long yes" \
+            "$(settings_keys "$after") $(ini_value "$after" History H0) $(ini_value "$after" History H1) $(ini_value "$after" Extra Keep)"
 done
 finish
