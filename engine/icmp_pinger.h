@@ -33,8 +33,8 @@ struct IcmpPinger {
 
     // A dotted quad or a host name; 0 when it does not resolve.
     uint32_t resolve(const char* text);
-    // The host's name, cut to 255 characters, control characters replaced;
-    // the empty text when there is none.
+    // The host's name, cut to 255 characters, control bytes and bytes above 0x7F
+    // replaced; the empty text when there is none.
     void reverseLookup(char (&hostName)[kHostNameSize], uint32_t address);
     void formatAddress(char (&addressText)[kAddressTextSize], uint32_t address);
     // One echo request; 1 with `result` filled when anything answered it in time, else 0.

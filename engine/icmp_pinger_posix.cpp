@@ -292,7 +292,7 @@ void IcmpPinger::reverseLookup(char (&hostName)[kHostNameSize], uint32_t address
         hostName[0] = '\0';
         return;
     }
-    copyPrintable(hostName, name);
+    copyHostName(hostName, name);
 }
 
 void IcmpPinger::formatAddress(char (&addressText)[kAddressTextSize], uint32_t address) {

@@ -73,7 +73,7 @@ void IcmpPinger::reverseLookup(char (&hostName)[kHostNameSize], uint32_t address
         return;
     }
     // The resolver's storage is reused by its next call: copy at once, cut to 255.
-    copyPrintable(hostName, host->h_name);
+    copyHostName(hostName, host->h_name);
 }
 
 void IcmpPinger::formatAddress(char (&addressText)[kAddressTextSize], uint32_t address) {

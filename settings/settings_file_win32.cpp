@@ -1,6 +1,6 @@
 // Loads the probe options, window placement, column widths and address history from
 // the settings file beside the executable at start-up, and writes them back once when
-// the main window is destroyed.
+// the main window is destroyed (and at a log-off), each key by its own profile call.
 #include "settings/settings_file.h"
 
 #include <windows.h>
@@ -8,16 +8,43 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cstring>
 
 #include "app/trace_app_win32.h"
 #include "engine/probe_options.h"
 #include "settings/settings_path.h"
+#include "settings/settings_store.h"
 #include "text/bounded_text.h"
 
 namespace {
 
-// CW_USEDEFAULT: the window system places and sizes a window created with it.
-constexpr int32_t kDefaultPlacement = static_cast<int32_t>(0x80000000u);
+constexpr char kOptionsSection[] = "Options";
+constexpr char kWindowSection[] = "Window";
+constexpr char kColumnSection[] = "Column";
+constexpr char kHistorySection[] = "History";
+
+// A key of an integer field: the load reads it into the field, with the fallback when
+// the file lacks it.
+struct IntegerKey {
+    const char* name;
+    int32_t TraceApp::*field;
+    int32_t fallback;
+};
+
+// In the order the save writes them. The save writes the options from their fields; the
+// window keys it measures from the window itself.
+constexpr IntegerKey kOptionKeys[] = {
+    {"MaxHops", &TraceApp::maxHops, kDefaultMaxHops},
+    {"TimeOut", &TraceApp::timeoutMs, kDefaultTimeoutMs},
+    {"ReverseDns", &TraceApp::reverseDns, kDefaultReverseDns},
+    {"PacketSize", &TraceApp::packetSize, kDefaultPacketSize},
+};
+constexpr IntegerKey kWindowKeys[] = {
+    {"XPos", &TraceApp::windowX, CW_USEDEFAULT},
+    {"YPos", &TraceApp::windowY, CW_USEDEFAULT},
+    {"Width", &TraceApp::windowWidth, CW_USEDEFAULT},
+    {"Height", &TraceApp::windowHeight, CW_USEDEFAULT},
+};
 
 // The numbered keys of the Column and History sections: "C0" ... "C9", "H0" ... "H15".
 constexpr char kColumnKey[] = "C%d";
@@ -32,10 +59,8 @@ int32_t readInteger(const char* path, const char* section, const char* key, int3
     return static_cast<int32_t>(GetPrivateProfileIntA(section, key, fallback, path));
 }
 
-void writeInteger(const char* path, const char* section, const char* key, int32_t value) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
-    WritePrivateProfileStringA(section, key, text, path);
+void readIntegers(TraceApp& app, const char* path, const char* section, const IntegerKey (&keys)[4]) {
+    for (const IntegerKey& key : keys) app.*key.field = readInteger(path, section, key.name, key.fallback);
 }
 
 void readHistory(const char* path, HistorySlots& history) {
@@ -43,21 +68,70 @@ void readHistory(const char* path, HistorySlots& history) {
     if (path[0] == '\0') return;
     for (int n = 0; n < kHistorySlots; ++n) {
         char value[kHistorySlotSize];
-        GetPrivateProfileStringA("History", NumberedKey(kHistoryKey, n).text, history[n], value, sizeof value, path);
+        GetPrivateProfileStringA(kHistorySection, NumberedKey(kHistoryKey, n).text, history[n], value,
+                                 sizeof value, path);
         // A hand-edited file can hold tabs or lone carriage returns inside a value;
         // stored as they are they would come back out as extra lines at the save.
         copyPrintable(history[n], value);
     }
 }
 
-void writeHistory(const char* path, const HistorySlots& history) {
+// The per-key writes of one save into one file, or (`checking`) the same keys read back
+// and compared. Each key is written by its own call, so that whatever the save does not
+// write stays in the file; the first failed call ends the save.
+struct KeyWriter {
+    bool text(const char* section, const char* key, const char* value) {
+        if (!ok) return false;
+        if (!checking) {
+            ok = WritePrivateProfileStringA(section, key, value, path) != 0;
+            return ok;
+        }
+        // Saved values hold no control bytes, so the fallback tells an absent key.
+        char found[kHistorySlotSize];
+        GetPrivateProfileStringA(section, key, "\x01", found, sizeof found, path);
+        ok = std::strcmp(found, value) == 0;
+        return ok;
+    }
+    bool integer(const char* section, const char* key, int32_t value) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+        return this->text(section, key, text);
+    }
+    const char* path;
+    bool checking;
+    bool ok;
+};
+
+// A minimised or maximised window's rectangle is not where the user left it; the
+// placement of an earlier run stays in the file instead.
+void writeWindow(KeyWriter& writer, HWND window) {
+    RECT outer;
+    if (IsIconic(window) || IsZoomed(window) || !GetWindowRect(window, &outer)) return;
+    const int32_t values[] = {outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top};
+    for (int i = 0; i < 4; ++i) writer.integer(kWindowSection, kWindowKeys[i].name, values[i]);
+}
+
+void writeHistory(KeyWriter& writer, const HistorySlots& history) {
     for (int n = 0; n < kHistorySlots; ++n) {
         // Every way into the slots already replaces control bytes; the save repeats it
         // so that no slot text can ever start a line, section or key of its own.
         char value[kHistorySlotSize];
         copyPrintable(value, history[n]);
-        WritePrivateProfileStringA("History", NumberedKey(kHistoryKey, n).text, value, path);
+        writer.text(kHistorySection, NumberedKey(kHistoryKey, n).text, value);
     }
+}
+
+// Every key of a save into `path` (or compared with it); false when one failed.
+bool writeKeys(TraceApp& app, const char* path, bool checking) {
+    KeyWriter writer{path, checking, true};
+    for (const IntegerKey& key : kOptionKeys) writer.integer(kOptionsSection, key.name, app.*key.field);
+    writeWindow(writer, app.mainWindow);
+    for (int n = 0; n < kColumnCount; ++n) {
+        int32_t width = static_cast<int32_t>(SendMessageA(app.listView, LVM_GETCOLUMNWIDTH, n, 0));
+        writer.integer(kColumnSection, NumberedKey(kColumnKey, n).text, width);
+    }
+    writeHistory(writer, app.history);
+    return writer.ok;
 }
 
 }  // namespace
@@ -77,42 +151,36 @@ void settingsPath(char* out, size_t capacity) {
 void loadSettings(TraceApp& app) {
     char path[kSettingsPathSize];
     settingsPath(path, sizeof path);
-    app.maxHops = readInteger(path, "Options", "MaxHops", kDefaultMaxHops);
-    app.timeoutMs = readInteger(path, "Options", "TimeOut", kDefaultTimeoutMs);
-    app.reverseDns = readInteger(path, "Options", "ReverseDns", kDefaultReverseDns);
-    app.packetSize = readInteger(path, "Options", "PacketSize", kDefaultPacketSize);
-    app.windowX = readInteger(path, "Window", "XPos", kDefaultPlacement);
-    app.windowY = readInteger(path, "Window", "YPos", kDefaultPlacement);
-    app.windowWidth = readInteger(path, "Window", "Width", kDefaultPlacement);
-    app.windowHeight = readInteger(path, "Window", "Height", kDefaultPlacement);
+    // Another copy may be replacing the file right now (or, where the folder is
+    // read-only, writing it in place).
+    SettingsLock lock(path);
+    readIntegers(app, path, kOptionsSection, kOptionKeys);
+    readIntegers(app, path, kWindowSection, kWindowKeys);
     for (int n = 0; n < kColumnCount; ++n) {
-        app.columnWidths[n] = readInteger(path, "Column", NumberedKey(kColumnKey, n).text, 0);
+        app.columnWidths[n] = readInteger(path, kColumnSection, NumberedKey(kColumnKey, n).text, 0);
     }
     readHistory(path, app.history);
 }
 
+// Copies ending together (a log-off) take turns; each replaces the whole file, so the
+// last one's settings are what the file holds, whole.
 void saveSettings(TraceApp& app) {
     char path[kSettingsPathSize];
     settingsPath(path, sizeof path);
     if (path[0] == '\0') return;
-    writeInteger(path, "Options", "MaxHops", app.maxHops);
-    writeInteger(path, "Options", "TimeOut", app.timeoutMs);
-    writeInteger(path, "Options", "ReverseDns", app.reverseDns);
-    writeInteger(path, "Options", "PacketSize", app.packetSize);
-    // A minimised or maximised window's rectangle is not where the user left it; the
-    // placement of an earlier run stays in the file instead.
-    if (!IsIconic(app.mainWindow) && !IsZoomed(app.mainWindow)) {
-        RECT outer;
-        if (GetWindowRect(app.mainWindow, &outer)) {
-            writeInteger(path, "Window", "XPos", outer.left);
-            writeInteger(path, "Window", "YPos", outer.top);
-            writeInteger(path, "Window", "Width", outer.right - outer.left);
-            writeInteger(path, "Window", "Height", outer.bottom - outer.top);
-        }
+    SettingsLock lock(path);
+    SettingsSave save;
+    switch (openSettingsSave(path, lock, save)) {
+    case SaveTarget::temporaryFile:
+        // Written, then read back from the disk: the same sections, the same values.
+        commitSettingsSave(path, save,
+                           writeKeys(app, save.path, false) && settingsSectionsKept(path, save) &&
+                               writeKeys(app, save.path, true));
+        break;
+    case SaveTarget::realFile:
+        writeKeys(app, path, false);
+        break;
+    case SaveTarget::nothing:
+        break;
     }
-    for (int n = 0; n < kColumnCount; ++n) {
-        int32_t width = static_cast<int32_t>(SendMessageA(app.listView, LVM_GETCOLUMNWIDTH, n, 0));
-        writeInteger(path, "Column", NumberedKey(kColumnKey, n).text, width);
-    }
-    writeHistory(path, app.history);
 }

@@ -1,6 +1,8 @@
 // The settings path rule.
 #include "settings_path.h"
 
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 #include "text/ascii_case.h"
@@ -42,4 +44,14 @@ void settingsPathFor(const char* modulePath, char* out, size_t capacity) {
     if (stem + kEndingLength + 1 > capacity) return;
     std::memcpy(out, modulePath, stem);
     std::memcpy(out + stem, kEnding, kEndingLength + 1);
+}
+
+// A 64-bit FNV-1a hash. Different files meeting on one name would only make their
+// copies take turns needlessly.
+void settingsLockName(const char* settingsPath, char (&out)[kSettingsLockNameSize]) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const char* c = settingsPath; *c != '\0'; ++c) {
+        hash = (hash ^ static_cast<unsigned char>(foldAscii(*c))) * 1099511628211ull;
+    }
+    std::snprintf(out, sizeof out, "Lumentrax.Settings.%016llx", static_cast<unsigned long long>(hash));
 }

@@ -41,3 +41,14 @@ template <size_t N, size_t M>
 size_t copyPrintableField(char (&dest)[N], const char (&source)[M]) {
     return copyPrintableField(dest, N, source, M);
 }
+
+// For names from a reverse lookup: like copyPrintable, and every byte above 0x7F is
+// written as kControlReplacement too. Host names are ASCII (international names travel
+// in their ASCII form), and a high byte is unsafe downstream: 0x9B starts a terminal
+// control sequence, and a lead byte of a double-byte code page swallows the tab after it.
+size_t copyHostName(char* dest, size_t capacity, const char* source);
+
+template <size_t N>
+size_t copyHostName(char (&dest)[N], const char* source) {
+    return copyHostName(dest, N, source);
+}

@@ -10,10 +10,11 @@ mode=$1
 trace=$2
 require_root
 
-# r1 gets a name longer than a record holds, r3 one with a control byte.
+# r1 gets a name longer than a record holds, r3 one with a control byte and two bytes
+# above 0x7F (0x9B would start a terminal control sequence).
 names=$(mktemp)
 long_name=$(printf 'n%.0s' $(seq 300)).lab.test
-printf 'r1 %s\nr3 r3\001ctl.lab.test\n' "$long_name" >"$names"
+printf 'r1 %s\nr3 r3\001ctl\233\351.lab.test\n' "$long_name" >"$names"
 cleanup_extra='rm -f "$names"'
 start_lab "trace-$mode" "$names"
 use_socket_mode "$mode"
@@ -59,7 +60,7 @@ out=$(run --timeout 300 --steps 4 "$LAB_TARGET_NAME")
 check "target resolved by name" "$LAB_TARGET" "$(field "$out" 4 2)"
 check "target name" "$LAB_TARGET_NAME" "$(field "$out" 4 3)"
 check "long name cut to 255 characters" "${long_name:0:255}" "$(field "$out" 1 3)"
-check "control byte in a name replaced" "r3?ctl.lab.test" "$(field "$out" 3 3)"
+check "control and high bytes in a name replaced" "r3?ctl??.lab.test" "$(field "$out" 3 3)"
 check "silent hop has no name" "" "$(field "$out" 2 3)"
 
 # A name that does not resolve: one line on stderr naming it, nothing on stdout.

@@ -30,6 +30,8 @@
 //   close                            post WM_CLOSE to the main window
 //   end-session                      send WM_ENDSESSION (the session ends: log-off) to the
 //                                    main window and wait until it has been handled
+//   log-off N SECONDS                wait until N copies show a row each, then log them off at
+//                                    once: WM_QUERYENDSESSION, WM_ENDSESSION, process ended
 // Boxes and dialogs (a dialog counts once it is visible)
 //   copy SECONDS                     post Copy, wait for the confirmation box, print its
 //                                    text on stderr as "box: TEXT", write the clipboard's
@@ -61,6 +63,8 @@
 
 #include "driver_windows.h"
 #include "ui/resource.h"
+
+#include <commctrl.h>
 
 namespace {
 
@@ -124,6 +128,44 @@ int endSession(char**) {
                : 1;
 }
 
+// The main windows of the copies whose lists show a row (their first Start is handled).
+int busyCopies(HWND (&found)[8]) {
+    int count = 0;
+    for (HWND w = nullptr; count < 8 && (w = FindWindowExA(nullptr, w, "LumentraxClass", nullptr)) != nullptr;) {
+        HWND list = FindWindowExA(w, nullptr, "SysListView32", nullptr);
+        if (list != nullptr && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0) found[count++] = w;
+    }
+    return count;
+}
+
+// One copy's log-off: asked, told, then its process ended; 0 when all of it succeeded.
+DWORD WINAPI logOffCopy(void* window) {
+    DWORD id = 0;
+    DWORD_PTR answer = 0;
+    GetWindowThreadProcessId(static_cast<HWND>(window), &id);
+    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+    const bool done = process != nullptr &&
+                      SendMessageTimeoutA(static_cast<HWND>(window), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer) &&
+                      SendMessageTimeoutA(static_cast<HWND>(window), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer) &&
+                      TerminateProcess(process, 0);
+    if (process != nullptr) CloseHandle(process);
+    return done ? 0 : 1;
+}
+
+// A thread per copy, made first and resumed together, so that the copies are told at once.
+int logOff(char** args) {
+    HWND windows[8];
+    HANDLE threads[8];
+    DWORD code = 1, failed = 0;
+    int count = 0;
+    if (driver::waitFor(args[1], [&] { return (count = busyCopies(windows)) >= std::atoi(args[0]); }) != 0) return 1;
+    for (int i = 0; i < count; ++i) threads[i] = CreateThread(nullptr, 0, logOffCopy, windows[i], CREATE_SUSPENDED, nullptr);
+    for (int i = 0; i < count; ++i) ResumeThread(threads[i]);
+    WaitForMultipleObjects(count, threads, TRUE, INFINITE);  // each send is bounded
+    for (int i = 0; i < count; ++i) failed += GetExitCodeThread(threads[i], &code) && code == 0 ? 0 : 1;
+    return failed == 0 ? 0 : 1;
+}
+
 constexpr Command kCommands[] = {
     {"wait-window", 1, waitWindow},
     {"wait-gone", 1, waitGone},
@@ -143,6 +185,7 @@ constexpr Command kCommands[] = {
     {"exit", 0, exitCommand},
     {"close", 0, close},
     {"end-session", 0, endSession},
+    {"log-off", 2, logOff},
     {"copy", 1, driver::copy},
     {"options", 5, driver::setOptions},
     {"read-options", 2, driver::readOptions},

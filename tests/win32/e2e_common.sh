@@ -155,7 +155,7 @@ e2e_start() {
 e2e_start_and_wait() {
     local what=$1 hops=$2
     shift 2
-    e2e_start "$@"
+    "${e2e_starter:-e2e_start}" "$@"
     drive wait-window 120
     check "${what}main window appears" 0 $?
     [ "$hops" -eq 0 ] && return
@@ -241,4 +241,9 @@ ini_value() {
     tr -d '\r' <"$1" | awk -v s="[$2]" -v k="$3" '
         /^\[/ { in_section = ($0 == s); next }
         in_section && index($0, k "=") == 1 { print substr($0, length(k) + 2); exit }'
+}
+
+# How many of the 34 keys that the program saves FILE holds, each in its own section.
+settings_keys() {
+    tr -d '\r' <"$1" | awk -F= '/^\[/ { s = $0 } s "=" $1 ~ /^\[Options\]=(MaxHops|TimeOut|ReverseDns|PacketSize)$|^\[Window\]=(XPos|YPos|Width|Height)$|^\[Column\]=C[0-9]$|^\[History\]=H([0-9]|1[0-5])$/ { seen[s $1] } END { print length(seen) }'
 }

@@ -7,7 +7,10 @@
 #   restart: a first run moves its window, sets the options in the Options dialog and
 #            traces the target; a second run shows the same geometry, options and
 #            history, read from the settings file beside the program.
-# Usage: lab_settings_test.sh copy|restart LUMENTRAX_EXE DRIVER_EXE
+#   copies:  three copies in one folder, each tracing an address of its own, logged off
+#            at once, several rounds: the file holds every key, a foreign key and one
+#            copy's history each time.
+# Usage: lab_settings_test.sh copy|restart|copies LUMENTRAX_EXE DRIVER_EXE
 set -u
 . "$(dirname "$0")/e2e_common.sh"
 mode=$1
@@ -15,6 +18,13 @@ e2e_setup_driven "settings-$mode" "$2" "$3"
 
 # Value of KEY in SECTION of the settings file.
 setting() { ini_value "$ini" "$@"; }
+# The saved options as "TimeOut PacketSize MaxHops ReverseDns", the window as "X Y W H",
+# the history's first N slots joined by commas.
+saved_options() { echo "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"; }
+saved_window() { echo "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"; }
+saved_history() { local n; for n in $(seq 0 $(($1 - 1))); do setting History "H$n"; done | paste -sd,; }
+# Options, window and H0 joined by "|".
+saved() { echo "$(saved_options)|$(saved_window)|$(setting History H0)"; }
 # Field FIELD (1-based) of line LINE of a tab-separated text.
 line_field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v n="$2" -v f="$3" 'NR == n { print $f }'; }
 
@@ -32,8 +42,7 @@ copy_test() {
     check "hop 1 address" "$LAB_HOP1" "$(line_field "$clip" 1 2)"
     check "hop 1 name" "$LAB_R1_NAME" "$(line_field "$clip" 1 3)"
     check "silent router line" $'2\t0.0.0.0\t\t0 ms\t0 ms\t0 ms\t0 ms\t0\t0\t0%' "$(printf '%s' "$clip" | tr -d '\r' | sed -n 2p)"
-    check "hop 3 address" "$LAB_HOP3" "$(line_field "$clip" 3 2)"
-    check "target address" "$LAB_TARGET" "$(line_field "$clip" 4 2)"
+    check "hop 3 and target addresses" "$LAB_HOP3 $LAB_TARGET" "$(line_field "$clip" 3 2) $(line_field "$clip" 4 2)"
     check "dropping router received and loss" "$(dropping_router_expected "$(line_field "$clip" 3 8)")" \
         "$(line_field "$clip" 3 9) $(line_field "$clip" 3 10)"
     # The list shows the same cells (list rows start with the box image).
@@ -54,18 +63,14 @@ restart_test() {
     # window: the settings must be on disk when the message has been handled.
     drive end-session
     check "end of session handled" 0 $?
-    check "history saved at the end of session" "$LAB_TARGET" "$(setting History H0)"
-    check "options saved at the end of session" "1500 64 20 0" "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"
-    check "window saved at the end of session" "33 44 700 380" "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"
+    local kept="1500 64 20 0|33 44 700 380|$LAB_TARGET"
+    check "history, options and window saved at the end of session" "$kept" "$(saved)"
     cp "$ini" "$work/end-session.ini" 2>/dev/null
     close_and_check_exit
     cmp -s "$ini" "$work/end-session.ini"
     check "the normal close afterwards writes the same bytes" 0 $?
-    check "H0" "$LAB_TARGET" "$(setting History H0)"
-    check "H1" "one.one.one.one" "$(setting History H1)"
-    check "H2" "" "$(setting History H2)"
-    check "options saved" "1500 64 20 0" "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"
-    check "window saved" "33 44 700 380" "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"
+    check "H0 to H2" "$LAB_TARGET,one.one.one.one," "$(saved_history 3)"
+    check "options and window saved" "$kept" "$(saved)"
 
     e2e_start_and_wait "" 0
     check "geometry restored" "33 44 700 380" "$(drive rect)"
@@ -74,14 +79,32 @@ restart_test() {
     check "no trace without /ip:" "Start" "$(drive button)"
     check "address box empty" "" "$(drive text)"
     close_and_check_exit
-    check "options kept by the second save" "1500 64 20 0" "$(setting Options TimeOut) $(setting Options PacketSize) $(setting Options MaxHops) $(setting Options ReverseDns)"
-    check "window kept by the second save" "33 44 700 380" "$(setting Window XPos) $(setting Window YPos) $(setting Window Width) $(setting Window Height)"
-    check "history kept by the second save" "$LAB_TARGET" "$(setting History H0)"
+    check "options, window and history kept by the second save" "$kept" "$(saved)"
+}
+
+# Every round starts from a foreign key and 15 long history entries (long saves); each copy
+# traces an address that answers at once, so that none is held in a step when told.
+copies_test() {
+    local round targets=("$LAB_TARGET" "$LAB_HOP1" "$LAB_HOP3") target copies n seed= long
+    long=$(printf 's%.0s' $(seq 200))
+    for n in $(seq 0 14); do seed+="H$n=seed$n.$long\r\n"; done
+    for round in 1 2 3 4; do
+        printf "[History]\r\n$seed[Extra]\r\nKeep=yes\r\n" >"$ini"
+        copies=()
+        for target in "${targets[@]}"; do e2e_start "/ip:$target"; copies+=("$program"); done
+        drive log-off 3 120
+        check "round $round: three copies logged off" 0 $?
+        for program in "${copies[@]}"; do e2e_wait_exit 60; done
+        check "round $round: all 34 keys" 34 "$(settings_keys "$ini")"
+        check "round $round: foreign key kept" yes "$(setting Extra Keep)"
+        check "round $round: one copy's history" 1 "$(printf "%s,seed0.$long\n" "${targets[@]}" | grep -cxF "$(saved_history 2)")"
+    done
 }
 
 case $mode in
 copy) copy_test ;;
 restart) restart_test ;;
-*) echo "usage: $0 copy|restart EXE DRIVER" >&2; exit 2 ;;
+copies) copies_test ;;
+*) echo "usage: $0 copy|restart|copies EXE DRIVER" >&2; exit 2 ;;
 esac
 finish

@@ -13,9 +13,10 @@ add_test(NAME win32_settings_dialogs COMMAND settings_dialogs_tests)
 set_tests_properties(win32_settings_dialogs PROPERTIES TIMEOUT 600 RESOURCE_LOCK lumentrax_default_prefix
                      FIXTURES_REQUIRED lumentrax_default_prefix)
 
-# End to end in the namespace lab: Copy of a lab trace, and two runs in a row that keep
-# their settings (root; under CI=true a missing root fails instead of skipping).
-foreach(mode copy restart)
+# End to end in the namespace lab: Copy of a lab trace, two runs in a row that keep
+# their settings, and three copies logged off at once (root; under CI=true a missing
+# root fails instead of skipping).
+foreach(mode copy restart copies)
   add_test(NAME lab_settings_${mode}
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/lab_settings_test.sh ${mode}
                    $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver>)

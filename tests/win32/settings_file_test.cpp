@@ -12,6 +12,7 @@
 namespace {
 
 using Lines = std::vector<std::string>;
+using Values = std::vector<long>;
 
 struct Geometry {
     long x, y, width, height;
@@ -45,34 +46,44 @@ Lines expectedFile(const std::string (&options)[4], const Geometry* window, cons
 
 class SettingsFileTest : public AppTest {
 protected:
+    // The options as loaded: MaxHops, TimeOut, ReverseDns, PacketSize.
+    Values options() const { return {app->maxHops, app->timeoutMs, app->reverseDns, app->packetSize}; }
     void liveWidths(int (&widths)[kColumnCount]) const {
         for (int n = 0; n < kColumnCount; ++n) widths[n] = columnWidth(n);
+    }
+    // The window's placement and the list's widths as the save will write them.
+    void snapshot() {
+        window = outerRect(app->mainWindow);
+        liveWidths(widths);
+    }
+    Geometry window{};
+    int widths[kColumnCount]{};
+    const std::string defaults[4] = {std::to_string(kDefaultMaxHops), std::to_string(kDefaultTimeoutMs),
+                                     std::to_string(kDefaultReverseDns), std::to_string(kDefaultPacketSize)};
+    // The saved values of the four window keys, or of the four options, joined by blanks.
+    static std::string savedWindow() { return savedValues("Window", {"XPos", "YPos", "Width", "Height"}); }
+    static std::string savedOptions() { return savedValues("Options", {"TimeOut", "MaxHops", "PacketSize", "ReverseDns"}); }
+    static std::string savedValues(const char* section, std::initializer_list<const char*> keys) {
+        std::string values;
+        for (const char* key : keys) values += " " + drive::settingsValue(section, key);
+        return values.substr(1);
     }
 };
 
 TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
     launch();
-    EXPECT_EQ(app->maxHops, 40);
-    EXPECT_EQ(app->timeoutMs, 1000);
-    EXPECT_EQ(app->reverseDns, 1);
-    EXPECT_EQ(app->packetSize, 8);
-    EXPECT_EQ(app->windowX, CW_USEDEFAULT);
-    EXPECT_EQ(app->windowY, CW_USEDEFAULT);
-    EXPECT_EQ(app->windowWidth, CW_USEDEFAULT);
-    EXPECT_EQ(app->windowHeight, CW_USEDEFAULT);
+    EXPECT_EQ(options(), (Values{40, 1000, 1, 8}));
+    EXPECT_EQ((Values{app->windowX, app->windowY, app->windowWidth, app->windowHeight}), Values(4, CW_USEDEFAULT));
     for (int n = 0; n < kColumnCount; ++n) EXPECT_EQ(app->columnWidths[n], 0) << n;
     EXPECT_STREQ(app->history[0], "one.one.one.one");
     for (int n = 1; n < kHistorySlots; ++n) EXPECT_STREQ(app->history[n], "") << n;
-    EXPECT_EQ(app->hopTable->maxHops, 40);
-    EXPECT_EQ(app->hopTable->timeoutMs, 1000);
+    EXPECT_EQ((Values{app->hopTable->maxHops, app->hopTable->timeoutMs}), (Values{40, 1000}));
     ASSERT_EQ(listedAddresses(), 1);
     EXPECT_EQ(listedAddress(0), "one.one.one.one");
     EXPECT_EQ(drive::windowText(app->addressBox), "");
     EXPECT_EQ(drive::readSettingsFile(), "") << "nothing is written before the end";
 
-    Geometry window = outerRect(app->mainWindow);
-    int widths[kColumnCount];
-    liveWidths(widths);
+    snapshot();
     closeByCloseBox();
 
     // The defaults as a first run writes them: MaxHops, TimeOut, ReverseDns, PacketSize.
@@ -106,41 +117,35 @@ TEST_F(SettingsFileTest, AnEmptyH0ReplacesTheDefaultHostAndHolesKeepTheirPlace) 
     EXPECT_EQ(listedAddress(0), "two.test");
     EXPECT_EQ(listedAddress(1), "five.test");
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("History", "H0"), "");
-    EXPECT_EQ(drive::settingsValue("History", "H2"), "two.test");
-    EXPECT_EQ(drive::settingsValue("History", "H5"), "five.test");
+    EXPECT_EQ(savedValues("History", {"H0", "H2", "H5"}), " two.test five.test");
 }
 
 TEST_F(SettingsFileTest, HandWrittenValuesAreTakenAsReadAndWrittenBackUnchanged) {
     drive::writeSettingsFile("[Options]\r\nTimeOut=5\r\nMaxHops=300\r\nPacketSize=-1\r\nReverseDns=7\r\n"
                              "[Column]\r\nC4=-20\r\n");
     launch();
-    EXPECT_EQ(app->timeoutMs, 5);
-    EXPECT_EQ(app->maxHops, 300);
-    EXPECT_EQ(app->packetSize, -1);
-    EXPECT_EQ(app->reverseDns, 7);
+    EXPECT_EQ(options(), (Values{300, 5, 7, -1}));
     EXPECT_EQ(app->columnWidths[4], -20);
-    EXPECT_EQ(app->hopTable->timeoutMs, 5);
-    EXPECT_EQ(app->hopTable->maxHops, 300);
+    EXPECT_EQ((Values{app->hopTable->maxHops, app->hopTable->timeoutMs}), (Values{300, 5}));
     EXPECT_EQ(app->hopTable->traceLimit(), 255) << "the engine keeps within its table";
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), "5");
-    EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), "300");
-    EXPECT_EQ(drive::settingsValue("Options", "PacketSize"), "-1");
-    EXPECT_EQ(drive::settingsValue("Options", "ReverseDns"), "7");
+    EXPECT_EQ(savedOptions(), "5 300 -1 7");
 }
 
-TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSave) {
+// A save that a crash cut short leaves its temporary file beside the settings file.
+TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     drive::writeSettingsFile("[Mine]\r\nColour=blue\r\n[Options]\r\nExtra=kept\r\nTimeOut=300\r\n"
                              "[History]\r\nH20=beyond.test\r\n");
+    const std::string leftover = drive::settingsFile() + ".4242.tmp";
+    CloseHandle(CreateFileA(leftover.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     launch();
     EXPECT_EQ(app->timeoutMs, 300);
     closeByExit();
+    EXPECT_EQ(GetFileAttributesA(leftover.c_str()), INVALID_FILE_ATTRIBUTES) << "removed by the save";
     EXPECT_EQ(drive::settingsValue("Mine", "Colour"), "blue");
     EXPECT_EQ(drive::settingsValue("Options", "Extra"), "kept");
     EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), "300");
-    EXPECT_EQ(drive::settingsValue("History", "H20"), "beyond.test");
-    EXPECT_EQ(drive::settingsValue("History", "H15"), "");
+    EXPECT_EQ(savedValues("History", {"H20", "H15"}), "beyond.test ");
 }
 
 TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
@@ -149,18 +154,12 @@ TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
     Geometry moved = outerRect(app->mainWindow);
     ASSERT_EQ(moved.x, -37);
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("Window", "XPos"), "-37");
-    EXPECT_EQ(drive::settingsValue("Window", "YPos"), "25");
-    EXPECT_EQ(drive::settingsValue("Window", "Width"), "610");
-    EXPECT_EQ(drive::settingsValue("Window", "Height"), "433");
+    EXPECT_EQ(savedWindow(), "-37 25 610 433");
 
     launch();
     EXPECT_EQ(app->windowX, -37);
     Geometry restored = outerRect(app->mainWindow);
-    EXPECT_EQ(restored.x, -37);
-    EXPECT_EQ(restored.y, 25);
-    EXPECT_EQ(restored.width, 610);
-    EXPECT_EQ(restored.height, 433);
+    EXPECT_EQ((Values{restored.x, restored.y, restored.width, restored.height}), (Values{-37, 25, 610, 433}));
 }
 
 // A placement carried from a machine with another monitor, or written by hand, can lie
@@ -209,10 +208,7 @@ TEST_P(WindowStateTest, LeavesTheWindowKeysAsAnEarlierRunWroteThem) {
     ShowWindow(app->mainWindow, GetParam());
     ASSERT_TRUE(GetParam() == SW_MAXIMIZE ? IsZoomed(app->mainWindow) : IsIconic(app->mainWindow));
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("Window", "XPos"), "40");
-    EXPECT_EQ(drive::settingsValue("Window", "YPos"), "30");
-    EXPECT_EQ(drive::settingsValue("Window", "Width"), "520");
-    EXPECT_EQ(drive::settingsValue("Window", "Height"), "410");
+    EXPECT_EQ(savedWindow(), "40 30 520 410");
     EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), std::to_string(kDefaultMaxHops)) << "the rest is still saved";
 }
 
@@ -220,8 +216,7 @@ TEST_P(WindowStateTest, LeavesAbsentWindowKeysAbsent) {
     launch();
     ShowWindow(app->mainWindow, GetParam());
     closeByExit();
-    EXPECT_EQ(drive::settingsValue("Window", "XPos"), "<absent>");
-    EXPECT_EQ(drive::settingsValue("Window", "Height"), "<absent>");
+    EXPECT_EQ(savedWindow(), "<absent> <absent> <absent> <absent>");
     EXPECT_NE(drive::settingsValue("Column", "C9"), "<absent>") << "the rest is still saved";
 }
 
@@ -260,10 +255,7 @@ TEST_F(SettingsFileTest, HistorySurvivesARestartNewestFirst) {
     EXPECT_FALSE(app->hopTable->isRunning());
     ASSERT_EQ(listedAddresses(), 1) << "the list keeps what it showed at start-up";
     closeByCloseBox();
-    EXPECT_EQ(drive::settingsValue("History", "H0"), "ALPHA.test");
-    EXPECT_EQ(drive::settingsValue("History", "H1"), "Beta.Test");
-    EXPECT_EQ(drive::settingsValue("History", "H2"), "one.one.one.one");
-    EXPECT_EQ(drive::settingsValue("History", "H3"), "");
+    EXPECT_EQ(savedValues("History", {"H0", "H1", "H2", "H3"}), "ALPHA.test Beta.Test one.one.one.one ");
 
     launch();
     ASSERT_EQ(listedAddresses(), 3);
@@ -291,20 +283,16 @@ TEST_F(SettingsFileTest, ControlCharactersFromTheFileAndTheCommandLineNeverAddLi
     const std::string typed = drive::windowText(app->addressBox);
     std::printf("address box after /ip: holds %zu bytes\n", typed.size());
     ASSERT_FALSE(typed.empty());
-    Geometry window = outerRect(app->mainWindow);
-    int widths[kColumnCount];
-    liveWidths(widths);
+    snapshot();
 
     PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
     EXPECT_EQ(app->run(), 0) << "runs the posted Start first, then ends";
     finish();
 
     const std::string remembered = withControlsReplaced(typed);
-    const std::string options[4] = {std::to_string(kDefaultMaxHops), std::to_string(kDefaultTimeoutMs),
-                                    std::to_string(kDefaultReverseDns), std::to_string(kDefaultPacketSize)};
     const char* history[kHistorySlots] = {remembered.c_str(), "x?y?z?!", "", "", "", "", "", "", "", "", "", "", "", "", "", ""};
     // The History section was in the file already, so it stays the first one.
-    Lines expected = expectedFile(options, &window, widths, history);
+    Lines expected = expectedFile(defaults, &window, widths, history);
     std::rotate(expected.begin(), expected.end() - (kHistorySlots + 1), expected.end());
     EXPECT_EQ(drive::settingsLines(), expected);
 }
@@ -316,16 +304,12 @@ TEST_F(SettingsFileTest, LineBreaksInRememberedOrStoredSlotsNeverAddLines) {
     // A slot written past the history rules is still saved as one line.
     std::strcpy(app->history[7], "c\n[Evil]\nkey=v");
     MoveWindow(app->mainWindow, 15, 16, 500, 300, TRUE);
-    Geometry window = outerRect(app->mainWindow);
-    int widths[kColumnCount];
-    liveWidths(widths);
+    snapshot();
     closeByCloseBox();
 
-    const std::string options[4] = {std::to_string(kDefaultMaxHops), std::to_string(kDefaultTimeoutMs),
-                                    std::to_string(kDefaultReverseDns), std::to_string(kDefaultPacketSize)};
     const char* history[kHistorySlots] = {"b??[Window]??XPos=1", "one.one.one.one", "", "", "", "", "",
                                           "c?[Evil]?key=v", "", "", "", "", "", "", "", ""};
-    EXPECT_EQ(drive::settingsLines(), expectedFile(options, &window, widths, history));
+    EXPECT_EQ(drive::settingsLines(), expectedFile(defaults, &window, widths, history));
     EXPECT_EQ(drive::settingsValue("Evil", "key"), "<absent>");
 }
 

@@ -1,7 +1,7 @@
 #!/bin/bash
 # lumentrax.exe whose settings file cannot be written: a read-only file, a read-only
-# folder without a file, and a read-only folder holding a writable file. The program
-# traces, ends with exit code 0, and nothing already in the file is lost.
+# folder without a file, a read-only folder holding a writable file, and a full volume.
+# The program traces, ends with exit code 0, and nothing already in the file is lost.
 # Root ignores file modes; every Wine process here (the wineserver, which opens the
 # files, included) runs without the capabilities that override them.
 set -u
@@ -11,9 +11,11 @@ e2e_setup_driven settings-unwritable "$@"
 
 earlier=$'[Options]\r\nMaxHops=30\r\nTimeOut=900\r\nReverseDns=0\r\nPacketSize=16\r\n[History]\r\nH0=kept.example\r\nH1=\r\n[Extra]\r\nKeep=yes\r\n'
 
-# One run: start tracing the lab's target, wait for its four hops, close.
+# One run: start tracing the lab's target (with START, default e2e_start), wait for its
+# four hops, close.
 run_once() {
     local what=$1
+    local e2e_starter=${2:-e2e_start}
     e2e_start_and_wait "$what: " 4 "/ip:$LAB_TARGET"
     drive close
     e2e_wait_exit 60
@@ -46,9 +48,8 @@ chmod 555 "$work/ro"
 run_once "read-only folder, writable file"
 ro_ini=$work/ro/lumentrax.ini
 check "writable file: foreign key kept" "yes" "$(ini_value "$ro_ini" Extra Keep)"
-check "writable file: MaxHops kept" "30" "$(ini_value "$ro_ini" Options MaxHops)"
-check "writable file: TimeOut kept" "900" "$(ini_value "$ro_ini" Options TimeOut)"
-check "writable file: PacketSize kept" "16" "$(ini_value "$ro_ini" Options PacketSize)"
+check "writable file: MaxHops, TimeOut, PacketSize kept" "30 900 16" \
+    "$(ini_value "$ro_ini" Options MaxHops) $(ini_value "$ro_ini" Options TimeOut) $(ini_value "$ro_ini" Options PacketSize)"
 h0=$(ini_value "$ro_ini" History H0)
 h1=$(ini_value "$ro_ini" History H1)
 # Saved: the traced address heads the history and the earlier head follows it.
@@ -59,4 +60,34 @@ else
     check "writable file: unsaved history unchanged" "kept.example" "$h0"
 fi
 chmod 755 "$work/ro"
+
+# A full volume: a tmpfs in a mount namespace of its own (kept by a waiting shell; the
+# wineserver and the program enter it) holds the program, a file of 3984 bytes that the
+# save makes longer than a page, and a filler leaving no room or one page. The file must
+# stay the old one, or be the new one, whole.
+long=$(printf 'l%.0s' $(seq 250))
+big=$'[Options]\r\nMaxHops=30\r\n[History]\r\n'
+for n in $(seq 0 14); do big+="H$n=h$n.$long"$'\r\n'; done
+printf '%s' "$big"$'[Extra]\r\nKeep=yes\r\n[Window]\r\nXPos=10\r\nYPos=20\r\nWidth=600\r\nHeight=400\r\n' >"$work/big.ini"
+# Run as: bash -c "$full" DIR EXE; DIR.ready names the waiting shell once DIR is mounted.
+full='mkdir "$0" && mount -t tmpfs -o size=1m tmpfs "$0" && cp "$1" "$0/" && echo $$ >"$0.ready" && exec sleep 600'
+unshare -m --propagation private bash -c "$full" "$work/full" "$lumentrax_exe" &
+e2e_cleanup_more "kill $! 2>/dev/null"
+for _ in $(seq 1 50); do [ -s "$work/full.ready" ] && break; sleep 0.1; done
+on_volume=(nsenter -m -t "$(cat "$work/full.ready")")
+in_volume() { "${on_volume[@]}" "$@"; }
+# The wineserver is made inside first, so that the driver cannot start one outside.
+e2e_wineserver -k
+in_client "${e2e_wrap[@]}" "${on_volume[@]}" env WINEPREFIX="$prefix" wineserver -p
+start_on_full_volume() { local e2e_wrap=("${e2e_wrap[@]}" "${on_volume[@]}"); e2e_start "$@"; }
+e2e_program=$work/full/lumentrax.exe
+for room in 0 4096; do
+    in_volume bash -c 'cp "$1" "$0/lumentrax.ini" && rm -f "$0/filler" && { dd if=/dev/zero of="$0/filler" bs=4k
+        truncate -s "-$2" "$0/filler"; } 2>/dev/null' "$work/full" "$work/big.ini" "$room"
+    run_once "full volume, $room bytes free" start_on_full_volume
+    in_volume cat "$work/full/lumentrax.ini" >"${after:=$work/full.after}"
+    cmp -s "$after" "$work/big.ini" && echo "full volume, $room bytes free: the file is the old one" ||
+        check "full volume, $room bytes free: the new file, whole (keys, history, foreign key)" "34 $LAB_TARGET h0.$long yes" \
+            "$(settings_keys "$after") $(ini_value "$after" History H0) $(ini_value "$after" History H1) $(ini_value "$after" Extra Keep)"
+done
 finish
