@@ -13,7 +13,7 @@
 #include "app/trace_app_win32.h"
 #include "engine/probe_options.h"
 #include "settings/settings_path.h"
-#include "settings/settings_store.h"
+#include "settings/settings_store_win32.h"
 #include "text/bounded_text.h"
 
 namespace {

@@ -2,7 +2,7 @@
 // take turns with, and the save into a temporary file that replaces the real one only
 // once all of it is found on disk, so that a full disk or copies saving together never
 // leave a partial file.
-#include "settings/settings_store.h"
+#include "settings/settings_store_win32.h"
 
 #include <cstdio>
 #include <cstring>
