@@ -127,6 +127,21 @@ TEST(SettingsPath, TooLongGivesNothing) {
     EXPECT_EQ(pathFor(fits.c_str()), fits + ".ini");
 }
 
+// Two spellings of one path share a lock; another file, or a longer path, has its own;
+// the name holds no backslash.
+TEST(SettingsPath, LockNameMeetsForTwoSpellingsOfOnePath) {
+    auto lockName = [](const char* path) {
+        char name[kSettingsLockNameSize];
+        settingsLockName(path, name);
+        return std::string(name);
+    };
+    const std::string lock = lockName("C:\\Tools\\Trace.ini");
+    EXPECT_EQ(lockName("c:\\TOOLS\\trace.INI"), lock);
+    EXPECT_NE(lockName("C:\\Tools\\Trace2.ini"), lock);
+    EXPECT_NE(lockName(std::string(kSettingsPathSize - 1, 'p').c_str()), lock);
+    EXPECT_EQ(lock.find('\\'), std::string::npos);
+}
+
 TEST(OptionsRules, FieldReading) {
     EXPECT_EQ(readFieldInteger(""), 0);
     EXPECT_EQ(readFieldInteger("abc"), 0);

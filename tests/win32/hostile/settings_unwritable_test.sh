@@ -71,7 +71,7 @@ for n in $(seq 0 14); do big+="H$n=h$n.$long"$'\r\n'; done
 printf '%s' "$big"$'[Extra]\r\nKeep=yes\r\n[Window]\r\nXPos=10\r\nYPos=20\r\nWidth=600\r\nHeight=400\r\n' >"$work/big.ini"
 # Run as: bash -c "$full" DIR EXE; DIR.ready names the waiting shell once DIR is mounted.
 full='mkdir "$0" && mount -t tmpfs -o size=1m tmpfs "$0" && cp "$1" "$0/" && echo $$ >"$0.ready" && exec sleep 600'
-unshare -m --propagation private bash -c "$full" "$work/full" "$lumentrax_exe" &
+unshare -m --propagation private bash -c "$full" "$work/full" "$1" &
 e2e_cleanup_more "kill $! 2>/dev/null"
 for _ in $(seq 1 50); do [ -s "$work/full.ready" ] && break; sleep 0.1; done
 on_volume=(nsenter -m -t "$(cat "$work/full.ready")")
