@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -76,12 +77,9 @@ TEST(EchoRequest, HeaderDataAndChecksum) {
     uint8_t out[kIcmpHeaderSize + 64];
     const size_t length = buildEchoRequest(out, sizeof out, 0xABCD, 0x0102, 5);
     ASSERT_EQ(kIcmpHeaderSize + 5, length);
-    EXPECT_EQ(kIcmpEchoRequest, out[0]);
-    EXPECT_EQ(0, out[1]);
-    EXPECT_EQ(0xAB, out[4]);
-    EXPECT_EQ(0xCD, out[5]);
-    EXPECT_EQ(0x01, out[6]);
-    EXPECT_EQ(0x02, out[7]);
+    // type, code, then identifier and sequence (the checksum between them is summed below)
+    EXPECT_EQ((Bytes{kIcmpEchoRequest, 0, 0xAB, 0xCD, 0x01, 0x02}),
+              (Bytes{out[0], out[1], out[4], out[5], out[6], out[7]}));
     for (size_t i = kIcmpHeaderSize; i < length; ++i) EXPECT_EQ(0xBE, out[i]) << i;
     // A message with a correct checksum sums to zero (odd length included).
     EXPECT_EQ(0, internetChecksum(out, length));
@@ -174,15 +172,13 @@ TEST(RawAnswer, ReportsQuotingThisProbesRequest) {
 }
 
 TEST(RawAnswer, ReportsQuotingSomethingElse) {
-    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded,
-                                       ipPacket(kClient, kTarget, icmpMessage(8, 0x9999, 0x0042, 8)))));
-    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded,
-                                       ipPacket(kClient, kTarget, icmpMessage(8, 0x1234, 0x0043, 8)))));
-    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded,
-                                       ipPacket(kClient, kStranger, icmpMessage(8, 0x1234, 0x0042, 8)))));
-    // A quoted echo reply is not our request.
-    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded,
-                                       ipPacket(kClient, kTarget, icmpMessage(0, 0x1234, 0x0042, 8)))));
+    auto quoting = [](const uint8_t(&to)[4], uint8_t type, uint16_t identifier, uint16_t sequence) {
+        return rawKind(report(kIcmpTimeExceeded, ipPacket(kClient, to, icmpMessage(type, identifier, sequence, 8))));
+    };
+    EXPECT_EQ(kNotOurs, quoting(kTarget, 8, 0x9999, 0x0042));
+    EXPECT_EQ(kNotOurs, quoting(kTarget, 8, 0x1234, 0x0043));
+    EXPECT_EQ(kNotOurs, quoting(kStranger, 8, 0x1234, 0x0042));
+    EXPECT_EQ(kNotOurs, quoting(kTarget, 0, 0x1234, 0x0042));  // a quoted echo reply is not our request
     // A redirect or an echo request carrying our request is no report.
     EXPECT_EQ(kNotOurs, rawKind(report(5, ourRequestAsSent())));
     EXPECT_EQ(kNotOurs, rawKind(report(kIcmpEchoRequest, ourRequestAsSent())));
@@ -222,38 +218,39 @@ TEST(RawAnswer, ArbitraryBytesNeverCount) {
 }
 
 TEST(DatagramAnswer, OnlyThisProbesReplyFromTheDestination) {
+    auto parse = [](const Bytes& message, const uint8_t(&from)[4], size_t cut = SIZE_MAX) {
+        return parseDatagramMessage(message.data(), std::min(cut, message.size()), address(from), kProbe);
+    };
     const Bytes reply = icmpMessage(kIcmpEchoReply, 0x1234, 0x0042, 8);
-    const EchoAnswer answer = parseDatagramMessage(reply.data(), reply.size(), address(kTarget), kProbe);
+    const EchoAnswer answer = parse(reply, kTarget);
     EXPECT_EQ(kEchoReply, answer.kind);
     EXPECT_EQ(address(kTarget), answer.source);
-    EXPECT_EQ(kNotOurs, parseDatagramMessage(reply.data(), reply.size(), address(kStranger), kProbe).kind);
-    const Bytes late = icmpMessage(kIcmpEchoReply, 0x1234, 0x0041, 8);
-    EXPECT_EQ(kNotOurs, parseDatagramMessage(late.data(), late.size(), address(kTarget), kProbe).kind);
-    const Bytes request = icmpMessage(kIcmpEchoRequest, 0x1234, 0x0042, 8);
-    EXPECT_EQ(kNotOurs, parseDatagramMessage(request.data(), request.size(), address(kTarget), kProbe).kind);
-    EXPECT_EQ(kNotOurs, parseDatagramMessage(reply.data(), 7, address(kTarget), kProbe).kind);
+    EXPECT_EQ(kNotOurs, parse(reply, kStranger).kind);
+    EXPECT_EQ(kNotOurs, parse(icmpMessage(kIcmpEchoReply, 0x1234, 0x0041, 8), kTarget).kind);  // late
+    EXPECT_EQ(kNotOurs, parse(icmpMessage(kIcmpEchoRequest, 0x1234, 0x0042, 8), kTarget).kind);
+    EXPECT_EQ(kNotOurs, parse(reply, kTarget, 7).kind);
     EXPECT_EQ(kNotOurs, parseDatagramMessage(nullptr, 64, address(kTarget), kProbe).kind);
 }
 
 TEST(QueuedError, QuotedRequestDestinationAndType) {
     const Bytes request = icmpMessage(kIcmpEchoRequest, 0x1234, 0x0042, 8);
-    const EchoAnswer answer = parseQueuedError(request.data(), request.size(), address(kTarget),
-                                               address(kRouter), kIcmpTimeExceeded, 0, kProbe);
+    // The quoted message (cut to `length`), where it was sent, and the report's type and code.
+    auto parse = [&request](const uint8_t(&to)[4], uint8_t type, uint8_t code = 0, size_t length = SIZE_MAX,
+                            const Bytes* quoted = nullptr) {
+        const Bytes& message = quoted != nullptr ? *quoted : request;
+        return parseQueuedError(message.data(), std::min(length, message.size()), address(to), address(kRouter), type, code, kProbe);
+    };
+    const EchoAnswer answer = parse(kTarget, kIcmpTimeExceeded);
     EXPECT_EQ(kIcmpError, answer.kind);
     EXPECT_EQ(address(kRouter), answer.source);
     EXPECT_EQ(kIcmpTimeExceeded, answer.type);
     // An earlier probe's report (the kernel matched the identifier, not the sequence).
     const Bytes earlier = icmpMessage(kIcmpEchoRequest, 0x1234, 0x0041, 8);
-    EXPECT_EQ(kNotOurs, parseQueuedError(earlier.data(), earlier.size(), address(kTarget),
-                                         address(kRouter), kIcmpTimeExceeded, 0, kProbe).kind);
-    EXPECT_EQ(kNotOurs, parseQueuedError(request.data(), request.size(), address(kStranger),
-                                         address(kRouter), kIcmpTimeExceeded, 0, kProbe).kind);
-    EXPECT_EQ(kNotOurs, parseQueuedError(request.data(), request.size(), address(kTarget),
-                                         address(kRouter), 5, 0, kProbe).kind);
-    EXPECT_EQ(kNotOurs, parseQueuedError(request.data(), 7, address(kTarget), address(kRouter),
-                                         kIcmpTimeExceeded, 0, kProbe).kind);
-    EXPECT_EQ(kIcmpError, parseQueuedError(request.data(), request.size(), address(kTarget),
-                                                     address(kRouter), kIcmpUnreachable, 1, kProbe).kind);
+    EXPECT_EQ(kNotOurs, parse(kTarget, kIcmpTimeExceeded, 0, SIZE_MAX, &earlier).kind);
+    EXPECT_EQ(kNotOurs, parse(kStranger, kIcmpTimeExceeded).kind);
+    EXPECT_EQ(kNotOurs, parse(kTarget, 5).kind);
+    EXPECT_EQ(kNotOurs, parse(kTarget, kIcmpTimeExceeded, 0, 7).kind);
+    EXPECT_EQ(kIcmpError, parse(kTarget, kIcmpUnreachable, 1).kind);
 }
 
 }  // namespace

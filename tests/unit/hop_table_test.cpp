@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "engine/hop_table.h"
 #include "scripted_pinger.h"
@@ -15,6 +16,21 @@ using script::ip;
 const uint32_t kTarget = ip(10, 9, 9, 9);
 
 uint32_t routerAt(int ttl) { return ip(10, 0, ttl, 1); }
+
+// A record or an echo as one row, so a case compares all its fields at once and a
+// failure prints them side by side.
+using Row = std::vector<int64_t>;
+// address, excluded, changed, sent, received, lastMs, bestMs, worstMs, totalMs
+Row fields(const HopRecord& r) {
+    return {r.address, r.excluded, r.changed, r.sent, r.received, r.lastMs, r.bestMs, r.worstMs, r.totalMs};
+}
+// destination, time-to-live, size, timeout
+Row echoRow(int i) {
+    const script::EchoCall& e = script::echoAt(i);
+    return {e.destination, e.timeToLive, e.size, e.timeoutMs};
+}
+// maxHops, packetSize, timeoutMs, reverseDns
+Row settingsOf(const HopTable& t) { return {t.maxHops, t.packetSize, t.timeoutMs, t.reverseDns}; }
 
 // A route of `routers` answering routers (1 ms * distance) before a target at distance
 // routers + 1; `silentHops` lists distances that never answer.
@@ -55,21 +71,13 @@ protected:
 
 TEST_F(Engine, ConstructionDefaultsAndConfigure) {
     HopTable fresh;
-    EXPECT_EQ(fresh.hopCount, 0);
-    EXPECT_EQ(fresh.target, 0u);
-    EXPECT_EQ(fresh.pingCursor, 0);
-    EXPECT_EQ(fresh.timeoutMs, 1500);
-    EXPECT_EQ(fresh.packetSize, 8u);
-    EXPECT_EQ(fresh.maxHops, 64);
-    EXPECT_EQ(fresh.reverseDns, 1);
+    EXPECT_EQ((Row{fresh.hopCount, fresh.target, fresh.pingCursor}), (Row{0, 0, 0}));
+    EXPECT_EQ(settingsOf(fresh), (Row{64, 8, 1500, 1}));
     EXPECT_FALSE(fresh.isRunning());
     for (const HopRecord& r : fresh.records) ASSERT_EQ(r.address, 0u);
 
     fresh.configure(12, 64, 250, 0);
-    EXPECT_EQ(fresh.maxHops, 12);
-    EXPECT_EQ(fresh.packetSize, 64u);
-    EXPECT_EQ(fresh.timeoutMs, 250);
-    EXPECT_EQ(fresh.reverseDns, 0);
+    EXPECT_EQ(settingsOf(fresh), (Row{12, 64, 250, 0}));
 }
 
 TEST_F(Engine, StoppedTableDoesNothing) {
@@ -94,28 +102,14 @@ TEST_F(Engine, TraceFindsRouteThenTargetEndsDiscovery) {
     table.start("10.9.9.9");
     EXPECT_EQ(traceToEnd(), 4);
     for (int d = 1; d <= 3; ++d) {
-        const HopRecord& r = table.records[d - 1];
-        EXPECT_EQ(r.address, routerAt(d));
-        EXPECT_EQ(r.sent, 1);
-        EXPECT_EQ(r.received, 1);
-        EXPECT_EQ(r.lastMs, d);
-        EXPECT_EQ(r.bestMs, d);
-        EXPECT_EQ(r.worstMs, d);
-        EXPECT_EQ(r.totalMs, d);
-        EXPECT_EQ(r.excluded, 0);
-        EXPECT_EQ(r.changed, 1);
+        EXPECT_EQ(fields(table.records[d - 1]), (Row{routerAt(d), 0, 1, 1, 1, d, d, d, d})) << "hop " << d;
     }
     EXPECT_STREQ(table.records[0].addressText, "10.0.1.1");
     EXPECT_STREQ(table.records[1].hostName, "core.example.net");
     EXPECT_STREQ(table.records[0].hostName, "");
     EXPECT_EQ(table.records[3].address, kTarget);
     // Trace-phase echoes go to the target with rising time-to-live.
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(script::echoAt(i).destination, kTarget);
-        EXPECT_EQ(script::echoAt(i).timeToLive, i + 1);
-        EXPECT_EQ(script::echoAt(i).size, 8);
-        EXPECT_EQ(script::echoAt(i).timeoutMs, 1000);
-    }
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(echoRow(i), (Row{kTarget, i + 1, 8, 1000})) << "echo " << i;
 }
 
 TEST_F(Engine, ReverseLookupsOffLeaveNamesEmpty) {
@@ -145,10 +139,7 @@ TEST_F(Engine, HopFoundOnThirdTryCountsOneEcho) {
     startTrace();
     table.step();
     EXPECT_EQ(script::echoCount(), 3);
-    EXPECT_EQ(table.records[0].address, routerAt(1));
-    EXPECT_EQ(table.records[0].sent, 1);
-    EXPECT_EQ(table.records[0].received, 1);
-    EXPECT_EQ(table.records[0].totalMs, 1);
+    EXPECT_EQ(fields(table.records[0]), (Row{routerAt(1), 0, 1, 1, 1, 1, 1, 1, 1}));
 }
 
 TEST_F(Engine, SilentHopIsRecordedAndExcluded) {
@@ -160,14 +151,9 @@ TEST_F(Engine, SilentHopIsRecordedAndExcluded) {
     steps(2);
     const HopRecord& r = table.records[1];
     EXPECT_EQ(script::echoCount(), 1 + 3);
-    EXPECT_EQ(r.address, 0u);
-    EXPECT_EQ(r.excluded, 1);
-    EXPECT_EQ(r.changed, 1);
+    EXPECT_EQ(fields(r), (Row{0, 1, 1, 0, 0, 0, 0, 0, 0}));
     EXPECT_STREQ(r.addressText, "0.0.0.0");
     EXPECT_STREQ(r.hostName, "");
-    EXPECT_EQ(r.sent, 0);
-    EXPECT_EQ(r.received, 0);
-    EXPECT_EQ(r.lastMs, 0);
     EXPECT_EQ(traceToEnd(), 5);  // discovery goes on past the silent hop
 }
 
@@ -276,19 +262,11 @@ TEST_F(Engine, MonitorStatisticsAfterTimeouts) {
     EXPECT_EQ(table.records[0].received, 2);
     steps(2);                     // hop 1: time-out
     const HopRecord& r = table.records[0];
-    EXPECT_EQ(r.sent, 3);
-    EXPECT_EQ(r.received, 2);
-    EXPECT_EQ(r.lastMs, 7);
-    EXPECT_EQ(r.changed, 1);
+    EXPECT_EQ(fields(r), (Row{routerAt(1), 0, 1, 3, 2, 7, 1, 7, 1 + 7}));
     steps(4);                     // 3, 12
     EXPECT_EQ(r.lastMs, 12);
     steps(2);                     // time-out
-    EXPECT_EQ(r.sent, 6);
-    EXPECT_EQ(r.received, 4);
-    EXPECT_EQ(r.lastMs, 12);
-    EXPECT_EQ(r.totalMs, 1 + 7 + 3 + 12);
-    EXPECT_EQ(r.bestMs, 1);
-    EXPECT_EQ(r.worstMs, 12);
+    EXPECT_EQ(fields(r), (Row{routerAt(1), 0, 1, 6, 4, 12, 1, 12, 1 + 7 + 3 + 12}));
     EXPECT_EQ(averageMs(r), 23 / 4);
     EXPECT_EQ(lossPercent(r), 100 - 400 / 6);
 }
@@ -372,15 +350,13 @@ TEST_F(Engine, TimeoutIsHeldWithinBoundsAndSizePassedAsConfigured) {
     table.configure(40, -5, -1, 0);
     table.start("10.9.9.9");
     table.step();
-    EXPECT_EQ(script::echoAt(0).timeoutMs, 1);
-    EXPECT_EQ(static_cast<uint32_t>(script::echoAt(0).size), static_cast<uint32_t>(-5));
     table.configure(40, 4096, INT32_MAX, 0);
     table.step();
-    EXPECT_EQ(script::echoAt(1).timeoutMs, HopTable::kMaxTimeoutMs);
-    EXPECT_EQ(script::echoAt(1).size, 4096);
     table.configure(40, 8, 5, 0);  // small but sane values are used unchanged
     table.step();
-    EXPECT_EQ(script::echoAt(2).timeoutMs, 5);
+    EXPECT_EQ(echoRow(0), (Row{kTarget, 1, -5, 1}));
+    EXPECT_EQ(echoRow(1), (Row{kTarget, 2, 4096, HopTable::kMaxTimeoutMs}));
+    EXPECT_EQ(echoRow(2)[3], 5);
 }
 
 TEST_F(Engine, LongRunsNeverWrapCountersOrLoss) {
@@ -395,9 +371,8 @@ TEST_F(Engine, LongRunsNeverWrapCountersOrLoss) {
     r.totalMs = int64_t{INT32_MAX} * 3;
     table.pingCursor = 0;
     table.step();
-    EXPECT_EQ(r.sent, int64_t{INT32_MAX} + 11);
-    EXPECT_EQ(r.received, int64_t{INT32_MAX} + 6);
-    EXPECT_EQ(r.totalMs, int64_t{INT32_MAX} * 3 + 1);
+    EXPECT_EQ((Row{r.sent, r.received, r.totalMs}),
+              (Row{int64_t{INT32_MAX} + 11, int64_t{INT32_MAX} + 6, int64_t{INT32_MAX} * 3 + 1}));
     EXPECT_EQ(lossPercent(r), 1);  // 100 - 99.99...% truncated; never negative or wrapped
     EXPECT_EQ(averageMs(r), 2);
     // received * 100 beyond 32 bits: 30 million answers of 40 million echoes is 25% loss.
