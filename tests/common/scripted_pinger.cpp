@@ -78,15 +78,18 @@ bool monitorReply(uint32_t address, int32_t defaultMs, EchoResult& result) {
     return reply(address, defaultMs, result);
 }
 
+// Names and reverse names are kept alike: an address and its text, in order of arrival.
+void addHost(Host (&list)[kMaxEntries], int& count, uint32_t address, const char* text) {
+    Host& entry = list[count++];
+    entry.address = address;
+    copyBounded(entry.text, text);
+}
+
 }  // namespace
 
 void reset() { std::memset(&state, 0, sizeof state); }
 
-void name(const char* host, uint32_t address) {
-    Host& entry = state.names[state.nameCount++];
-    entry.address = address;
-    copyBounded(entry.text, host);
-}
+void name(const char* host, uint32_t address) { addHost(state.names, state.nameCount, address, host); }
 
 void router(int ttl, uint32_t address, int32_t ms) {
     state.hops[ttl].address = address;
@@ -115,9 +118,7 @@ void answers(uint32_t address, const int32_t* roundTrips, int count) {
 void unplugged(bool on) { state.isUnplugged = on; }
 
 void reverseName(uint32_t address, const char* hostName) {
-    Host& entry = state.reverse[state.reverseCount++];
-    entry.address = address;
-    copyBounded(entry.text, hostName);
+    addHost(state.reverse, state.reverseCount, address, hostName);
 }
 
 int echoCount() { return state.logCount; }

@@ -1,10 +1,12 @@
 // History slots, the settings path and the Options field rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "settings/history.h"
@@ -24,6 +26,17 @@ protected:
     std::vector<std::string> contents() const {
         std::vector<std::string> out;
         for (const auto& slot : slots) out.emplace_back(slot);
+        return out;
+    }
+
+    // A full history after `front` was remembered: `front`, then host0..host15 less the
+    // slots in `removed`, in order, and empty slots to the end.
+    static std::vector<std::string> shifted(const char* front, std::initializer_list<int> removed) {
+        std::vector<std::string> out{front};
+        for (int i = 0; i < kHistorySlots; ++i) {
+            if (std::find(removed.begin(), removed.end(), i) == removed.end()) out.push_back("host" + std::to_string(i));
+        }
+        out.resize(kHistorySlots);
         return out;
     }
 
@@ -49,23 +62,19 @@ TEST_F(History, SameAddressInOtherCaseMovesToTheFront) {
     fill(16);
     std::strcpy(slots[3], "Router.Example");
     rememberAddress(slots, "router.EXAMPLE");
-    EXPECT_EQ(contents(), (std::vector<std::string>{"router.EXAMPLE", "host0", "host1", "host2", "host4", "host5",
-                                                    "host6", "host7", "host8", "host9", "host10", "host11",
-                                                    "host12", "host13", "host14", "host15"}));
+    EXPECT_EQ(contents(), shifted("router.EXAMPLE", {3}));
 }
 
 TEST_F(History, OldestEntryMovesUpWithoutLoss) {
     fill(16);
     rememberAddress(slots, "host15");
-    EXPECT_STREQ(slots[0], "host15");
-    for (int i = 1; i < 16; ++i) EXPECT_EQ(contents()[i], "host" + std::to_string(i - 1));
+    EXPECT_EQ(contents(), shifted("host15", {15}));
 }
 
 TEST_F(History, NewAddressDropsTheOldestOfAFullHistory) {
     fill(16);
     rememberAddress(slots, "new");
-    EXPECT_STREQ(slots[0], "new");
-    EXPECT_STREQ(slots[15], "host14");
+    EXPECT_EQ(contents(), shifted("new", {15}));
 }
 
 TEST_F(History, LeadingSpaceMakesADifferentEntry) {
@@ -81,9 +90,7 @@ TEST_F(History, EveryDuplicateIsRemoved) {
     std::strcpy(slots[9], "DUP");
     rememberAddress(slots, "Dup");
     // Both slots were removed, host4's and host9's; the last slot is left empty.
-    EXPECT_EQ(contents(), (std::vector<std::string>{"Dup", "host0", "host1", "host2", "host3", "host5", "host6",
-                                                    "host7", "host8", "host10", "host11", "host12", "host13",
-                                                    "host14", "host15", ""}));
+    EXPECT_EQ(contents(), shifted("Dup", {4, 9}));
 }
 
 TEST_F(History, HolesMoveAlongWithTheirSlots) {
@@ -142,37 +149,31 @@ TEST(SettingsPath, LockNameMeetsForTwoSpellingsOfOnePath) {
     EXPECT_EQ(lock.find('\\'), std::string::npos);
 }
 
+// Field text, then the value read from it.
+struct FieldCase {
+    const char* text;
+    int32_t value;
+};
+
 TEST(OptionsRules, FieldReading) {
-    EXPECT_EQ(readFieldInteger(""), 0);
-    EXPECT_EQ(readFieldInteger("abc"), 0);
-    EXPECT_EQ(readFieldInteger("12abc"), 12);
-    EXPECT_EQ(readFieldInteger(" 7"), 7);
-    EXPECT_EQ(readFieldInteger("\t+42"), 42);
-    EXPECT_EQ(readFieldInteger("-3"), -3);
-    EXPECT_EQ(readFieldInteger("- 3"), 0);
-    EXPECT_EQ(readFieldInteger("99999999999999999999999"), INT32_MAX);
-    EXPECT_EQ(readFieldInteger("-99999999999999999999999"), INT32_MIN);
-    EXPECT_EQ(readFieldInteger("-2147483648"), INT32_MIN);
-    EXPECT_EQ(readFieldInteger("4294967306"), INT32_MAX);  // not wrapped to 10
+    const FieldCase cases[] = {
+        {"", 0}, {"abc", 0}, {"12abc", 12}, {" 7", 7}, {"\t+42", 42}, {"-3", -3}, {"- 3", 0},
+        {"99999999999999999999999", INT32_MAX}, {"-99999999999999999999999", INT32_MIN},
+        {"-2147483648", INT32_MIN}, {"4294967306", INT32_MAX} /* not wrapped to 10 */};
+    for (const FieldCase& c : cases) EXPECT_EQ(readFieldInteger(c.text), c.value) << "\"" << c.text << "\"";
 }
 
 TEST(OptionsRules, ClampingIntoTheDialogRanges) {
-    auto timeout = [](const char* t) { return clampOption(readFieldInteger(t), kTimeoutRange.low, kTimeoutRange.high); };
-    auto size = [](const char* t) { return clampOption(readFieldInteger(t), kPacketSizeRange.low, kPacketSizeRange.high); };
-    auto hops = [](const char* t) { return clampOption(readFieldInteger(t), kMaxHopsRange.low, kMaxHopsRange.high); };
-    EXPECT_EQ(timeout("5"), 10);
-    EXPECT_EQ(timeout("10"), 10);
-    EXPECT_EQ(timeout("20000"), 20000);
-    EXPECT_EQ(timeout("25000"), 20000);
-    EXPECT_EQ(timeout(""), 10);
-    EXPECT_EQ(size("0"), 4);
-    EXPECT_EQ(size("4096"), 4096);
-    EXPECT_EQ(size("5000"), 4096);
-    EXPECT_EQ(hops("-3"), 1);
-    EXPECT_EQ(hops("abc"), 1);
-    EXPECT_EQ(hops("12abc"), 12);
-    EXPECT_EQ(hops(" 7"), 7);
-    EXPECT_EQ(hops("250"), 200);
-    EXPECT_EQ(hops("99999999999"), 200);
-    EXPECT_EQ(hops("-99999999999"), 1);
+    // A field's range, then its text and the value it is held to.
+    const std::pair<OptionRange, std::vector<FieldCase>> fields[] = {
+        {kTimeoutRange, {{"5", 10}, {"10", 10}, {"20000", 20000}, {"25000", 20000}, {"", 10}}},
+        {kPacketSizeRange, {{"0", 4}, {"4096", 4096}, {"5000", 4096}}},
+        {kMaxHopsRange, {{"-3", 1}, {"abc", 1}, {"12abc", 12}, {" 7", 7}, {"250", 200}, {"99999999999", 200},
+                         {"-99999999999", 1}}}};
+    for (const auto& field : fields) {
+        for (const FieldCase& c : field.second) {
+            EXPECT_EQ(clampOption(readFieldInteger(c.text), field.first.low, field.first.high), c.value)
+                << field.first.low << ".." << field.first.high << ": \"" << c.text << "\"";
+        }
+    }
 }

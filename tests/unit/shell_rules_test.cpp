@@ -3,6 +3,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/layout.h"
@@ -16,6 +17,9 @@ std::string addressOf(const char* commandLine) {
     readAddressOption(commandLine, address);
     return address;
 }
+
+// left, top, width, height
+std::vector<int> rect(const ControlRect& r) { return {r.left, r.top, r.width, r.height}; }
 
 }  // namespace
 
@@ -52,20 +56,12 @@ TEST(AddressOption, LongValuesAreCutAt255) {
 TEST(Layout, SevenHundredPixelsWide) {
     for (unsigned width : {700u, 701u}) {
         ControlLayout l = computeLayout(width, 400, 27);
-        EXPECT_EQ(l.listView.left, 0);
-        EXPECT_EQ(l.listView.top, 27);
-        EXPECT_EQ(l.listView.width, static_cast<int>(width));
-        EXPECT_EQ(l.listView.height, 373);
+        EXPECT_EQ(rect(l.listView), (std::vector<int>{0, 27, static_cast<int>(width), 373})) << width;
         EXPECT_EQ(l.addressBox.width, 350);
         EXPECT_EQ(l.addressBox.height, 27);
-        EXPECT_EQ(l.startButton.left, 351);
-        EXPECT_EQ(l.copyButton.left, 451);
-        EXPECT_EQ(l.optionsButton.left, 551);
-        for (const ControlRect* b : {&l.startButton, &l.copyButton, &l.optionsButton}) {
-            EXPECT_EQ(b->top, 2);
-            EXPECT_EQ(b->width, 98);
-            EXPECT_EQ(b->height, 23);
-        }
+        EXPECT_EQ(rect(l.startButton), (std::vector<int>{351, 2, 98, 23})) << width;
+        EXPECT_EQ(rect(l.copyButton), (std::vector<int>{451, 2, 98, 23})) << width;
+        EXPECT_EQ(rect(l.optionsButton), (std::vector<int>{551, 2, 98, 23})) << width;
         EXPECT_EQ(l.optionsButton.left + l.optionsButton.width, 649);
     }
 }

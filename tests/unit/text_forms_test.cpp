@@ -11,14 +11,6 @@
 
 namespace {
 
-HopRecord silentHop() {
-    HopRecord r;
-    std::memset(&r, 0, sizeof r);
-    r.excluded = 1;
-    std::strcpy(r.addressText, "0.0.0.0");
-    return r;
-}
-
 HopRecord answeredHop(const char* address, const char* name, int64_t sent, int64_t received,
                       int32_t lastMs, int64_t totalMs, int32_t bestMs, int32_t worstMs) {
     HopRecord r;
@@ -32,6 +24,13 @@ HopRecord answeredHop(const char* address, const char* name, int64_t sent, int64
     r.totalMs = totalMs;
     r.bestMs = bestMs;
     r.worstMs = worstMs;
+    return r;
+}
+
+HopRecord silentHop() {
+    HopRecord r = answeredHop("0.0.0.0", "", 0, 0, 0, 0, 0, 0);
+    r.address = 0;
+    r.excluded = 1;
     return r;
 }
 
