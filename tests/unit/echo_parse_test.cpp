@@ -73,6 +73,12 @@ Bytes ourRequestAsSent(int optionWords = 0) {
 
 int rawKind(const Bytes& packet) { return parseRawPacket(packet.data(), packet.size(), kProbe).kind; }
 
+// `packet` with the byte at `at` set to `value`.
+Bytes withByte(Bytes packet, size_t at, uint8_t value) {
+    packet[at] = value;
+    return packet;
+}
+
 TEST(EchoRequest, HeaderDataAndChecksum) {
     uint8_t out[kIcmpHeaderSize + 64];
     const size_t length = buildEchoRequest(out, sizeof out, 0xABCD, 0x0102, 5);
@@ -125,11 +131,7 @@ TEST(RawAnswer, EveryCriticalByteChangedIsRejected) {
     const Bytes good = ourReply();
     // version/length, protocol, source address, ICMP type, code, identifier, sequence
     const size_t critical[] = {0, 9, 12, 13, 14, 15, 20, 21, 24, 25, 26, 27};
-    for (size_t at : critical) {
-        Bytes bad = good;
-        bad[at] ^= 0x10;
-        EXPECT_EQ(kNotOurs, rawKind(bad)) << "byte " << at;
-    }
+    for (size_t at : critical) EXPECT_EQ(kNotOurs, rawKind(withByte(good, at, good[at] ^ 0x10))) << "byte " << at;
 }
 
 TEST(RawAnswer, TruncatedOrMalformedHeaders) {
@@ -138,16 +140,10 @@ TEST(RawAnswer, TruncatedOrMalformedHeaders) {
         EXPECT_EQ(kNotOurs, parseRawPacket(good.data(), length, kProbe).kind) << length;
     }
     EXPECT_EQ(kNotOurs, parseRawPacket(nullptr, 100, kProbe).kind);
-    Bytes shortHeader = good;
-    shortHeader[0] = 0x44;  // header length below 20 bytes
-    EXPECT_EQ(kNotOurs, rawKind(shortHeader));
-    Bytes longHeader = good;
-    longHeader[0] = 0x4F;  // 60-byte header in a 36-byte packet
-    EXPECT_EQ(kNotOurs, rawKind(longHeader));
-    // A total length that cuts into the ICMP header leaves no complete answer.
-    Bytes cut = good;
-    put16(cut, 2, 24);
-    EXPECT_EQ(kNotOurs, rawKind(cut));
+    EXPECT_EQ(kNotOurs, rawKind(withByte(good, 0, 0x44)));  // header length below 20 bytes
+    EXPECT_EQ(kNotOurs, rawKind(withByte(good, 0, 0x4F)));  // 60-byte header in a 36-byte packet
+    // A total length (bytes 2 and 3: 36) cut to 24, into the ICMP header: no complete answer.
+    EXPECT_EQ(kNotOurs, rawKind(withByte(good, 3, 24)));
     // Trailing padding beyond the total length is ignored.
     Bytes padded = good;
     padded.resize(padded.size() + 30, 0);
@@ -182,14 +178,9 @@ TEST(RawAnswer, ReportsQuotingSomethingElse) {
     // A redirect or an echo request carrying our request is no report.
     EXPECT_EQ(kNotOurs, rawKind(report(5, ourRequestAsSent())));
     EXPECT_EQ(kNotOurs, rawKind(report(kIcmpEchoRequest, ourRequestAsSent())));
-    // The quoted header claims options that the report does not carry.
-    Bytes quoted = ourRequestAsSent();
-    quoted[0] = 0x46;
-    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded, quoted)));
-    // Not ICMP inside.
-    quoted = ourRequestAsSent();
-    quoted[9] = 17;
-    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded, quoted)));
+    // The quoted header claims options that the report does not carry; not ICMP inside.
+    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded, withByte(ourRequestAsSent(), 0, 0x46))));
+    EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded, withByte(ourRequestAsSent(), 9, 17))));
     // Cut anywhere before the quoted identifier and sequence are complete.
     const Bytes full = report(kIcmpTimeExceeded, ourRequestAsSent(1));
     for (size_t length = 0; length < 20 + 8 + 24 + 8; ++length) {

@@ -29,13 +29,11 @@ protected:
         return out;
     }
 
-    // A full history after `front` was remembered: `front`, then host0..host15 less the
-    // slots in `removed`, in order, and empty slots to the end.
-    static std::vector<std::string> shifted(const char* front, std::initializer_list<int> removed) {
+    // A full history after `front` was remembered: `front`, host0..host15 less `removed`, then empty slots.
+    static std::vector<std::string> shifted(const char* front, std::vector<int> removed) {
         std::vector<std::string> out{front};
-        for (int i = 0; i < kHistorySlots; ++i) {
-            if (std::find(removed.begin(), removed.end(), i) == removed.end()) out.push_back("host" + std::to_string(i));
-        }
+        for (int i = 0; i < kHistorySlots; ++i)
+            if (std::count(removed.begin(), removed.end(), i) == 0) out.push_back("host" + std::to_string(i));
         out.resize(kHistorySlots);
         return out;
     }
@@ -150,17 +148,14 @@ TEST(SettingsPath, LockNameMeetsForTwoSpellingsOfOnePath) {
 }
 
 // Field text, then the value read from it.
-struct FieldCase {
-    const char* text;
-    int32_t value;
-};
+using FieldCase = std::pair<const char*, int32_t>;
 
 TEST(OptionsRules, FieldReading) {
     const FieldCase cases[] = {
         {"", 0}, {"abc", 0}, {"12abc", 12}, {" 7", 7}, {"\t+42", 42}, {"-3", -3}, {"- 3", 0},
         {"99999999999999999999999", INT32_MAX}, {"-99999999999999999999999", INT32_MIN},
         {"-2147483648", INT32_MIN}, {"4294967306", INT32_MAX} /* not wrapped to 10 */};
-    for (const FieldCase& c : cases) EXPECT_EQ(readFieldInteger(c.text), c.value) << "\"" << c.text << "\"";
+    for (const FieldCase& c : cases) EXPECT_EQ(readFieldInteger(c.first), c.second) << "\"" << c.first << "\"";
 }
 
 TEST(OptionsRules, ClampingIntoTheDialogRanges) {
@@ -172,8 +167,8 @@ TEST(OptionsRules, ClampingIntoTheDialogRanges) {
                          {"-99999999999", 1}}}};
     for (const auto& field : fields) {
         for (const FieldCase& c : field.second) {
-            EXPECT_EQ(clampOption(readFieldInteger(c.text), field.first.low, field.first.high), c.value)
-                << field.first.low << ".." << field.first.high << ": \"" << c.text << "\"";
+            EXPECT_EQ(clampOption(readFieldInteger(c.first), field.first.low, field.first.high), c.second)
+                << field.first.low << ".." << field.first.high << ": \"" << c.first << "\"";
         }
     }
 }
