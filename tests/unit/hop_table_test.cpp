@@ -50,8 +50,13 @@ protected:
         ASSERT_TRUE(table.isRunning());
     }
 
-    void steps(int n) {
+    // Runs `n` steps; returns the echoes they sent.
+    std::vector<script::EchoCall> steps(int n) {
+        const int before = script::echoCount();
         for (int i = 0; i < n; ++i) table.step();
+        std::vector<script::EchoCall> sent;
+        for (int i = before; i < script::echoCount(); ++i) sent.push_back(script::echoAt(i));
+        return sent;
     }
 
     // Runs trace-phase steps until discovery is complete; returns hopCount.
@@ -199,11 +204,10 @@ TEST_F(Engine, HopLimitEndsDiscoveryAndRaisingItResumes) {
     startTrace(10);
     EXPECT_EQ(traceToEnd(), 10);
     EXPECT_EQ(table.records[9].address, routerAt(10));
-    int before = script::echoCount();
-    steps(10);
-    for (int i = before; i < script::echoCount(); ++i) {
-        EXPECT_EQ(script::echoAt(i).timeToLive, 10);
-        EXPECT_EQ(script::echoAt(i).destination, routerAt(i - before + 1));
+    const std::vector<script::EchoCall> sent = steps(10);
+    for (size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(sent[i].timeToLive, 10);
+        EXPECT_EQ(sent[i].destination, routerAt(static_cast<int>(i) + 1));
     }
     table.configure(40, 8, 1000, 0);
     table.step();
@@ -227,12 +231,11 @@ TEST_F(Engine, MonitorRotationSkipsExcludedHopsAtOneStepEach) {
     EXPECT_EQ(traceToEnd(), 5);
     table.records[1].excluded = 1;
     table.pingCursor = 0;
-    int before = script::echoCount();
-    steps(10);
+    const std::vector<script::EchoCall> sent = steps(10);
     const uint32_t expected[] = {routerAt(1), routerAt(3), routerAt(4), kTarget,
                                  routerAt(1), routerAt(3), routerAt(4), kTarget};
-    ASSERT_EQ(script::echoCount() - before, 8);
-    for (int i = 0; i < 8; ++i) EXPECT_EQ(script::echoAt(before + i).destination, expected[i]);
+    ASSERT_EQ(sent.size(), 8u);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(sent[i].destination, expected[i]);
     EXPECT_EQ(table.records[1].sent, 1);
 }
 
@@ -242,9 +245,7 @@ TEST_F(Engine, SilentHopIsNeverPingedEvenWhenIncluded) {
     traceToEnd();
     table.records[1].excluded = 0;
     table.records[1].changed = 0;
-    int before = script::echoCount();
-    steps(8);
-    for (int i = before; i < script::echoCount(); ++i) EXPECT_NE(script::echoAt(i).destination, 0u);
+    for (const script::EchoCall& e : steps(8)) EXPECT_NE(e.destination, 0u);
     EXPECT_EQ(table.records[1].changed, 0);
     EXPECT_EQ(table.records[1].sent, 0);
 }
@@ -281,9 +282,7 @@ TEST_F(Engine, StopKeepsTableAndStartRestartsFromHopOne) {
     EXPECT_FALSE(table.isRunning());
     EXPECT_EQ(table.hopCount, 4);
     EXPECT_EQ(table.pingCursor, cursor);
-    int before = script::echoCount();
-    table.step();
-    EXPECT_EQ(script::echoCount(), before);
+    EXPECT_TRUE(steps(1).empty());
 
     // Another address: records beyond the new count keep the old data, unshown.
     script::reset();
@@ -339,10 +338,9 @@ TEST_F(Engine, HopLimitBelowOneSendsNothingWithTimeToLiveZero) {
     table.configure(40, 8, 1000, 0);
     traceToEnd();
     table.configure(-5, 8, 1000, 0);
-    int before = script::echoCount();
-    steps(4);
-    ASSERT_GT(script::echoCount(), before);
-    for (int i = before; i < script::echoCount(); ++i) EXPECT_EQ(script::echoAt(i).timeToLive, 1);
+    const std::vector<script::EchoCall> sent = steps(4);
+    ASSERT_FALSE(sent.empty());
+    for (const script::EchoCall& e : sent) EXPECT_EQ(e.timeToLive, 1);
 }
 
 TEST_F(Engine, TimeoutIsHeldWithinBoundsAndSizePassedAsConfigured) {
