@@ -80,9 +80,8 @@ bool monitorReply(uint32_t address, int32_t defaultMs, EchoResult& result) {
 
 // Names and reverse names are kept alike: an address and its text, in order of arrival.
 void addHost(Host (&list)[kMaxEntries], int& count, uint32_t address, const char* text) {
-    Host& entry = list[count++];
-    entry.address = address;
-    copyBounded(entry.text, text);
+    list[count].address = address;
+    copyBounded(list[count++].text, text);
 }
 
 }  // namespace
