@@ -69,6 +69,12 @@ protected:
         return table.hopCount;
     }
 
+    // Starts a trace and runs discovery to its end; returns hopCount.
+    int traced(int32_t maxHops = 40) {
+        startTrace(maxHops);
+        return traceToEnd();
+    }
+
     HopTable table;
 };
 
@@ -165,8 +171,7 @@ TEST_F(Engine, SilentHopIsRecordedAndExcluded) {
 TEST_F(Engine, SilentTailIsCountedOnlyFromSixHops) {
     // Hops 1 and 2 answer, 3 to 5 are silent: hop 6 is still probed.
     route(8, {3, 4, 5, 6});
-    startTrace();
-    EXPECT_EQ(traceToEnd(), 6);
+    EXPECT_EQ(traced(), 6);
     script::reset();
     route(8, {3, 4, 5});
     startTrace();
@@ -178,14 +183,12 @@ TEST_F(Engine, SilentTailIsCountedOnlyFromSixHops) {
 TEST_F(Engine, NothingAnswersAfterFiveHops) {
     script::target(kTarget, 99, 1);
     for (int d = 1; d <= 5; ++d) script::router(d, routerAt(d), 1);
-    startTrace();
-    EXPECT_EQ(traceToEnd(), 8);
+    EXPECT_EQ(traced(), 8);
 }
 
 TEST_F(Engine, NoHopAnswersEndsAfterSix) {
     script::target(kTarget, 99, 1);
-    startTrace();
-    EXPECT_EQ(traceToEnd(), 6);
+    EXPECT_EQ(traced(), 6);
     EXPECT_EQ(script::echoCount(), 18);
     steps(10);
     EXPECT_EQ(script::echoCount(), 18);  // the monitor phase has nothing to ping
@@ -194,15 +197,13 @@ TEST_F(Engine, NoHopAnswersEndsAfterSix) {
 TEST_F(Engine, MissingIcmpLibraryRecordsSixSilentHops) {
     route(3);
     script::unplugged(true);
-    startTrace(40);
-    EXPECT_EQ(traceToEnd(), 6);
+    EXPECT_EQ(traced(40), 6);
     for (int i = 0; i < 6; ++i) EXPECT_STREQ(table.records[i].addressText, "0.0.0.0");
 }
 
 TEST_F(Engine, HopLimitEndsDiscoveryAndRaisingItResumes) {
     route(14);
-    startTrace(10);
-    EXPECT_EQ(traceToEnd(), 10);
+    EXPECT_EQ(traced(10), 10);
     EXPECT_EQ(table.records[9].address, routerAt(10));
     const std::vector<script::EchoCall> sent = steps(10);
     for (size_t i = 0; i < sent.size(); ++i) {
@@ -227,8 +228,7 @@ TEST_F(Engine, LoweringHopLimitDuringDiscoveryEndsIt) {
 
 TEST_F(Engine, MonitorRotationSkipsExcludedHopsAtOneStepEach) {
     route(4);  // hops 1-4 routers, hop 5 the target
-    startTrace();
-    EXPECT_EQ(traceToEnd(), 5);
+    EXPECT_EQ(traced(), 5);
     table.records[1].excluded = 1;
     table.pingCursor = 0;
     const std::vector<script::EchoCall> sent = steps(10);
@@ -241,8 +241,7 @@ TEST_F(Engine, MonitorRotationSkipsExcludedHopsAtOneStepEach) {
 
 TEST_F(Engine, SilentHopIsNeverPingedEvenWhenIncluded) {
     route(3, {2});
-    startTrace();
-    traceToEnd();
+    traced();
     table.records[1].excluded = 0;
     table.records[1].changed = 0;
     for (const script::EchoCall& e : steps(8)) EXPECT_NE(e.destination, 0u);
@@ -254,8 +253,7 @@ TEST_F(Engine, MonitorStatisticsAfterTimeouts) {
     route(1);
     const int32_t answers[] = {7, -1, 3, 12, -1};
     script::answers(routerAt(1), answers, 5);
-    startTrace();
-    EXPECT_EQ(traceToEnd(), 2);   // hop 1 found in 1 ms, then the target
+    EXPECT_EQ(traced(), 2);   // hop 1 found in 1 ms, then the target
     table.records[0].changed = 0;
     table.records[1].excluded = 1;  // drive hop 1 alone
     steps(2);                     // hop 1: 7 ms, then the target skipped
@@ -274,8 +272,7 @@ TEST_F(Engine, MonitorStatisticsAfterTimeouts) {
 
 TEST_F(Engine, StopKeepsTableAndStartRestartsFromHopOne) {
     route(3);
-    startTrace();
-    traceToEnd();
+    traced();
     steps(3);
     int cursor = table.pingCursor;
     table.stop();
@@ -304,8 +301,7 @@ TEST_F(Engine, StopKeepsTableAndStartRestartsFromHopOne) {
 TEST_F(Engine, SameAddressAtSeveralDistancesFillsEachRecord) {
     for (int d = 1; d <= 4; ++d) script::router(d, routerAt(1), 1);  // a loop
     script::target(kTarget, 50, 1);
-    startTrace(6);
-    EXPECT_EQ(traceToEnd(), 6);
+    EXPECT_EQ(traced(6), 6);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(table.records[i].address, routerAt(1));
 }
 
@@ -359,8 +355,7 @@ TEST_F(Engine, TimeoutIsHeldWithinBoundsAndSizePassedAsConfigured) {
 
 TEST_F(Engine, LongRunsNeverWrapCountersOrLoss) {
     route(1);
-    startTrace();
-    traceToEnd();
+    traced();
     table.records[1].excluded = 1;
     HopRecord& r = table.records[0];
     // Counters past every 32-bit limit, as weeks of fast monitoring make them.
