@@ -59,13 +59,18 @@ protected:
         command(IDM_STARTSTOP);
     }
 
-    // The four probe options as the settings file holds them.
-    static void expectSavedOptions(const char* timeoutMs, const char* packetSize, const char* maxHops,
-                                   const char* reverseDns) {
-        EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), timeoutMs);
-        EXPECT_EQ(drive::settingsValue("Options", "PacketSize"), packetSize);
-        EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), maxHops);
-        EXPECT_EQ(drive::settingsValue("Options", "ReverseDns"), reverseDns);
+    // A trace of `address` run for `steps` idle ticks, then stopped when `stop` is given.
+    void traceFor(const char* address, int steps, bool stop = false) {
+        typeAndStart(address);
+        tick(steps);
+        if (stop) command(IDM_STARTSTOP);
+    }
+
+    // The saved values of `keys` in `section`, joined by blanks ("<absent>" for a missing key).
+    static std::string savedValues(const char* section, std::initializer_list<const char*> keys) {
+        std::string values;
+        for (const char* key : keys) values += " " + drive::settingsValue(section, key);
+        return values.substr(1);
     }
 
     static bool settingsFileExists() {
@@ -79,6 +84,13 @@ protected:
         text[0] = '\0';
         SendMessageA(app->addressBox, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
         return text;
+    }
+
+    // The drop-down list holds exactly these entries, in this order.
+    void expectListed(std::initializer_list<const char*> entries) const {
+        ASSERT_EQ(listedAddresses(), static_cast<int>(entries.size()));
+        int index = 0;
+        for (const char* entry : entries) EXPECT_EQ(listedAddress(index++), entry) << "entry " << index - 1;
     }
 
     int columnWidth(int column) const {
@@ -124,6 +136,10 @@ protected:
         item.stateMask = LVIS_STATEIMAGEMASK;
         item.state = INDEXTOSTATEIMAGEMASK(image);
         SendMessageA(app->listView, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    }
+
+    void tick(int times = 1) {
+        for (int i = 0; i < times; ++i) app->idleTick();
     }
 
     // Handles everything queued, as the loop does between idle ticks.

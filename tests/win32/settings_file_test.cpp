@@ -63,10 +63,13 @@ protected:
     // The saved values of the four window keys, or of the four options, joined by blanks.
     static std::string savedWindow() { return savedValues("Window", {"XPos", "YPos", "Width", "Height"}); }
     static std::string savedOptions() { return savedValues("Options", {"TimeOut", "MaxHops", "PacketSize", "ReverseDns"}); }
-    static std::string savedValues(const char* section, std::initializer_list<const char*> keys) {
-        std::string values;
-        for (const char* key : keys) values += " " + drive::settingsValue(section, key);
-        return values.substr(1);
+    // The history slots as read, slot by slot: the given ones hold their texts, all others are empty.
+    void expectHistory(std::initializer_list<std::pair<int, const char*>> filled) const {
+        for (int n = 0; n < kHistorySlots; ++n) {
+            const char* text = "";
+            for (const auto& slot : filled) text = slot.first == n ? slot.second : text;
+            EXPECT_STREQ(app->history[n], text) << "slot " << n;
+        }
     }
 };
 
@@ -75,11 +78,9 @@ TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
     EXPECT_EQ(options(), (Values{40, 1000, 1, 8}));
     EXPECT_EQ((Values{app->windowX, app->windowY, app->windowWidth, app->windowHeight}), Values(4, CW_USEDEFAULT));
     for (int n = 0; n < kColumnCount; ++n) EXPECT_EQ(app->columnWidths[n], 0) << n;
-    EXPECT_STREQ(app->history[0], "one.one.one.one");
-    for (int n = 1; n < kHistorySlots; ++n) EXPECT_STREQ(app->history[n], "") << n;
+    expectHistory({{0, "one.one.one.one"}});
     EXPECT_EQ((Values{app->hopTable->maxHops, app->hopTable->timeoutMs}), (Values{40, 1000}));
-    ASSERT_EQ(listedAddresses(), 1);
-    EXPECT_EQ(listedAddress(0), "one.one.one.one");
+    expectListed({"one.one.one.one"});
     EXPECT_EQ(drive::windowText(app->addressBox), "");
     EXPECT_EQ(drive::readSettingsFile(), "") << "nothing is written before the end";
 
@@ -95,27 +96,18 @@ TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
 TEST_F(SettingsFileTest, OnlyH3KeepsThePresetAndTheOtherDefaults) {
     drive::writeSettingsFile("[History]\r\nH3=third.example.test\r\n");
     launch();
-    EXPECT_STREQ(app->history[0], "one.one.one.one");
-    EXPECT_STREQ(app->history[3], "third.example.test");
-    for (int n : {1, 2, 4, 9, 15}) EXPECT_STREQ(app->history[n], "") << n;
-    EXPECT_EQ(app->maxHops, kDefaultMaxHops);
-    EXPECT_EQ(app->timeoutMs, kDefaultTimeoutMs);
-    EXPECT_EQ(app->windowX, CW_USEDEFAULT);
-    ASSERT_EQ(listedAddresses(), 2);
-    EXPECT_EQ(listedAddress(0), "one.one.one.one");
-    EXPECT_EQ(listedAddress(1), "third.example.test");
+    expectHistory({{0, "one.one.one.one"}, {3, "third.example.test"}});
+    EXPECT_EQ((Values{app->maxHops, app->timeoutMs, app->windowX}),
+              (Values{kDefaultMaxHops, kDefaultTimeoutMs, CW_USEDEFAULT}));
+    expectListed({"one.one.one.one", "third.example.test"});
 }
 
 TEST_F(SettingsFileTest, AnEmptyH0ReplacesTheDefaultHostAndHolesKeepTheirPlace) {
     drive::writeSettingsFile("[History]\r\nH0=\r\nH2=two.test\r\nH5=five.test\r\nH9=" + std::string(300, 'n') + "\r\n");
     launch();
-    EXPECT_EQ(std::string(app->history[9]), std::string(255, 'n')) << "a long value keeps its first 255 characters";
-    EXPECT_STREQ(app->history[0], "");
-    EXPECT_STREQ(app->history[2], "two.test");
-    EXPECT_STREQ(app->history[5], "five.test");
-    ASSERT_EQ(listedAddresses(), 3);
-    EXPECT_EQ(listedAddress(0), "two.test");
-    EXPECT_EQ(listedAddress(1), "five.test");
+    const std::string cut(255, 'n');  // a long value keeps its first 255 characters
+    expectHistory({{2, "two.test"}, {5, "five.test"}, {9, cut.c_str()}});
+    expectListed({"two.test", "five.test", cut.c_str()});
     closeByCloseBox();
     EXPECT_EQ(savedValues("History", {"H0", "H2", "H5"}), " two.test five.test");
 }
@@ -142,9 +134,8 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     EXPECT_EQ(app->timeoutMs, 300);
     closeByExit();
     EXPECT_EQ(GetFileAttributesA(leftover.c_str()), INVALID_FILE_ATTRIBUTES) << "removed by the save";
-    EXPECT_EQ(drive::settingsValue("Mine", "Colour"), "blue");
-    EXPECT_EQ(drive::settingsValue("Options", "Extra"), "kept");
-    EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), "300");
+    EXPECT_EQ(savedValues("Mine", {"Colour"}), "blue");
+    EXPECT_EQ(savedValues("Options", {"Extra", "TimeOut"}), "kept 300");
     EXPECT_EQ(savedValues("History", {"H20", "H15"}), "beyond.test ");
 }
 
@@ -186,11 +177,9 @@ TEST_F(SettingsFileTest, APlacementOnNoMonitorOpensOnTheScreen) {
         EXPECT_TRUE(IntersectRect(&overlap, &window, &screen)) << c.window;
         const Geometry placed = outerRect(app->mainWindow);
         if (c.width != 0) {
-            EXPECT_EQ(placed.width, c.width) << c.window;
-            EXPECT_EQ(placed.height, c.height) << c.window;
+            EXPECT_EQ((Values{placed.width, placed.height}), (Values{c.width, c.height})) << c.window;
         } else {
-            EXPECT_GT(placed.width, 0) << c.window;
-            EXPECT_GT(placed.height, 0) << c.window;
+            EXPECT_GT(std::min(placed.width, placed.height), 0) << c.window;
         }
         finish();
     }
@@ -203,8 +192,7 @@ TEST_P(WindowStateTest, LeavesTheWindowKeysAsAnEarlierRunWroteThem) {
     drive::writeSettingsFile("[Window]\r\nXPos=40\r\nYPos=30\r\nWidth=520\r\nHeight=410\r\n");
     launch();
     Geometry placed = outerRect(app->mainWindow);
-    EXPECT_EQ(placed.x, 40);
-    EXPECT_EQ(placed.width, 520);
+    EXPECT_EQ((Values{placed.x, placed.width}), (Values{40, 520}));
     ShowWindow(app->mainWindow, GetParam());
     ASSERT_TRUE(GetParam() == SW_MAXIMIZE ? IsZoomed(app->mainWindow) : IsIconic(app->mainWindow));
     closeByCloseBox();
@@ -233,11 +221,7 @@ TEST_P(ColumnWidthTest, AWidenedColumnIsSavedAndShownAtTheNextStart) {
     int widths[kColumnCount];
     liveWidths(widths);
     ASSERT_EQ(widths[2], 222);
-    if (GetParam()) {
-        closeByExit();
-    } else {
-        closeByCloseBox();
-    }
+    GetParam() ? closeByExit() : closeByCloseBox();
     for (int n = 0; n < kColumnCount; ++n) {
         EXPECT_EQ(drive::settingsValue("Column", "C" + std::to_string(n)), std::to_string(widths[n])) << n;
     }
@@ -258,10 +242,7 @@ TEST_F(SettingsFileTest, HistorySurvivesARestartNewestFirst) {
     EXPECT_EQ(savedValues("History", {"H0", "H1", "H2", "H3"}), "ALPHA.test Beta.Test one.one.one.one ");
 
     launch();
-    ASSERT_EQ(listedAddresses(), 3);
-    EXPECT_EQ(listedAddress(0), "ALPHA.test");
-    EXPECT_EQ(listedAddress(1), "Beta.Test");
-    EXPECT_EQ(listedAddress(2), "one.one.one.one");
+    expectListed({"ALPHA.test", "Beta.Test", "one.one.one.one"});
     EXPECT_EQ(drive::windowText(app->addressBox), "");
 }
 
@@ -278,8 +259,7 @@ TEST_F(SettingsFileTest, ControlCharactersFromTheFileAndTheCommandLineNeverAddLi
     drive::writeSettingsFile("[History]\r\nH0=x\x01y\tz\x7f!\r\n");
     launch("lumentrax.exe /ip:\"a\r\n[Options]\r\nMaxHops=1\"");
     EXPECT_STREQ(app->history[0], "x?y?z?!") << "texts read from the file are made safe at once";
-    ASSERT_EQ(listedAddresses(), 1);
-    EXPECT_EQ(listedAddress(0), "x?y?z?!");
+    expectListed({"x?y?z?!"});
     const std::string typed = drive::windowText(app->addressBox);
     std::printf("address box after /ip: holds %zu bytes\n", typed.size());
     ASSERT_FALSE(typed.empty());
