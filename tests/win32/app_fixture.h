@@ -142,15 +142,6 @@ protected:
         for (int i = 0; i < times; ++i) app->idleTick();
     }
 
-    // Handles everything queued, as the loop does between idle ticks.
-    static void pump() {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-
     // How far the engine has got: hops found plus echoes sent to them. From a helper
     // thread, read it through onUiThread.
     long long progress() const {

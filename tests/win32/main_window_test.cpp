@@ -118,13 +118,13 @@ TEST_F(WindowTest, ControlsFollowTheClientAreaWhenResizedAndMinimised) {
     // Minimised, the client area is 0 x 0: no control gets a negative size, and the
     // restored window is laid out again.
     ShowWindow(app->mainWindow, SW_MINIMIZE);
-    pump();
+    drive::pumpMessages();  // as the loop does between idle ticks
     for (HWND control : {app->listView, app->startButton, app->copyButton, app->optionsButton}) {
         const Values placed = placement(control);
         EXPECT_GE(std::min(placed[2], placed[3]), 0);
     }
     ShowWindow(app->mainWindow, SW_RESTORE);
-    pump();
+    drive::pumpMessages();
     GetClientRect(app->mainWindow, &client);
     expectPlaced(app->listView, computeLayout(client.right, client.bottom, app->barHeight).listView,
                  "list restored");

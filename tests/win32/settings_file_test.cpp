@@ -24,9 +24,16 @@ Geometry outerRect(HWND window) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// The history slots: the given ones hold their texts, all others are empty.
+Lines historySlots(std::initializer_list<std::pair<int, const char*>> filled) {
+    Lines slots(kHistorySlots);
+    for (const auto& slot : filled) slots[slot.first] = slot.second;
+    return slots;
+}
+
 // The whole file a save of these values gives, section headers included.
 Lines expectedFile(const std::string (&options)[4], const Geometry* window, const int widths[kColumnCount],
-                   const char* const history[kHistorySlots]) {
+                   const Lines& history) {
     Lines lines{"[Options]"};
     const char* keys[4] = {"MaxHops", "TimeOut", "ReverseDns", "PacketSize"};
     for (int i = 0; i < 4; ++i) lines.push_back(std::string(keys[i]) + "=" + options[i]);
@@ -63,14 +70,8 @@ protected:
     // The saved values of the four window keys, or of the four options, joined by blanks.
     static std::string savedWindow() { return savedValues("Window", {"XPos", "YPos", "Width", "Height"}); }
     static std::string savedOptions() { return savedValues("Options", {"TimeOut", "MaxHops", "PacketSize", "ReverseDns"}); }
-    // The history slots as read, slot by slot: the given ones hold their texts, all others are empty.
-    void expectHistory(std::initializer_list<std::pair<int, const char*>> filled) const {
-        for (int n = 0; n < kHistorySlots; ++n) {
-            const char* text = "";
-            for (const auto& slot : filled) text = slot.first == n ? slot.second : text;
-            EXPECT_STREQ(app->history[n], text) << "slot " << n;
-        }
-    }
+    // The history slots as read.
+    Lines history() const { return Lines(app->history, app->history + kHistorySlots); }
 };
 
 TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
@@ -78,7 +79,7 @@ TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
     EXPECT_EQ(options(), (Values{40, 1000, 1, 8}));
     EXPECT_EQ((Values{app->windowX, app->windowY, app->windowWidth, app->windowHeight}), Values(4, CW_USEDEFAULT));
     for (int n = 0; n < kColumnCount; ++n) EXPECT_EQ(app->columnWidths[n], 0) << n;
-    expectHistory({{0, "one.one.one.one"}});
+    EXPECT_EQ(history(), historySlots({{0, "one.one.one.one"}}));
     EXPECT_EQ((Values{app->hopTable->maxHops, app->hopTable->timeoutMs}), (Values{40, 1000}));
     expectListed({"one.one.one.one"});
     EXPECT_EQ(drive::windowText(app->addressBox), "");
@@ -89,14 +90,13 @@ TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
 
     // The defaults as a first run writes them: MaxHops, TimeOut, ReverseDns, PacketSize.
     const std::string options[4] = {"40", "1000", "1", "8"};
-    const char* history[kHistorySlots] = {"one.one.one.one", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""};
-    EXPECT_EQ(drive::settingsLines(), expectedFile(options, &window, widths, history));
+    EXPECT_EQ(drive::settingsLines(), expectedFile(options, &window, widths, historySlots({{0, "one.one.one.one"}})));
 }
 
 TEST_F(SettingsFileTest, OnlyH3KeepsThePresetAndTheOtherDefaults) {
     drive::writeSettingsFile("[History]\r\nH3=third.example.test\r\n");
     launch();
-    expectHistory({{0, "one.one.one.one"}, {3, "third.example.test"}});
+    EXPECT_EQ(history(), historySlots({{0, "one.one.one.one"}, {3, "third.example.test"}}));
     EXPECT_EQ((Values{app->maxHops, app->timeoutMs, app->windowX}),
               (Values{kDefaultMaxHops, kDefaultTimeoutMs, CW_USEDEFAULT}));
     expectListed({"one.one.one.one", "third.example.test"});
@@ -106,7 +106,7 @@ TEST_F(SettingsFileTest, AnEmptyH0ReplacesTheDefaultHostAndHolesKeepTheirPlace) 
     drive::writeSettingsFile("[History]\r\nH0=\r\nH2=two.test\r\nH5=five.test\r\nH9=" + std::string(300, 'n') + "\r\n");
     launch();
     const std::string cut(255, 'n');  // a long value keeps its first 255 characters
-    expectHistory({{2, "two.test"}, {5, "five.test"}, {9, cut.c_str()}});
+    EXPECT_EQ(history(), historySlots({{2, "two.test"}, {5, "five.test"}, {9, cut.c_str()}}));
     expectListed({"two.test", "five.test", cut.c_str()});
     closeByCloseBox();
     EXPECT_EQ(savedValues("History", {"H0", "H2", "H5"}), " two.test five.test");
@@ -270,9 +270,8 @@ TEST_F(SettingsFileTest, ControlCharactersFromTheFileAndTheCommandLineNeverAddLi
     finish();
 
     const std::string remembered = withControlsReplaced(typed);
-    const char* history[kHistorySlots] = {remembered.c_str(), "x?y?z?!", "", "", "", "", "", "", "", "", "", "", "", "", "", ""};
     // The History section was in the file already, so it stays the first one.
-    Lines expected = expectedFile(defaults, &window, widths, history);
+    Lines expected = expectedFile(defaults, &window, widths, historySlots({{0, remembered.c_str()}, {1, "x?y?z?!"}}));
     std::rotate(expected.begin(), expected.end() - (kHistorySlots + 1), expected.end());
     EXPECT_EQ(drive::settingsLines(), expected);
 }
@@ -287,9 +286,8 @@ TEST_F(SettingsFileTest, LineBreaksInRememberedOrStoredSlotsNeverAddLines) {
     snapshot();
     closeByCloseBox();
 
-    const char* history[kHistorySlots] = {"b??[Window]??XPos=1", "one.one.one.one", "", "", "", "", "",
-                                          "c?[Evil]?key=v", "", "", "", "", "", "", "", ""};
-    EXPECT_EQ(drive::settingsLines(), expectedFile(defaults, &window, widths, history));
+    const Lines saved = historySlots({{0, "b??[Window]??XPos=1"}, {1, "one.one.one.one"}, {7, "c?[Evil]?key=v"}});
+    EXPECT_EQ(drive::settingsLines(), expectedFile(defaults, &window, widths, saved));
     EXPECT_EQ(drive::settingsValue("Evil", "key"), "<absent>");
 }
 
