@@ -12,13 +12,18 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "dialog_driving.h"
 #include "scripted_pinger.h"
 #include "ui/resource.h"
 
+// Several numbers checked at once, in a fixed order.
+using Values = std::vector<long>;
+
 class AppTest : public ::testing::Test {
 protected:
+
     void SetUp() override {
         drive::removeSettingsFile();
         script::reset();

@@ -62,10 +62,9 @@ protected:
     // The four options as the application and as the engine hold them.
     void expectOptions(int32_t timeoutMs, int32_t packetSize, int32_t maxHops, int32_t reverseDns) {
         const HopTable& t = *app->hopTable;
-        EXPECT_EQ((std::vector<int32_t>{app->timeoutMs, app->packetSize, app->maxHops, app->reverseDns}),
-                  (std::vector<int32_t>{timeoutMs, packetSize, maxHops, reverseDns})) << "application";
-        EXPECT_EQ((std::vector<int32_t>{t.timeoutMs, static_cast<int32_t>(t.packetSize), t.maxHops, t.reverseDns}),
-                  (std::vector<int32_t>{timeoutMs, packetSize, maxHops, reverseDns})) << "engine";
+        const Values expected{timeoutMs, packetSize, maxHops, reverseDns};
+        EXPECT_EQ((Values{app->timeoutMs, app->packetSize, app->maxHops, app->reverseDns}), expected) << "application";
+        EXPECT_EQ((Values{t.timeoutMs, static_cast<int32_t>(t.packetSize), t.maxHops, t.reverseDns}), expected) << "engine";
     }
 };
 
@@ -187,7 +186,7 @@ TEST_F(DialogTest, OptionsOkDuringATraceReconfiguresItWithoutRestarting) {
     EXPECT_STREQ(table.records[4].addressText, "10.7.0.99");
     EXPECT_STREQ(table.records[1].hostName, "router2.test") << "names found before stay";
     EXPECT_STREQ(table.records[2].hostName, "") << "no lookups once switched off";
-    EXPECT_EQ((std::vector<uint32_t>{static_cast<uint32_t>(table.timeoutMs), table.packetSize}), (std::vector<uint32_t>{250, 32}));
+    EXPECT_EQ((Values{table.timeoutMs, static_cast<int32_t>(table.packetSize)}), (Values{250, 32}));
 }
 
 // A dialog the helper cannot find (here: asked for by a caption nothing has) must not

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "app/layout.h"
 #include "ui/column_layout.h"
@@ -20,8 +19,6 @@ RECT rectInParent(HWND child) {
     MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
-
-using Values = std::vector<long>;
 
 // Left, top, width and height of the control in its parent's client area.
 Values placement(HWND control) {

@@ -12,13 +12,9 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using Values = std::vector<long>;
 
-struct Geometry {
-    long x, y, width, height;
-};
-
-Geometry outerRect(HWND window) {
+// The window's outer rectangle as x, y, width and height.
+Values outerRect(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
@@ -32,18 +28,14 @@ Lines historySlots(std::initializer_list<std::pair<int, const char*>> filled) {
 }
 
 // The whole file a save of these values gives, section headers included.
-Lines expectedFile(const std::string (&options)[4], const Geometry* window, const int widths[kColumnCount],
+Lines expectedFile(const std::string (&options)[4], const Values& window, const int widths[kColumnCount],
                    const Lines& history) {
     Lines lines{"[Options]"};
     const char* keys[4] = {"MaxHops", "TimeOut", "ReverseDns", "PacketSize"};
     for (int i = 0; i < 4; ++i) lines.push_back(std::string(keys[i]) + "=" + options[i]);
-    if (window != nullptr) {
-        lines.push_back("[Window]");
-        lines.push_back("XPos=" + std::to_string(window->x));
-        lines.push_back("YPos=" + std::to_string(window->y));
-        lines.push_back("Width=" + std::to_string(window->width));
-        lines.push_back("Height=" + std::to_string(window->height));
-    }
+    lines.push_back("[Window]");
+    const char* windowKeys[4] = {"XPos", "YPos", "Width", "Height"};
+    for (int i = 0; i < 4; ++i) lines.push_back(std::string(windowKeys[i]) + "=" + std::to_string(window[i]));
     lines.push_back("[Column]");
     for (int n = 0; n < kColumnCount; ++n) lines.push_back("C" + std::to_string(n) + "=" + std::to_string(widths[n]));
     lines.push_back("[History]");
@@ -63,7 +55,7 @@ protected:
         window = outerRect(app->mainWindow);
         liveWidths(widths);
     }
-    Geometry window{};
+    Values window;
     int widths[kColumnCount]{};
     const std::string defaults[4] = {std::to_string(kDefaultMaxHops), std::to_string(kDefaultTimeoutMs),
                                      std::to_string(kDefaultReverseDns), std::to_string(kDefaultPacketSize)};
@@ -90,7 +82,7 @@ TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
 
     // The defaults as a first run writes them: MaxHops, TimeOut, ReverseDns, PacketSize.
     const std::string options[4] = {"40", "1000", "1", "8"};
-    EXPECT_EQ(drive::settingsLines(), expectedFile(options, &window, widths, historySlots({{0, "one.one.one.one"}})));
+    EXPECT_EQ(drive::settingsLines(), expectedFile(options, window, widths, historySlots({{0, "one.one.one.one"}})));
 }
 
 TEST_F(SettingsFileTest, OnlyH3KeepsThePresetAndTheOtherDefaults) {
@@ -142,15 +134,13 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
 TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
     launch();
     MoveWindow(app->mainWindow, -37, 25, 610, 433, TRUE);
-    Geometry moved = outerRect(app->mainWindow);
-    ASSERT_EQ(moved.x, -37);
+    ASSERT_EQ(outerRect(app->mainWindow)[0], -37);
     closeByCloseBox();
     EXPECT_EQ(savedWindow(), "-37 25 610 433");
 
     launch();
     EXPECT_EQ(app->windowX, -37);
-    Geometry restored = outerRect(app->mainWindow);
-    EXPECT_EQ((Values{restored.x, restored.y, restored.width, restored.height}), (Values{-37, 25, 610, 433}));
+    EXPECT_EQ(outerRect(app->mainWindow), (Values{-37, 25, 610, 433}));
 }
 
 // A placement carried from a machine with another monitor, or written by hand, can lie
@@ -175,11 +165,11 @@ TEST_F(SettingsFileTest, APlacementOnNoMonitorOpensOnTheScreen) {
         RECT window{}, overlap{};
         GetWindowRect(app->mainWindow, &window);
         EXPECT_TRUE(IntersectRect(&overlap, &window, &screen)) << c.window;
-        const Geometry placed = outerRect(app->mainWindow);
+        const Values placed = outerRect(app->mainWindow);
         if (c.width != 0) {
-            EXPECT_EQ((Values{placed.width, placed.height}), (Values{c.width, c.height})) << c.window;
+            EXPECT_EQ((Values{placed[2], placed[3]}), (Values{c.width, c.height})) << c.window;
         } else {
-            EXPECT_GT(std::min(placed.width, placed.height), 0) << c.window;
+            EXPECT_GT(std::min(placed[2], placed[3]), 0) << c.window;
         }
         finish();
     }
@@ -191,8 +181,8 @@ class WindowStateTest : public SettingsFileTest, public ::testing::WithParamInte
 TEST_P(WindowStateTest, LeavesTheWindowKeysAsAnEarlierRunWroteThem) {
     drive::writeSettingsFile("[Window]\r\nXPos=40\r\nYPos=30\r\nWidth=520\r\nHeight=410\r\n");
     launch();
-    Geometry placed = outerRect(app->mainWindow);
-    EXPECT_EQ((Values{placed.x, placed.width}), (Values{40, 520}));
+    const Values placed = outerRect(app->mainWindow);
+    EXPECT_EQ((Values{placed[0], placed[2]}), (Values{40, 520}));
     ShowWindow(app->mainWindow, GetParam());
     ASSERT_TRUE(GetParam() == SW_MAXIMIZE ? IsZoomed(app->mainWindow) : IsIconic(app->mainWindow));
     closeByCloseBox();
@@ -271,7 +261,7 @@ TEST_F(SettingsFileTest, ControlCharactersFromTheFileAndTheCommandLineNeverAddLi
 
     const std::string remembered = withControlsReplaced(typed);
     // The History section was in the file already, so it stays the first one.
-    Lines expected = expectedFile(defaults, &window, widths, historySlots({{0, remembered.c_str()}, {1, "x?y?z?!"}}));
+    Lines expected = expectedFile(defaults, window, widths, historySlots({{0, remembered.c_str()}, {1, "x?y?z?!"}}));
     std::rotate(expected.begin(), expected.end() - (kHistorySlots + 1), expected.end());
     EXPECT_EQ(drive::settingsLines(), expected);
 }
@@ -287,7 +277,7 @@ TEST_F(SettingsFileTest, LineBreaksInRememberedOrStoredSlotsNeverAddLines) {
     closeByCloseBox();
 
     const Lines saved = historySlots({{0, "b??[Window]??XPos=1"}, {1, "one.one.one.one"}, {7, "c?[Evil]?key=v"}});
-    EXPECT_EQ(drive::settingsLines(), expectedFile(defaults, &window, widths, saved));
+    EXPECT_EQ(drive::settingsLines(), expectedFile(defaults, window, widths, saved));
     EXPECT_EQ(drive::settingsValue("Evil", "key"), "<absent>");
 }
 
