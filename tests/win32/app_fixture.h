@@ -37,15 +37,12 @@ protected:
     void launch(const char* commandLine = "") { app = new TraceApp(GetModuleHandleA(nullptr), commandLine); }
 
     // The close box: quit request, then the window is destroyed inside the loop.
-    void closeByCloseBox() {
-        PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
-        EXPECT_EQ(app->run(), 0);
-        finish();
-    }
-
+    void closeByCloseBox() { closeBy(WM_CLOSE, 0); }
     // File, Exit: the loop ends first, the window goes with the application object.
-    void closeByExit() {
-        post(IDM_EXIT);
+    void closeByExit() { closeBy(WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0)); }
+    // Posts the message, runs the loop until it ends with 0, then ends the application.
+    void closeBy(UINT message, WPARAM wParam) {
+        PostMessageA(app->mainWindow, message, wParam, 0);
         EXPECT_EQ(app->run(), 0);
         finish();
     }

@@ -87,13 +87,15 @@ TEST_F(DialogTest, OptionsTemplateHasItsControlsInTabOrder) {
     EXPECT_EQ(caption, "Options");
     ASSERT_EQ(count, 9);
     const int expected[6] = {IDC_REVERSEDNS, IDC_TIMEOUT, IDC_PACKETSIZE, IDC_MAXHOPS, IDOK, IDCANCEL};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(ids[i], expected[i]) << i;
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(ids[i], expected[i]) << i;
+        EXPECT_TRUE(styles[i] & WS_TABSTOP) << i;
+    }
     EXPECT_EQ(styles[0] & 0xF, BS_AUTOCHECKBOX);
     EXPECT_TRUE(styles[1] & ES_NUMBER);
     EXPECT_TRUE(styles[2] & ES_NUMBER);
     EXPECT_FALSE(styles[3] & ES_NUMBER) << "the hop limit takes any characters";
     EXPECT_EQ(styles[4] & 0xF, BS_DEFPUSHBUTTON);
-    for (int i = 0; i < 6; ++i) EXPECT_TRUE(styles[i] & WS_TABSTOP) << i;
     EXPECT_GT(colours, 3) << "the screenshot of the dialog is not blank";
 }
 

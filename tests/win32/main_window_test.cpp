@@ -182,8 +182,7 @@ TEST_F(WindowTest, ExitCommandEndsTheLoopWithZeroAndTeardownSavesOnce) {
     HWND window = app->mainWindow;
     EXPECT_TRUE(IsWindow(window));
     EXPECT_FALSE(settingsFileExists());
-    delete app;
-    app = nullptr;
+    finish();
     EXPECT_FALSE(IsWindow(window));
     EXPECT_TRUE(settingsFileExists());
     EXPECT_EQ(theApp, nullptr);
