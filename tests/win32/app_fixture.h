@@ -12,13 +12,18 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "dialog_driving.h"
 #include "scripted_pinger.h"
 #include "ui/resource.h"
 
+// Several numbers checked at once, in a fixed order.
+using Values = std::vector<long>;
+
 class AppTest : public ::testing::Test {
 protected:
+
     void SetUp() override {
         drive::removeSettingsFile();
         script::reset();
@@ -32,15 +37,12 @@ protected:
     void launch(const char* commandLine = "") { app = new TraceApp(GetModuleHandleA(nullptr), commandLine); }
 
     // The close box: quit request, then the window is destroyed inside the loop.
-    void closeByCloseBox() {
-        PostMessageA(app->mainWindow, WM_CLOSE, 0, 0);
-        EXPECT_EQ(app->run(), 0);
-        finish();
-    }
-
+    void closeByCloseBox() { closeBy(WM_CLOSE, 0); }
     // File, Exit: the loop ends first, the window goes with the application object.
-    void closeByExit() {
-        post(IDM_EXIT);
+    void closeByExit() { closeBy(WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0)); }
+    // Posts the message, runs the loop until it ends with 0, then ends the application.
+    void closeBy(UINT message, WPARAM wParam) {
+        PostMessageA(app->mainWindow, message, wParam, 0);
         EXPECT_EQ(app->run(), 0);
         finish();
     }
@@ -59,13 +61,18 @@ protected:
         command(IDM_STARTSTOP);
     }
 
-    // The four probe options as the settings file holds them.
-    static void expectSavedOptions(const char* timeoutMs, const char* packetSize, const char* maxHops,
-                                   const char* reverseDns) {
-        EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), timeoutMs);
-        EXPECT_EQ(drive::settingsValue("Options", "PacketSize"), packetSize);
-        EXPECT_EQ(drive::settingsValue("Options", "MaxHops"), maxHops);
-        EXPECT_EQ(drive::settingsValue("Options", "ReverseDns"), reverseDns);
+    // A trace of `address` run for `steps` idle ticks, then stopped when `stop` is given.
+    void traceFor(const char* address, int steps, bool stop = false) {
+        typeAndStart(address);
+        tick(steps);
+        if (stop) command(IDM_STARTSTOP);
+    }
+
+    // The saved values of `keys` in `section`, joined by blanks ("<absent>" for a missing key).
+    static std::string savedValues(const char* section, std::initializer_list<const char*> keys) {
+        std::string values;
+        for (const char* key : keys) values += " " + drive::settingsValue(section, key);
+        return values.substr(1);
     }
 
     static bool settingsFileExists() {
@@ -79,6 +86,13 @@ protected:
         text[0] = '\0';
         SendMessageA(app->addressBox, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text));
         return text;
+    }
+
+    // The drop-down list holds exactly these entries, in this order.
+    void expectListed(std::initializer_list<const char*> entries) const {
+        ASSERT_EQ(listedAddresses(), static_cast<int>(entries.size()));
+        int index = 0;
+        for (const char* entry : entries) EXPECT_EQ(listedAddress(index++), entry) << "entry " << index - 1;
     }
 
     int columnWidth(int column) const {
@@ -126,13 +140,8 @@ protected:
         SendMessageA(app->listView, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
     }
 
-    // Handles everything queued, as the loop does between idle ticks.
-    static void pump() {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
+    void tick(int times = 1) {
+        for (int i = 0; i < times; ++i) app->idleTick();
     }
 
     // How far the engine has got: hops found plus echoes sent to them. From a helper

@@ -70,20 +70,31 @@ bool waitUntil(const std::function<bool()>& condition, int limitMs) {
     }
 }
 
+namespace {
+
+// The dialog with this caption while it is visible, else null.
+HWND shownDialog(const char* caption) {
+    HWND found = FindWindowA("#32770", caption);
+    return found != nullptr && IsWindowVisible(found) ? found : nullptr;
+}
+
+}  // namespace
+
 HWND waitForDialog(const char* caption, int limitMs) {
     HWND found = nullptr;
-    const bool shown = waitUntil([&] {
-        found = FindWindowA("#32770", caption);
-        return found != nullptr && IsWindowVisible(found);
-    }, limitMs);
-    return shown ? found : nullptr;
+    return waitUntil([&] { return (found = shownDialog(caption)) != nullptr; }, limitMs) ? found : nullptr;
 }
 
 bool waitForDialogGone(const char* caption) {
-    return waitUntil([&] {
-        HWND found = FindWindowA("#32770", caption);
-        return found == nullptr || !IsWindowVisible(found);
-    });
+    return waitUntil([&] { return shownDialog(caption) == nullptr; });
+}
+
+void pumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
 }
 
 std::string windowText(HWND window) {
@@ -256,13 +267,7 @@ void Helper::join() {
     if (thread == nullptr) return;
     // The modal loop on the calling thread may have ended before the helper's last
     // posted message; keep handling messages while waiting for it.
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) pumpMessages();
     CloseHandle(thread);
     thread = nullptr;
 }

@@ -31,6 +31,8 @@ bool waitUntil(const std::function<bool()>& condition, int limitMs = 30000);
 HWND waitForDialog(const char* caption, int limitMs = 30000);
 // True once no visible dialog with this caption exists any more.
 bool waitForDialogGone(const char* caption);
+// Handles everything queued for the calling thread, as a message loop does.
+void pumpMessages();
 
 std::string windowText(HWND window);
 std::string controlText(HWND dialog, int control);

@@ -2,6 +2,7 @@
 // user would: what they show, what OK stores, what every other way out leaves alone.
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest-spi.h>
 
@@ -9,26 +10,14 @@
 
 namespace {
 
-struct OptionsShown {
-    std::string timeout, packetSize, maxHops;
-    bool ticked = false;
-};
-
-void expectShown(const OptionsShown& shown, const char* timeout, const char* packetSize, const char* maxHops,
-                 bool ticked, int pass) {
-    EXPECT_EQ(shown.timeout, timeout) << pass;
-    EXPECT_EQ(shown.packetSize, packetSize) << pass;
-    EXPECT_EQ(shown.maxHops, maxHops) << pass;
-    EXPECT_EQ(shown.ticked, ticked) << pass;
-}
+// What the Options dialog shows: time-out, packet size and hop limit texts, then "1" or
+// "0" for the reverse-lookup box.
+using OptionsShown = std::vector<std::string>;
 
 OptionsShown readOptions(HWND dialog) {
-    OptionsShown shown;
-    shown.timeout = drive::controlText(dialog, IDC_TIMEOUT);
-    shown.packetSize = drive::controlText(dialog, IDC_PACKETSIZE);
-    shown.maxHops = drive::controlText(dialog, IDC_MAXHOPS);
-    shown.ticked = IsDlgButtonChecked(dialog, IDC_REVERSEDNS) == BST_CHECKED;
-    return shown;
+    const bool ticked = IsDlgButtonChecked(dialog, IDC_REVERSEDNS) == BST_CHECKED;
+    return {drive::controlText(dialog, IDC_TIMEOUT), drive::controlText(dialog, IDC_PACKETSIZE),
+            drive::controlText(dialog, IDC_MAXHOPS), ticked ? "1" : "0"};
 }
 
 void typeOptions(HWND dialog, const char* timeout, const char* packetSize, const char* maxHops, bool tick) {
@@ -70,15 +59,12 @@ protected:
         return runDialog(IDD_OPTIONS, optionsDialogProc, work, OPTIONS_CAPTION);
     }
 
+    // The four options as the application and as the engine hold them.
     void expectOptions(int32_t timeoutMs, int32_t packetSize, int32_t maxHops, int32_t reverseDns) {
-        EXPECT_EQ(app->timeoutMs, timeoutMs);
-        EXPECT_EQ(app->packetSize, packetSize);
-        EXPECT_EQ(app->maxHops, maxHops);
-        EXPECT_EQ(app->reverseDns, reverseDns);
-        EXPECT_EQ(app->hopTable->timeoutMs, timeoutMs);
-        EXPECT_EQ(static_cast<int32_t>(app->hopTable->packetSize), packetSize);
-        EXPECT_EQ(app->hopTable->maxHops, maxHops);
-        EXPECT_EQ(app->hopTable->reverseDns, reverseDns);
+        const HopTable& t = *app->hopTable;
+        const Values expected{timeoutMs, packetSize, maxHops, reverseDns};
+        EXPECT_EQ((Values{app->timeoutMs, app->packetSize, app->maxHops, app->reverseDns}), expected) << "application";
+        EXPECT_EQ((Values{t.timeoutMs, static_cast<int32_t>(t.packetSize), t.maxHops, t.reverseDns}), expected) << "engine";
     }
 };
 
@@ -101,13 +87,15 @@ TEST_F(DialogTest, OptionsTemplateHasItsControlsInTabOrder) {
     EXPECT_EQ(caption, "Options");
     ASSERT_EQ(count, 9);
     const int expected[6] = {IDC_REVERSEDNS, IDC_TIMEOUT, IDC_PACKETSIZE, IDC_MAXHOPS, IDOK, IDCANCEL};
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(ids[i], expected[i]) << i;
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(ids[i], expected[i]) << i;
+        EXPECT_TRUE(styles[i] & WS_TABSTOP) << i;
+    }
     EXPECT_EQ(styles[0] & 0xF, BS_AUTOCHECKBOX);
     EXPECT_TRUE(styles[1] & ES_NUMBER);
     EXPECT_TRUE(styles[2] & ES_NUMBER);
     EXPECT_FALSE(styles[3] & ES_NUMBER) << "the hop limit takes any characters";
     EXPECT_EQ(styles[4] & 0xF, BS_DEFPUSHBUTTON);
-    for (int i = 0; i < 6; ++i) EXPECT_TRUE(styles[i] & WS_TABSTOP) << i;
     EXPECT_GT(colours, 3) << "the screenshot of the dialog is not blank";
 }
 
@@ -121,7 +109,7 @@ TEST_F(DialogTest, OptionsShowsTheFieldsAndOkStoresValuesBroughtIntoRange) {
         drive::clickButton(dialog, IDOK);
     });
     EXPECT_EQ(result, 1);
-    expectShown(first, "5", "64", "30", false, 1);  // a hand-written value shows unchanged
+    EXPECT_EQ(first, (OptionsShown{"5", "64", "30", "0"}));  // a hand-written value shows unchanged
     expectOptions(20000, 4, 12, 1);
 
     OptionsShown second;
@@ -131,11 +119,11 @@ TEST_F(DialogTest, OptionsShowsTheFieldsAndOkStoresValuesBroughtIntoRange) {
         drive::pressKey(GetDlgItem(dialog, IDC_MAXHOPS), VK_RETURN);  // Enter acts as OK
     });
     EXPECT_EQ(result, 1);
-    expectShown(second, "20000", "4", "12", true, 2);
+    EXPECT_EQ(second, (OptionsShown{"20000", "4", "12", "1"}));
     expectOptions(10, 4096, 1, 0);
 
     closeByCloseBox();
-    expectSavedOptions("10", "4096", "1", "0");
+    EXPECT_EQ(savedValues("Options", {"TimeOut", "PacketSize", "MaxHops", "ReverseDns"}), "10 4096 1 0");
 }
 
 // Cancel, Escape and the close box each leave every option as it was.
@@ -155,7 +143,7 @@ TEST_F(DialogTest, OptionsCancelEscapeAndCloseBoxChangeNothing) {
             waysOut[way](dialog);
         });
         EXPECT_EQ(result, 0) << way;
-        expectShown(shown, "5", "8", "40", true, way);
+        EXPECT_EQ(shown, (OptionsShown{"5", "8", "40", "1"})) << way;
         expectOptions(5, 8, 40, 1);
     }
 }
@@ -191,7 +179,7 @@ TEST_F(DialogTest, OptionsOkDuringATraceReconfiguresItWithoutRestarting) {
         [&] { return table.hopCount == 5; }});
     ASSERT_TRUE(seen.found);
     EXPECT_EQ(hopsBefore, 2);
-    EXPECT_EQ(shown.maxHops, "2");
+    EXPECT_EQ(shown.at(2), "2");
     EXPECT_EQ(seen.progressLater, seen.progressAtOpen) << "no engine step while the dialog is open";
     EXPECT_TRUE(seen.closed);
     EXPECT_TRUE(seen.wentOn) << "discovery goes on past the old hop limit";
@@ -200,8 +188,7 @@ TEST_F(DialogTest, OptionsOkDuringATraceReconfiguresItWithoutRestarting) {
     EXPECT_STREQ(table.records[4].addressText, "10.7.0.99");
     EXPECT_STREQ(table.records[1].hostName, "router2.test") << "names found before stay";
     EXPECT_STREQ(table.records[2].hostName, "") << "no lookups once switched off";
-    EXPECT_EQ(app->hopTable->timeoutMs, 250);
-    EXPECT_EQ(app->hopTable->packetSize, 32u);
+    EXPECT_EQ((Values{table.timeoutMs, static_cast<int32_t>(table.packetSize)}), (Values{250, 32}));
 }
 
 // A dialog the helper cannot find (here: asked for by a caption nothing has) must not

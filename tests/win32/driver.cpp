@@ -118,14 +118,15 @@ int stop(char** args) {
 
 int close(char**) { return driver::postToMain(WM_CLOSE, 0) ? 0 : 1; }
 
+// Sends a session message of a log-off and waits until it is handled (30 s at most).
+bool tellLogOff(HWND window, UINT message, WPARAM wParam) {
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutA(window, message, wParam, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer) != 0;
+}
+
 int endSession(char**) {
     HWND window = driver::mainWindow();
-    if (window == nullptr) return 1;
-    DWORD_PTR result = 0;
-    return SendMessageTimeoutA(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000,
-                               &result) != 0
-               ? 0
-               : 1;
+    return window != nullptr && tellLogOff(window, WM_ENDSESSION, TRUE) ? 0 : 1;
 }
 
 // The main windows of the copies whose lists show a row (their first Start is handled).
@@ -141,13 +142,11 @@ int busyCopies(HWND (&found)[8]) {
 // One copy's log-off: asked, told, then its process ended; 0 when all of it succeeded.
 DWORD WINAPI logOffCopy(void* window) {
     DWORD id = 0;
-    DWORD_PTR answer = 0;
-    GetWindowThreadProcessId(static_cast<HWND>(window), &id);
+    HWND copy = static_cast<HWND>(window);
+    GetWindowThreadProcessId(copy, &id);
     HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
-    const bool done = process != nullptr &&
-                      SendMessageTimeoutA(static_cast<HWND>(window), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer) &&
-                      SendMessageTimeoutA(static_cast<HWND>(window), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer) &&
-                      TerminateProcess(process, 0);
+    const bool done = process != nullptr && tellLogOff(copy, WM_QUERYENDSESSION, 0) &&
+                      tellLogOff(copy, WM_ENDSESSION, TRUE) && TerminateProcess(process, 0);
     if (process != nullptr) CloseHandle(process);
     return done ? 0 : 1;
 }

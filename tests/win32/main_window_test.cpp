@@ -1,6 +1,7 @@
 // The main window as start-up builds it: class, title, menu, the five controls, the
 // layout after a resize, the ten columns, and the two ways out of the message loop.
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -19,12 +20,14 @@ RECT rectInParent(HWND child) {
     return rect;
 }
 
+// Left, top, width and height of the control in its parent's client area.
+Values placement(HWND control) {
+    const RECT rect = rectInParent(control);
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
 void expectPlaced(HWND control, const ControlRect& expected, const char* name) {
-    RECT rect = rectInParent(control);
-    EXPECT_EQ(rect.left, expected.left) << name;
-    EXPECT_EQ(rect.top, expected.top) << name;
-    EXPECT_EQ(rect.right - rect.left, expected.width) << name;
-    EXPECT_EQ(rect.bottom - rect.top, expected.height) << name;
+    EXPECT_EQ(placement(control), (Values{expected.left, expected.top, expected.width, expected.height})) << name;
 }
 
 std::string className(HWND window) {
@@ -56,10 +59,9 @@ TEST_F(WindowTest, MainWindowIsShownFromItsClassWithTitleStylesAndMenu) {
     EXPECT_EQ(GetMenuItemCount(bar), 2);
     EXPECT_EQ(app->barHeight, 3 * GetSystemMetrics(SM_CYSIZE) / 2);
     ASSERT_NE(app->hopTable, nullptr);
-    EXPECT_EQ(app->hopTable->maxHops, kDefaultMaxHops);
-    EXPECT_EQ(app->hopTable->timeoutMs, kDefaultTimeoutMs);
-    EXPECT_EQ(static_cast<int32_t>(app->hopTable->packetSize), kDefaultPacketSize);
-    EXPECT_EQ(app->hopTable->reverseDns, kDefaultReverseDns);
+    const HopTable& table = *app->hopTable;
+    EXPECT_EQ((Values{table.maxHops, table.timeoutMs, static_cast<int32_t>(table.packetSize), table.reverseDns}),
+              (Values{kDefaultMaxHops, kDefaultTimeoutMs, kDefaultPacketSize, kDefaultReverseDns}));
     EXPECT_FALSE(app->hopTable->isRunning());
 }
 
@@ -107,22 +109,19 @@ TEST_F(WindowTest, ControlsFollowTheClientAreaWhenResizedAndMinimised) {
     expectPlaced(app->startButton, expected.startButton, "start");
     expectPlaced(app->copyButton, expected.copyButton, "copy");
     expectPlaced(app->optionsButton, expected.optionsButton, "options");
-    RECT box = rectInParent(app->addressBox);
-    EXPECT_EQ(box.left, 0);
-    EXPECT_EQ(box.top, 0);
-    EXPECT_EQ(box.right, client.right / 2);
+    const Values box = placement(app->addressBox);
+    EXPECT_EQ((Values{box[0], box[1], box[0] + box[2]}), (Values{0, 0, client.right / 2})) << "address box";
 
     // Minimised, the client area is 0 x 0: no control gets a negative size, and the
     // restored window is laid out again.
     ShowWindow(app->mainWindow, SW_MINIMIZE);
-    pump();
+    drive::pumpMessages();  // as the loop does between idle ticks
     for (HWND control : {app->listView, app->startButton, app->copyButton, app->optionsButton}) {
-        RECT rect = rectInParent(control);
-        EXPECT_GE(rect.right - rect.left, 0);
-        EXPECT_GE(rect.bottom - rect.top, 0);
+        const Values placed = placement(control);
+        EXPECT_GE(std::min(placed[2], placed[3]), 0);
     }
     ShowWindow(app->mainWindow, SW_RESTORE);
-    pump();
+    drive::pumpMessages();
     GetClientRect(app->mainWindow, &client);
     expectPlaced(app->listView, computeLayout(client.right, client.bottom, app->barHeight).listView,
                  "list restored");
@@ -135,8 +134,7 @@ TEST_F(WindowTest, SizeMessageBeforeTheControlsExistMovesNothing) {
     SendMessageA(app->mainWindow, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
     app->listView = list;
     const RECT after = rectInParent(app->startButton);
-    EXPECT_EQ(after.left, before.left);
-    EXPECT_EQ(after.right, before.right);
+    EXPECT_EQ((Values{after.left, after.right}), (Values{before.left, before.right}));
     // With all controls present the same message does move them.
     SendMessageA(app->mainWindow, WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200));
     EXPECT_EQ(rectInParent(app->startButton).left, 300 / 2 + 1);
@@ -167,7 +165,7 @@ TEST_F(WindowTest, TenColumnsWithHeadersAlignmentAndDefaultWidths) {
 }
 
 TEST_F(WindowTest, IdleTickWithoutTraceChangesNothing) {
-    for (int i = 0; i < 20; ++i) app->idleTick();
+    tick(20);
     EXPECT_EQ(rowCount(), 0);
     EXPECT_EQ(script::echoCount(), 0);
     EXPECT_EQ(drive::windowText(app->startButton), kStartText);
@@ -184,8 +182,7 @@ TEST_F(WindowTest, ExitCommandEndsTheLoopWithZeroAndTeardownSavesOnce) {
     HWND window = app->mainWindow;
     EXPECT_TRUE(IsWindow(window));
     EXPECT_FALSE(settingsFileExists());
-    delete app;
-    app = nullptr;
+    finish();
     EXPECT_FALSE(IsWindow(window));
     EXPECT_TRUE(settingsFileExists());
     EXPECT_EQ(theApp, nullptr);
@@ -206,8 +203,8 @@ TEST_F(WindowTest, CloseBoxEndsTheLoopWithZeroAndSavesAtOnce) {
 TEST_F(WindowTest, MessagesQueuedBeforeTheQuitAreHandledButNoTickRuns) {
     script::target(script::ip(10, 9, 9, 9), 1, 3);
     SetWindowTextA(app->addressBox, "10.9.9.9");
-    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(IDM_STARTSTOP, 0), 0);
-    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    post(IDM_STARTSTOP);
+    post(IDM_EXIT);
     EXPECT_EQ(app->run(), 0);
     EXPECT_TRUE(app->hopTable->isRunning());
     EXPECT_EQ(script::echoCount(), 0);
@@ -217,7 +214,7 @@ TEST_F(AppTest, AddressOptionFillsTheBoxAndQueuesStart) {
     launch("-x /IP:\"10.9.9.9\" /ip:10.1.1.1");
     EXPECT_EQ(drive::windowText(app->addressBox), "10.9.9.9");
     EXPECT_FALSE(app->hopTable->isRunning());  // queued, not yet handled
-    PostMessageA(app->mainWindow, WM_COMMAND, MAKEWPARAM(IDM_EXIT, 0), 0);
+    post(IDM_EXIT);
     EXPECT_EQ(app->run(), 0);
     EXPECT_TRUE(app->hopTable->isRunning());
     EXPECT_EQ(app->hopTable->target, script::ip(10, 9, 9, 9));
@@ -230,7 +227,5 @@ TEST_F(AppTest, SavedColumnWidthIsUsedAndZeroMeansDefault) {
     launch();
     RECT client{};
     GetClientRect(app->mainWindow, &client);
-    EXPECT_EQ(columnWidth(0), 77);
-    EXPECT_EQ(columnWidth(1), client.right * 150 / 1060);
-    EXPECT_EQ(columnWidth(9), 33);
+    EXPECT_EQ((Values{columnWidth(0), columnWidth(1), columnWidth(9)}), (Values{77, client.right * 150 / 1060, 33}));
 }

@@ -47,13 +47,12 @@ TEST_F(WindowTest, RowsAppearOnePerStepWithTheirTextsAndBoxes) {
     EXPECT_EQ(boxImage(1), 1);
     EXPECT_EQ(app->hopTable->records[1].excluded, 1);
 
-    app->idleTick();
-    app->idleTick();
+    tick(2);
     ASSERT_EQ(rowCount(), 4);
     expectCells({{2, 1, "10.0.2.1"}, {2, 2, ""}, {3, 0, "4"}, {3, 1, "10.9.9.9"}, {3, 3, "12 ms"}});
 
     // Monitor phase: rows are redrawn in place, no new rows.
-    for (int i = 0; i < 8; ++i) app->idleTick();
+    tick(8);
     EXPECT_EQ(rowCount(), 4);
     expectCells({{0, 0, "1"}, {0, 7, "3"}, {0, 8, "3"}, {1, 7, "0"}, {1, 4, ""}});
 }
@@ -63,10 +62,7 @@ TEST_F(WindowTest, LossAndAverageCellsFollowTheMonitorAnswers) {
     script::target(kTarget, 2, 20);
     const int32_t answers[] = {-1, 16};
     script::answers(kRouter1, answers, 2);
-    typeAndStart("10.9.9.9");
-    app->idleTick();
-    app->idleTick();
-    app->idleTick();  // hop 1: time-out
+    traceFor("10.9.9.9", 3);  // the third: hop 1 times out
     expectCells({{0, 7, "2"}, {0, 8, "1"}, {0, 9, "50%"}, {0, 4, "10 ms"}});
     app->idleTick();  // hop 2
     app->idleTick();  // hop 1: 16 ms
@@ -75,8 +71,7 @@ TEST_F(WindowTest, LossAndAverageCellsFollowTheMonitorAnswers) {
 
 TEST_F(WindowTest, ClearedBoxExcludesTheHopAtTheNextRefreshAndTickingIncludesIt) {
     scriptRoute();
-    typeAndStart("target.lab.test");
-    for (int i = 0; i < 4; ++i) app->idleTick();
+    traceFor("target.lab.test", 4);
     ASSERT_EQ(rowCount(), 4);
 
     setBox(0, 1);
@@ -85,7 +80,7 @@ TEST_F(WindowTest, ClearedBoxExcludesTheHopAtTheNextRefreshAndTickingIncludesIt)
     EXPECT_EQ(app->hopTable->records[0].excluded, 1);
     const std::string sentBefore = cell(0, 7);
     const int from = script::echoCount();
-    for (int i = 0; i < 12; ++i) app->idleTick();
+    tick(12);
     EXPECT_EQ(echoesTo(kRouter1, from), 0);
     EXPECT_GT(echoesTo(kTarget, from), 0);
     EXPECT_EQ(cell(0, 7), sentBefore);
@@ -95,7 +90,7 @@ TEST_F(WindowTest, ClearedBoxExcludesTheHopAtTheNextRefreshAndTickingIncludesIt)
     app->idleTick();
     EXPECT_EQ(app->hopTable->records[0].excluded, 0);
     const int again = script::echoCount();
-    for (int i = 0; i < 8; ++i) app->idleTick();
+    tick(8);
     EXPECT_GT(echoesTo(kRouter1, again), 0);
 
     // Ticking a silent hop includes it, but it has no address to ping.
@@ -108,9 +103,7 @@ TEST_F(WindowTest, ClearedBoxExcludesTheHopAtTheNextRefreshAndTickingIncludesIt)
 
 TEST_F(WindowTest, BoxesAreStillReadBackAfterStop) {
     scriptRoute();
-    typeAndStart("target.lab.test");
-    app->idleTick();
-    command(IDM_STARTSTOP);
+    traceFor("target.lab.test", 1, true);
     setBox(0, 1);
     app->idleTick();
     EXPECT_EQ(app->hopTable->records[0].excluded, 1);
@@ -118,14 +111,11 @@ TEST_F(WindowTest, BoxesAreStillReadBackAfterStop) {
 
 TEST_F(WindowTest, StartWhileRunningStopsAndKeepsTheRows) {
     scriptRoute();
-    typeAndStart("target.lab.test");
-    app->idleTick();
-    app->idleTick();
-    command(IDM_STARTSTOP);
+    traceFor("target.lab.test", 2, true);
     EXPECT_FALSE(app->hopTable->isRunning());
     EXPECT_EQ(drive::windowText(app->startButton), kStartText);
     const int echoes = script::echoCount();
-    for (int i = 0; i < 5; ++i) app->idleTick();
+    tick(5);
     EXPECT_EQ(script::echoCount(), echoes);
     ASSERT_EQ(rowCount(), 2);
     EXPECT_EQ(cell(0, 1), "10.0.0.1");
@@ -141,9 +131,7 @@ TEST_F(WindowTest, StartWhileRunningStopsAndKeepsTheRows) {
 
 TEST_F(WindowTest, StartWithAnEmptyBoxChangesNothing) {
     scriptRoute();
-    typeAndStart("target.lab.test");
-    app->idleTick();
-    command(IDM_STARTSTOP);
+    traceFor("target.lab.test", 1, true);
     char slot0[256];
     std::strcpy(slot0, app->history[0]);
 
@@ -157,9 +145,7 @@ TEST_F(WindowTest, StartWithAnEmptyBoxChangesNothing) {
 
 TEST_F(WindowTest, UnresolvableAddressLeavesStartAndAnEmptyList) {
     scriptRoute();
-    typeAndStart("target.lab.test");
-    app->idleTick();
-    command(IDM_STARTSTOP);
+    traceFor("target.lab.test", 1, true);
     ASSERT_EQ(rowCount(), 1);
 
     typeAndStart("nowhere.lab.test");

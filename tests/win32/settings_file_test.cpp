@@ -12,31 +12,30 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using Values = std::vector<long>;
 
-struct Geometry {
-    long x, y, width, height;
-};
-
-Geometry outerRect(HWND window) {
+// The window's outer rectangle as x, y, width and height.
+Values outerRect(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// The history slots: the given ones hold their texts, all others are empty.
+Lines historySlots(std::initializer_list<std::pair<int, const char*>> filled) {
+    Lines slots(kHistorySlots);
+    for (const auto& slot : filled) slots[slot.first] = slot.second;
+    return slots;
+}
+
 // The whole file a save of these values gives, section headers included.
-Lines expectedFile(const std::string (&options)[4], const Geometry* window, const int widths[kColumnCount],
-                   const char* const history[kHistorySlots]) {
+Lines expectedFile(const std::string (&options)[4], const Values& window, const int widths[kColumnCount],
+                   const Lines& history) {
     Lines lines{"[Options]"};
     const char* keys[4] = {"MaxHops", "TimeOut", "ReverseDns", "PacketSize"};
     for (int i = 0; i < 4; ++i) lines.push_back(std::string(keys[i]) + "=" + options[i]);
-    if (window != nullptr) {
-        lines.push_back("[Window]");
-        lines.push_back("XPos=" + std::to_string(window->x));
-        lines.push_back("YPos=" + std::to_string(window->y));
-        lines.push_back("Width=" + std::to_string(window->width));
-        lines.push_back("Height=" + std::to_string(window->height));
-    }
+    lines.push_back("[Window]");
+    const char* windowKeys[4] = {"XPos", "YPos", "Width", "Height"};
+    for (int i = 0; i < 4; ++i) lines.push_back(std::string(windowKeys[i]) + "=" + std::to_string(window[i]));
     lines.push_back("[Column]");
     for (int n = 0; n < kColumnCount; ++n) lines.push_back("C" + std::to_string(n) + "=" + std::to_string(widths[n]));
     lines.push_back("[History]");
@@ -56,18 +55,15 @@ protected:
         window = outerRect(app->mainWindow);
         liveWidths(widths);
     }
-    Geometry window{};
+    Values window;
     int widths[kColumnCount]{};
     const std::string defaults[4] = {std::to_string(kDefaultMaxHops), std::to_string(kDefaultTimeoutMs),
                                      std::to_string(kDefaultReverseDns), std::to_string(kDefaultPacketSize)};
     // The saved values of the four window keys, or of the four options, joined by blanks.
     static std::string savedWindow() { return savedValues("Window", {"XPos", "YPos", "Width", "Height"}); }
     static std::string savedOptions() { return savedValues("Options", {"TimeOut", "MaxHops", "PacketSize", "ReverseDns"}); }
-    static std::string savedValues(const char* section, std::initializer_list<const char*> keys) {
-        std::string values;
-        for (const char* key : keys) values += " " + drive::settingsValue(section, key);
-        return values.substr(1);
-    }
+    // The history slots as read.
+    Lines history() const { return Lines(app->history, app->history + kHistorySlots); }
 };
 
 TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
@@ -75,11 +71,9 @@ TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
     EXPECT_EQ(options(), (Values{40, 1000, 1, 8}));
     EXPECT_EQ((Values{app->windowX, app->windowY, app->windowWidth, app->windowHeight}), Values(4, CW_USEDEFAULT));
     for (int n = 0; n < kColumnCount; ++n) EXPECT_EQ(app->columnWidths[n], 0) << n;
-    EXPECT_STREQ(app->history[0], "one.one.one.one");
-    for (int n = 1; n < kHistorySlots; ++n) EXPECT_STREQ(app->history[n], "") << n;
+    EXPECT_EQ(history(), historySlots({{0, "one.one.one.one"}}));
     EXPECT_EQ((Values{app->hopTable->maxHops, app->hopTable->timeoutMs}), (Values{40, 1000}));
-    ASSERT_EQ(listedAddresses(), 1);
-    EXPECT_EQ(listedAddress(0), "one.one.one.one");
+    expectListed({"one.one.one.one"});
     EXPECT_EQ(drive::windowText(app->addressBox), "");
     EXPECT_EQ(drive::readSettingsFile(), "") << "nothing is written before the end";
 
@@ -88,34 +82,24 @@ TEST_F(SettingsFileTest, NoFileGivesDefaultsAndTheFirstSaveWritesEveryKey) {
 
     // The defaults as a first run writes them: MaxHops, TimeOut, ReverseDns, PacketSize.
     const std::string options[4] = {"40", "1000", "1", "8"};
-    const char* history[kHistorySlots] = {"one.one.one.one", "", "", "", "", "", "", "", "", "", "", "", "", "", "", ""};
-    EXPECT_EQ(drive::settingsLines(), expectedFile(options, &window, widths, history));
+    EXPECT_EQ(drive::settingsLines(), expectedFile(options, window, widths, historySlots({{0, "one.one.one.one"}})));
 }
 
 TEST_F(SettingsFileTest, OnlyH3KeepsThePresetAndTheOtherDefaults) {
     drive::writeSettingsFile("[History]\r\nH3=third.example.test\r\n");
     launch();
-    EXPECT_STREQ(app->history[0], "one.one.one.one");
-    EXPECT_STREQ(app->history[3], "third.example.test");
-    for (int n : {1, 2, 4, 9, 15}) EXPECT_STREQ(app->history[n], "") << n;
-    EXPECT_EQ(app->maxHops, kDefaultMaxHops);
-    EXPECT_EQ(app->timeoutMs, kDefaultTimeoutMs);
-    EXPECT_EQ(app->windowX, CW_USEDEFAULT);
-    ASSERT_EQ(listedAddresses(), 2);
-    EXPECT_EQ(listedAddress(0), "one.one.one.one");
-    EXPECT_EQ(listedAddress(1), "third.example.test");
+    EXPECT_EQ(history(), historySlots({{0, "one.one.one.one"}, {3, "third.example.test"}}));
+    EXPECT_EQ((Values{app->maxHops, app->timeoutMs, app->windowX}),
+              (Values{kDefaultMaxHops, kDefaultTimeoutMs, CW_USEDEFAULT}));
+    expectListed({"one.one.one.one", "third.example.test"});
 }
 
 TEST_F(SettingsFileTest, AnEmptyH0ReplacesTheDefaultHostAndHolesKeepTheirPlace) {
     drive::writeSettingsFile("[History]\r\nH0=\r\nH2=two.test\r\nH5=five.test\r\nH9=" + std::string(300, 'n') + "\r\n");
     launch();
-    EXPECT_EQ(std::string(app->history[9]), std::string(255, 'n')) << "a long value keeps its first 255 characters";
-    EXPECT_STREQ(app->history[0], "");
-    EXPECT_STREQ(app->history[2], "two.test");
-    EXPECT_STREQ(app->history[5], "five.test");
-    ASSERT_EQ(listedAddresses(), 3);
-    EXPECT_EQ(listedAddress(0), "two.test");
-    EXPECT_EQ(listedAddress(1), "five.test");
+    const std::string cut(255, 'n');  // a long value keeps its first 255 characters
+    EXPECT_EQ(history(), historySlots({{2, "two.test"}, {5, "five.test"}, {9, cut.c_str()}}));
+    expectListed({"two.test", "five.test", cut.c_str()});
     closeByCloseBox();
     EXPECT_EQ(savedValues("History", {"H0", "H2", "H5"}), " two.test five.test");
 }
@@ -142,24 +126,21 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     EXPECT_EQ(app->timeoutMs, 300);
     closeByExit();
     EXPECT_EQ(GetFileAttributesA(leftover.c_str()), INVALID_FILE_ATTRIBUTES) << "removed by the save";
-    EXPECT_EQ(drive::settingsValue("Mine", "Colour"), "blue");
-    EXPECT_EQ(drive::settingsValue("Options", "Extra"), "kept");
-    EXPECT_EQ(drive::settingsValue("Options", "TimeOut"), "300");
+    EXPECT_EQ(savedValues("Mine", {"Colour"}), "blue");
+    EXPECT_EQ(savedValues("Options", {"Extra", "TimeOut"}), "kept 300");
     EXPECT_EQ(savedValues("History", {"H20", "H15"}), "beyond.test ");
 }
 
 TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
     launch();
     MoveWindow(app->mainWindow, -37, 25, 610, 433, TRUE);
-    Geometry moved = outerRect(app->mainWindow);
-    ASSERT_EQ(moved.x, -37);
+    ASSERT_EQ(outerRect(app->mainWindow)[0], -37);
     closeByCloseBox();
     EXPECT_EQ(savedWindow(), "-37 25 610 433");
 
     launch();
     EXPECT_EQ(app->windowX, -37);
-    Geometry restored = outerRect(app->mainWindow);
-    EXPECT_EQ((Values{restored.x, restored.y, restored.width, restored.height}), (Values{-37, 25, 610, 433}));
+    EXPECT_EQ(outerRect(app->mainWindow), (Values{-37, 25, 610, 433}));
 }
 
 // A placement carried from a machine with another monitor, or written by hand, can lie
@@ -184,13 +165,11 @@ TEST_F(SettingsFileTest, APlacementOnNoMonitorOpensOnTheScreen) {
         RECT window{}, overlap{};
         GetWindowRect(app->mainWindow, &window);
         EXPECT_TRUE(IntersectRect(&overlap, &window, &screen)) << c.window;
-        const Geometry placed = outerRect(app->mainWindow);
+        const Values placed = outerRect(app->mainWindow);
         if (c.width != 0) {
-            EXPECT_EQ(placed.width, c.width) << c.window;
-            EXPECT_EQ(placed.height, c.height) << c.window;
+            EXPECT_EQ((Values{placed[2], placed[3]}), (Values{c.width, c.height})) << c.window;
         } else {
-            EXPECT_GT(placed.width, 0) << c.window;
-            EXPECT_GT(placed.height, 0) << c.window;
+            EXPECT_GT(std::min(placed[2], placed[3]), 0) << c.window;
         }
         finish();
     }
@@ -202,9 +181,8 @@ class WindowStateTest : public SettingsFileTest, public ::testing::WithParamInte
 TEST_P(WindowStateTest, LeavesTheWindowKeysAsAnEarlierRunWroteThem) {
     drive::writeSettingsFile("[Window]\r\nXPos=40\r\nYPos=30\r\nWidth=520\r\nHeight=410\r\n");
     launch();
-    Geometry placed = outerRect(app->mainWindow);
-    EXPECT_EQ(placed.x, 40);
-    EXPECT_EQ(placed.width, 520);
+    const Values placed = outerRect(app->mainWindow);
+    EXPECT_EQ((Values{placed[0], placed[2]}), (Values{40, 520}));
     ShowWindow(app->mainWindow, GetParam());
     ASSERT_TRUE(GetParam() == SW_MAXIMIZE ? IsZoomed(app->mainWindow) : IsIconic(app->mainWindow));
     closeByCloseBox();
@@ -233,11 +211,7 @@ TEST_P(ColumnWidthTest, AWidenedColumnIsSavedAndShownAtTheNextStart) {
     int widths[kColumnCount];
     liveWidths(widths);
     ASSERT_EQ(widths[2], 222);
-    if (GetParam()) {
-        closeByExit();
-    } else {
-        closeByCloseBox();
-    }
+    GetParam() ? closeByExit() : closeByCloseBox();
     for (int n = 0; n < kColumnCount; ++n) {
         EXPECT_EQ(drive::settingsValue("Column", "C" + std::to_string(n)), std::to_string(widths[n])) << n;
     }
@@ -258,10 +232,7 @@ TEST_F(SettingsFileTest, HistorySurvivesARestartNewestFirst) {
     EXPECT_EQ(savedValues("History", {"H0", "H1", "H2", "H3"}), "ALPHA.test Beta.Test one.one.one.one ");
 
     launch();
-    ASSERT_EQ(listedAddresses(), 3);
-    EXPECT_EQ(listedAddress(0), "ALPHA.test");
-    EXPECT_EQ(listedAddress(1), "Beta.Test");
-    EXPECT_EQ(listedAddress(2), "one.one.one.one");
+    expectListed({"ALPHA.test", "Beta.Test", "one.one.one.one"});
     EXPECT_EQ(drive::windowText(app->addressBox), "");
 }
 
@@ -278,8 +249,7 @@ TEST_F(SettingsFileTest, ControlCharactersFromTheFileAndTheCommandLineNeverAddLi
     drive::writeSettingsFile("[History]\r\nH0=x\x01y\tz\x7f!\r\n");
     launch("lumentrax.exe /ip:\"a\r\n[Options]\r\nMaxHops=1\"");
     EXPECT_STREQ(app->history[0], "x?y?z?!") << "texts read from the file are made safe at once";
-    ASSERT_EQ(listedAddresses(), 1);
-    EXPECT_EQ(listedAddress(0), "x?y?z?!");
+    expectListed({"x?y?z?!"});
     const std::string typed = drive::windowText(app->addressBox);
     std::printf("address box after /ip: holds %zu bytes\n", typed.size());
     ASSERT_FALSE(typed.empty());
@@ -290,9 +260,8 @@ TEST_F(SettingsFileTest, ControlCharactersFromTheFileAndTheCommandLineNeverAddLi
     finish();
 
     const std::string remembered = withControlsReplaced(typed);
-    const char* history[kHistorySlots] = {remembered.c_str(), "x?y?z?!", "", "", "", "", "", "", "", "", "", "", "", "", "", ""};
     // The History section was in the file already, so it stays the first one.
-    Lines expected = expectedFile(defaults, &window, widths, history);
+    Lines expected = expectedFile(defaults, window, widths, historySlots({{0, remembered.c_str()}, {1, "x?y?z?!"}}));
     std::rotate(expected.begin(), expected.end() - (kHistorySlots + 1), expected.end());
     EXPECT_EQ(drive::settingsLines(), expected);
 }
@@ -307,9 +276,8 @@ TEST_F(SettingsFileTest, LineBreaksInRememberedOrStoredSlotsNeverAddLines) {
     snapshot();
     closeByCloseBox();
 
-    const char* history[kHistorySlots] = {"b??[Window]??XPos=1", "one.one.one.one", "", "", "", "", "",
-                                          "c?[Evil]?key=v", "", "", "", "", "", "", "", ""};
-    EXPECT_EQ(drive::settingsLines(), expectedFile(defaults, &window, widths, history));
+    const Lines saved = historySlots({{0, "b??[Window]??XPos=1"}, {1, "one.one.one.one"}, {7, "c?[Evil]?key=v"}});
+    EXPECT_EQ(drive::settingsLines(), expectedFile(defaults, window, widths, saved));
     EXPECT_EQ(drive::settingsValue("Evil", "key"), "<absent>");
 }
 
