@@ -17,4 +17,3 @@ void settingsPathFor(const char* modulePath, char* out, size_t capacity);
 // cannot be the name. Always fits kSettingsLockNameSize.
 constexpr size_t kSettingsLockNameSize = 48;
 void settingsLockName(const char* settingsPath, char (&out)[kSettingsLockNameSize]);
-

@@ -243,7 +243,15 @@ ini_value() {
         in_section && index($0, k "=") == 1 { print substr($0, length(k) + 2); exit }'
 }
 
-# How many of the 34 keys that the program saves FILE holds, each in its own section.
+# The 34 keys the program saves, one a line as SECTION/KEY.
+settings_saved_keys() {
+    printf '%s\n' Options/{MaxHops,TimeOut,ReverseDns,PacketSize} Window/{XPos,YPos,Width,Height} \
+        Column/C{0..9} History/H{0..15}
+}
+
+# How many of those FILE holds, each in its own section.
 settings_keys() {
-    tr -d '\r' <"$1" | awk -F= '/^\[/ { s = $0 } s "=" $1 ~ /^\[Options\]=(MaxHops|TimeOut|ReverseDns|PacketSize)$|^\[Window\]=(XPos|YPos|Width|Height)$|^\[Column\]=C[0-9]$|^\[History\]=H([0-9]|1[0-5])$/ { seen[s $1] } END { print length(seen) }'
+    tr -d '\r' <"$1" | awk '/^\[/ { s = substr($0, 2, length($0) - 2); next }
+        index($0, "=") { print s "/" substr($0, 1, index($0, "=") - 1) }' |
+        sort -u | grep -cxFf <(settings_saved_keys)
 }

@@ -48,5 +48,3 @@ add_executable(planted_dll_search_tests ${CMAKE_CURRENT_SOURCE_DIR}/hostile/plan
 target_link_libraries(planted_dll_search_tests PRIVATE lumentrax_core GTest::gtest_main)
 add_dependencies(planted_dll_search_tests planted_dll)
 add_test(NAME win32_planted_dll_search COMMAND planted_dll_search_tests)
-set_tests_properties(win32_planted_dll_search PROPERTIES RESOURCE_LOCK lumentrax_default_prefix
-                     FIXTURES_REQUIRED lumentrax_default_prefix)

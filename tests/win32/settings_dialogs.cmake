@@ -10,8 +10,7 @@ add_executable(settings_dialogs_tests
 )
 target_link_libraries(settings_dialogs_tests PRIVATE lumentrax_shell lumentrax_scripted_pinger GTest::gtest_main)
 add_test(NAME win32_settings_dialogs COMMAND settings_dialogs_tests)
-set_tests_properties(win32_settings_dialogs PROPERTIES TIMEOUT 600 RESOURCE_LOCK lumentrax_default_prefix
-                     FIXTURES_REQUIRED lumentrax_default_prefix)
+set_tests_properties(win32_settings_dialogs PROPERTIES TIMEOUT 600)
 
 # End to end in the namespace lab: Copy of a lab trace, two runs in a row that keep
 # their settings, and three copies logged off at once (root; under CI=true a missing

@@ -7,5 +7,3 @@ add_test(NAME win32_trace_command_line
 add_test(NAME lab_trace_runners COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/lab_trace_runners_test.sh
                                         $<TARGET_FILE:lumentrax-trace> ${LUMENTRAX_NATIVE_TRACE})
 set_tests_properties(lab_trace_runners PROPERTIES SKIP_RETURN_CODE 77 LABELS lab)
-set_tests_properties(win32_trace_command_line PROPERTIES RESOURCE_LOCK lumentrax_default_prefix
-                     FIXTURES_REQUIRED lumentrax_default_prefix)

@@ -45,8 +45,7 @@ tr -d '\r' <"$ini" >"$work/saved.txt"
 check "every line a section, a key or blank" 0 \
     "$(grep -cvE '^(\[[A-Za-z]+\]|[A-Za-z0-9]+=.*|)$' "$work/saved.txt")"
 keys=$(grep -oE '^[A-Za-z0-9]+=' "$work/saved.txt" | tr -d '=' | sort | tr '\n' ' ')
-expected_keys=$(printf '%s\n' MaxHops TimeOut ReverseDns PacketSize XPos YPos Width Height \
-    C{0..9} H{0..15} | sort | tr '\n' ' ')
+expected_keys=$(settings_saved_keys | sed 's|.*/||' | sort | tr '\n' ' ')
 check "exactly the 34 keys, each once" "$expected_keys" "$keys"
 check "longest History value" 255 "$(awk '/^\[History\]/ { h = 1; next } /^\[/ { h = 0 } h && /=/ {
     v = substr($0, index($0, "=") + 1); if (length(v) > m) m = length(v) } END { print m + 0 }' "$work/saved.txt")"
