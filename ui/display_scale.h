@@ -1,0 +1,16 @@
+// Pixel sizes for a display's DPI. The window's sizes are designed at 96 DPI (100 %
+// scaling) and drawn at the DPI of the monitor the window is on; the settings file keeps
+// sizes in 96-DPI units, so they convert both ways here.
+#pragma once
+
+#include <cstdint>
+
+constexpr uint32_t kBaseDpi = 96;
+
+// `pixels96` (a size at 96 DPI) at `dpi`, rounded to the nearest pixel with halves away
+// from zero, as MulDiv rounds. A DPI of 0 (none known) counts as 96. Results beyond the
+// 32-bit range are held at its ends.
+int32_t scaleToDpi(int32_t pixels96, uint32_t dpi);
+
+// A size measured at `dpi`, in 96-DPI units (the inverse of scaleToDpi, same rounding).
+int32_t scaleFromDpi(int32_t pixels, uint32_t dpi);
