@@ -12,6 +12,7 @@
 
 #include "app/trace_app_win32.h"
 #include "engine/probe_options.h"
+#include "settings/profile_value.h"
 #include "settings/settings_path.h"
 #include "settings/settings_store_win32.h"
 #include "text/bounded_text.h"
@@ -86,10 +87,14 @@ struct KeyWriter {
             ok = WritePrivateProfileStringA(section, key, value, path) != 0;
             return ok;
         }
-        // Saved values hold no control bytes, so the fallback tells an absent key.
+        // The profile functions trim blanks and strip quotes from what they read, so
+        // the value is compared in that form. Saved values hold no control bytes, so
+        // the fallback tells an absent key.
         char found[kHistorySlotSize];
+        char expected[kHistorySlotSize];
         GetPrivateProfileStringA(section, key, "\x01", found, sizeof found, path);
-        ok = std::strcmp(found, value) == 0;
+        profileReadForm(value, expected, sizeof expected);
+        ok = std::strcmp(found, expected) == 0;
         return ok;
     }
     bool integer(const char* section, const char* key, int32_t value) {
@@ -173,9 +178,8 @@ void saveSettings(TraceApp& app) {
     switch (openSettingsSave(path, lock, save)) {
     case SaveTarget::temporaryFile:
         // Written, then read back from the disk: the same sections, the same values.
-        commitSettingsSave(path, save,
-                           writeKeys(app, save.path, false) && settingsSectionsKept(path, save) &&
-                               writeKeys(app, save.path, true));
+        commitSettingsSave(save, writeKeys(app, save.path, false) && settingsSectionsKept(save) &&
+                                     writeKeys(app, save.path, true));
         break;
     case SaveTarget::realFile:
         writeKeys(app, path, false);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 constexpr size_t kSettingsPathSize = 512;
 
@@ -17,3 +18,15 @@ void settingsPathFor(const char* modulePath, char* out, size_t capacity);
 // cannot be the name. Always fits kSettingsLockNameSize.
 constexpr size_t kSettingsLockNameSize = 48;
 void settingsLockName(const char* settingsPath, char (&out)[kSettingsLockNameSize]);
+
+// The same name made from the file's identity rather than its spelling: the volume
+// serial number and file index of its folder, and its file name in UTF-16 as the file
+// system compares it (upper case), so that links, short names, drive letters and case
+// all meet.
+void settingsLockNameOfFile(uint32_t volumeSerial, uint64_t folderIndex, const uint16_t* upperName,
+                            size_t nameLength, char (&out)[kSettingsLockNameSize]);
+
+// True when `fileName` is a temporary file of a save of `settingsName` (both without
+// folder): exactly "<settingsName>.<process id in decimal>.tmp", letter case aside.
+// `processId` is then the id of the process that made it.
+bool settingsTemporaryOwner(const char* settingsName, const char* fileName, uint32_t& processId);

@@ -1,7 +1,6 @@
-// Sharing and replacing the settings file: the named lock that copies of the program
-// take turns with, and the save into a temporary file that replaces the real one only
-// once all of it is found on disk, so that a full disk or copies saving together never
-// leave a partial file.
+// Sharing and replacing the settings file: the save into a temporary file that replaces
+// the real one only once all of it is found on disk, so that a full disk or copies
+// saving together never leave a partial file.
 #include "settings/settings_store_win32.h"
 
 #include <cstdio>
@@ -9,68 +8,148 @@
 
 namespace {
 
-// Long enough for a copy writing a file of a few kilobytes, short enough that a log-off
-// save still ends while the session waits for it.
-constexpr DWORD kLockWaitMs = 2000;
+// An antivirus or an indexer holds a file for moments at a time: a refused copy or
+// replacement is tried again for about this long before the save gives up.
+constexpr DWORD kRetryMs = 1000;
+constexpr DWORD kRetryPauseMs = 50;
+
+bool refusedForAMoment(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_UNABLE_TO_REMOVE_REPLACED || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+}
+
+// Runs `attempt` until it succeeds, fails for good, or the retry time is up.
+template <typename Attempt>
+bool retried(Attempt attempt) {
+    const DWORD start = GetTickCount();
+    while (!attempt()) {
+        if (!refusedForAMoment(GetLastError()) || GetTickCount() - start >= kRetryMs) return false;
+        Sleep(kRetryPauseMs);
+    }
+    return true;
+}
+
+bool fileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+
+// The file the settings path leads to: a symbolic link's target, so that the link stays
+// a link and its target gets the settings. The path itself where that is unknown.
+void finalPath(const char* settingsPath, char (&out)[kSettingsPathSize]) {
+    std::snprintf(out, sizeof out, "%s", settingsPath);
+    HANDLE file = CreateFileA(settingsPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    char found[kSettingsPathSize];
+    const DWORD length = GetFinalPathNameByHandleA(file, found, sizeof found, FILE_NAME_NORMALIZED);
+    CloseHandle(file);
+    if (length == 0 || length >= sizeof found) return;
+    // "\\?\C:\..." or "\\?\UNC\server\share\...": the A functions take neither prefix.
+    if (std::strncmp(found, "\\\\?\\UNC\\", 8) == 0) {
+        std::snprintf(out, sizeof out, "\\\\%s", found + 8);
+    } else if (std::strncmp(found, "\\\\?\\", 4) == 0) {
+        std::snprintf(out, sizeof out, "%s", found + 4);
+    }
+}
 
 // "<settings file>.<process id>.tmp": beside the real file, so the replacement stays on
-// one volume, and named for this process, so that copies never share one.
-bool temporaryName(const char* settingsPath, const char* processPart, char (&out)[kTemporaryPathSize]) {
-    const int length = std::snprintf(out, sizeof out, "%s.%s.tmp", settingsPath, processPart);
+// one volume, and named for this process, so that copies never share one. False when
+// it would not fit the A functions' MAX_PATH.
+bool temporaryName(const char* target, const char* processPart, char (&out)[MAX_PATH]) {
+    const int length = std::snprintf(out, sizeof out, "%s.%s.tmp", target, processPart);
     return length > 0 && static_cast<size_t>(length) < sizeof out;
 }
 
-// What crashed saves left behind. Never read as settings (only the real file is), and
-// gone with the next save.
-void removeLeftovers(const char* settingsPath) {
-    char pattern[kTemporaryPathSize];
-    if (!temporaryName(settingsPath, "*", pattern)) return;
-    const char* name = std::strrchr(settingsPath, '\\');
-    const int folderLength = name != nullptr ? static_cast<int>(name + 1 - settingsPath) : 0;
+// A process of that id no longer exists (an id in use, even by some other program,
+// keeps its file: removed by a later save).
+bool processGone(uint32_t processId) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process != nullptr) {
+        CloseHandle(process);
+        return false;
+    }
+    return GetLastError() == ERROR_INVALID_PARAMETER;
+}
+
+// What saves of copies that died left behind: only names of exactly this program's form
+// (the long name: a search also matches short names), and only when the process that
+// made the file is gone, since a copy saving without the lock may be writing its own.
+void removeLeftovers(const char* target) {
+    char pattern[MAX_PATH];
+    if (!temporaryName(target, "*", pattern)) return;
+    const char* slash = std::strrchr(target, '\\');
+    const char* name = slash != nullptr ? slash + 1 : target;
+    const int folderLength = static_cast<int>(name - target);
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(pattern, &found);
     if (search == INVALID_HANDLE_VALUE) return;
     do {
-        char leftover[kTemporaryPathSize];
-        const int length = std::snprintf(leftover, sizeof leftover, "%.*s%s", folderLength, settingsPath,
-                                         found.cFileName);
-        if (length > 0 && static_cast<size_t>(length) < sizeof leftover) DeleteFileA(leftover);
+        uint32_t owner = 0;
+        if (!settingsTemporaryOwner(name, found.cFileName, owner) || owner == GetCurrentProcessId()) continue;
+        char leftover[MAX_PATH];
+        const int length = std::snprintf(leftover, sizeof leftover, "%.*s%s", folderLength, target, found.cFileName);
+        if (length > 0 && static_cast<size_t>(length) < sizeof leftover && processGone(owner)) DeleteFileA(leftover);
     } while (FindNextFileA(search, &found));
     FindClose(search);
 }
 
-// True when `name` is one of the zero-separated names in `names`.
-bool listed(const char* names, DWORD length, const char* name) {
-    for (const char* n = names; n < names + length && *n != '\0'; n += std::strlen(n) + 1) {
-        if (std::strcmp(n, name) == 0) return true;
+// The zero-separated section names of a file, in a block as large as the file: names
+// can take up all of it.
+struct SectionNames {
+    explicit SectionNames(const char* path) : names(nullptr), length(0) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data) || data.nFileSizeHigh != 0) return;
+        const DWORD size = data.nFileSizeLow + 2;
+        names = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size));
+        if (names != nullptr) length = GetPrivateProfileSectionNamesA(names, size, path);
     }
-    return false;
+    ~SectionNames() {
+        if (names != nullptr) HeapFree(GetProcessHeap(), 0, names);
+    }
+    SectionNames(const SectionNames&) = delete;
+    SectionNames& operator=(const SectionNames&) = delete;
+
+    bool lists(const char* name) const {
+        for (const char* n = names; n != nullptr && n < names + length && *n != '\0'; n += std::strlen(n) + 1) {
+            if (std::strcmp(n, name) == 0) return true;
+        }
+        return false;
+    }
+    char* names;
+    DWORD length;
+};
+
+// The temporary file's data on the disk before it takes the real file's place: a
+// rename alone can reach the disk before the data, and a power cut would then leave an
+// empty file.
+bool flushedToDisk(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool flushed = FlushFileBuffers(file) != 0;
+    CloseHandle(file);
+    return flushed;
+}
+
+// ReplaceFileA keeps the real file's security descriptor and attributes; a real file
+// that is not there (or that a refused replacement already removed) is moved onto.
+bool replaced(const SettingsSave& save) {
+    if (fileExists(save.target)) {
+        return ReplaceFileA(save.target, save.path, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+    }
+    return MoveFileExA(save.path, save.target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 }  // namespace
 
-SettingsLock::SettingsLock(const char* settingsPath) : mutex(nullptr), held(false) {
-    char name[kSettingsLockNameSize];
-    settingsLockName(settingsPath, name);
-    mutex = CreateMutexA(nullptr, FALSE, name);
-    if (mutex == nullptr) return;
-    const DWORD waited = WaitForSingleObject(mutex, kLockWaitMs);
-    held = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-}
-
-SettingsLock::~SettingsLock() {
-    if (held) ReleaseMutex(mutex);
-    if (mutex != nullptr) CloseHandle(mutex);
-}
-
 SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, SettingsSave& save) {
-    const DWORD attributes = GetFileAttributesA(settingsPath);
+    finalPath(settingsPath, save.target);
+    const DWORD attributes = GetFileAttributesA(save.target);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return SaveTarget::nothing;
-    if (lock.held) removeLeftovers(settingsPath);
     char processPart[16];
     std::snprintf(processPart, sizeof processPart, "%lu", static_cast<unsigned long>(GetCurrentProcessId()));
-    if (!temporaryName(settingsPath, processPart, save.path)) return SaveTarget::nothing;
+    // A settings path near the longest the profile functions take leaves no room for
+    // the temporary name: such a file is written in place, as every file once was.
+    if (!temporaryName(save.target, processPart, save.path)) return SaveTarget::realFile;
+    if (lock.held) removeLeftovers(save.target);
     HANDLE file = CreateFileA(save.path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         // A read-only folder may hold a writable file: that one is still saved, as
@@ -78,7 +157,7 @@ SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, 
         return GetLastError() == ERROR_ACCESS_DENIED && exists ? SaveTarget::realFile : SaveTarget::nothing;
     }
     CloseHandle(file);
-    if (exists && !CopyFileA(settingsPath, save.path, FALSE)) {
+    if (exists && !retried([&] { return CopyFileA(save.target, save.path, FALSE) != 0; })) {
         DeleteFileA(save.path);
         return SaveTarget::nothing;
     }
@@ -88,19 +167,18 @@ SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, 
 // Wine's profile functions keep the file in memory, and a write to disk that fails (a
 // full disk cuts the file short) does not fail the call. The memory copy is flushed
 // first (all three names null), so that the reads that follow see what reached the disk.
-bool settingsSectionsKept(const char* settingsPath, const SettingsSave& save) {
-    static char before[4096];
-    static char after[4096];
+bool settingsSectionsKept(const SettingsSave& save) {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, save.path);
-    const DWORD beforeLength = GetPrivateProfileSectionNamesA(before, sizeof before, settingsPath);
-    const DWORD afterLength = GetPrivateProfileSectionNamesA(after, sizeof after, save.path);
-    for (const char* name = before; name < before + beforeLength && *name != '\0'; name += std::strlen(name) + 1) {
-        if (!listed(after, afterLength, name)) return false;
+    const SectionNames before(save.target);
+    const SectionNames after(save.path);
+    for (const char* name = before.names; name != nullptr && name < before.names + before.length && *name != '\0';
+         name += std::strlen(name) + 1) {
+        if (!after.lists(name)) return false;
     }
     return true;
 }
 
-void commitSettingsSave(const char* settingsPath, const SettingsSave& save, bool whole) {
-    if (whole && MoveFileExA(save.path, settingsPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return;
+void commitSettingsSave(const SettingsSave& save, bool whole) {
+    if (whole && flushedToDisk(save.path) && retried([&] { return replaced(save); })) return;
     DeleteFileA(save.path);
 }

@@ -10,6 +10,7 @@
 // Held while loading and while saving. The wait is bounded (a hung copy must not cost
 // the others their settings): after it, or when the lock cannot be made, the caller
 // goes on without it. A lock abandoned by a copy that died counts as taken.
+// (settings_lock_win32.cpp)
 struct SettingsLock {
     explicit SettingsLock(const char* settingsPath);
     ~SettingsLock();
@@ -23,28 +24,29 @@ struct SettingsLock {
 // Where a save writes, as openSettingsSave decided it.
 enum class SaveTarget {
     temporaryFile,  // `path` of the SettingsSave: commitSettingsSave afterwards
-    realFile,       // the folder refuses new files: per-key writes into the file itself
+    realFile,       // the folder refuses new files, or a temporary name would not fit:
+                    // per-key writes into the file itself
     nothing,        // a read-only file, a full disk or another failure: leave it as it is
 };
 
-constexpr size_t kTemporaryPathSize = kSettingsPathSize + 32;
-
 struct SettingsSave {
-    char path[kTemporaryPathSize];
+    char target[kSettingsPathSize];  // the file replaced: a symbolic link's target
+    char path[MAX_PATH];             // the temporary file
 };
 
-// Removes what earlier saves of crashed copies left (only with the lock held: without
-// it another copy may be saving into its own file right now), then makes this process's temporary
-// file as a copy of the real one, so that entries the program does not know survive.
+// Removes what earlier saves of copies that died left (only with the lock held), then
+// makes this process's temporary file beside the file the settings path leads to, as a
+// copy of it, so that entries the program does not know survive.
 SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, SettingsSave& save);
 
 // After the per-key writes into the temporary file: makes the profile functions read it
 // from the disk again (Wine keeps it in memory, and a failed write to disk, as on a full
 // disk, does not fail its call), and tells whether every section of the real file is in
 // it. The caller then reads back what it wrote.
-bool settingsSectionsKept(const char* settingsPath, const SettingsSave& save);
+bool settingsSectionsKept(const SettingsSave& save);
 
-// When `whole` (everything written, and found on disk), the temporary file replaces the
-// real one in one step. Otherwise the temporary file is removed and the real file stays
-// as it was.
-void commitSettingsSave(const char* settingsPath, const SettingsSave& save, bool whole);
+// When `whole` (everything written, and found on disk), the temporary file's data is
+// flushed to the disk and it replaces the real one in one step. Otherwise, or when the
+// replacement is still refused after a second, the temporary file is removed and the
+// real file stays as it was.
+void commitSettingsSave(const SettingsSave& save, bool whole);

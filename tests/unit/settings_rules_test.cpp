@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "settings/history.h"
+#include "settings/profile_value.h"
 #include "settings/settings_path.h"
 #include "ui/options_rules.h"
 
@@ -145,6 +146,28 @@ TEST(SettingsPath, LockNameMeetsForTwoSpellingsOfOnePath) {
     EXPECT_NE(lockName("C:\\Tools\\Trace2.ini"), lock);
     EXPECT_NE(lockName(std::string(kSettingsPathSize - 1, 'p').c_str()), lock);
     EXPECT_EQ(lock.find('\\'), std::string::npos);
+}
+
+// A written value, then what the profile functions read back (as Wine 8 does).
+TEST(SettingsPath, ReadBackFormTrimsBlanksThenOneMatchingPairOfQuotes) {
+    const char* const values[][2] = {{" a\t", "a"}, {"'x'", "x"}, {"\"\"x\"\"", "\"x\""}, {" \t'q' ", "q"},
+                                     {"\"x", "\"x"}, {"'x\"", "'x\""}, {"\"", "\""}, {"a b", "a b"}, {"  ", ""}};
+    for (const auto& value : values) {
+        char read[8];
+        profileReadForm(value[0], read, sizeof read);
+        EXPECT_STREQ(read, value[1]) << value[0];
+    }
+}
+
+// Only "<settings file>.<process id>.tmp" is a save's temporary file.
+TEST(SettingsPath, TemporaryFilesOfTheSaveOnly) {
+    uint32_t id = 0;
+    EXPECT_TRUE(settingsTemporaryOwner("Trace.ini", "trace.INI.4294967295.tmp", id));
+    EXPECT_EQ(id, 4294967295u);
+    for (const char* other : {"trace.ini.before-upgrade.tmp", "trace.ini.ini.12.tmp", "trace.ini.4294967296.tmp",
+                              "trace.ini.012.tmp", "trace.ini..tmp", "trace.ini.12.tmp.x", "TRACE~1.TMP"}) {
+        EXPECT_FALSE(settingsTemporaryOwner("trace.ini", other, id)) << other;
+    }
 }
 
 // Field text, then the value read from it.

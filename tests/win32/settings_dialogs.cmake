@@ -21,3 +21,6 @@ foreach(mode copy restart copies)
                    $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver>)
   set_tests_properties(lab_settings_${mode} PROPERTIES SKIP_RETURN_CODE 77 LABELS lab TIMEOUT 900)
 endforeach()
+# A symbolic link to the tests' own folder: a second spelling of their settings file.
+file(CREATE_LINK ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/linked-folder SYMBOLIC)
+target_compile_definitions(settings_dialogs_tests PRIVATE LUMENTRAX_LINKED_FOLDER="linked-folder")

@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "app_fixture.h"
+#include "settings/settings_store_win32.h"
 #include "ui/options_rules.h"
 
 namespace {
@@ -116,19 +118,82 @@ TEST_F(SettingsFileTest, HandWrittenValuesAreTakenAsReadAndWrittenBackUnchanged)
     EXPECT_EQ(savedOptions(), "5 300 -1 7");
 }
 
-// A save that a crash cut short leaves its temporary file beside the settings file.
+// A save that a crash cut short leaves its temporary file beside the settings file. Not
+// leftovers: a user's own file, another program's, and that of a copy saving right now
+// (a live process, here a suspended one).
 TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     drive::writeSettingsFile("[Mine]\r\nColour=blue\r\n[Options]\r\nExtra=kept\r\nTimeOut=300\r\n"
                              "[History]\r\nH20=beyond.test\r\n");
-    const std::string leftover = drive::settingsFile() + ".4242.tmp";
-    CloseHandle(CreateFileA(leftover.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::string ini = drive::settingsFile(), leftover = ini + ".4242.tmp";
+    PROCESS_INFORMATION live{};
+    STARTUPINFOA startup{sizeof startup};
+    ASSERT_TRUE(CreateProcessA(ini.substr(0, ini.size() - 4).append(".exe").c_str(), nullptr, nullptr, nullptr, FALSE,
+                               CREATE_SUSPENDED, nullptr, nullptr, &startup, &live));
+    const std::string kept[] = {ini + ".before-upgrade.tmp", ini + ".ini.4242.tmp",
+                                ini + "." + std::to_string(live.dwProcessId) + ".tmp"};
+    for (const std::string& file : {leftover, kept[0], kept[1], kept[2]}) {
+        CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    }
     launch();
     EXPECT_EQ(app->timeoutMs, 300);
     closeByExit();
+    TerminateProcess(live.hProcess, 0);
+    CloseHandle(live.hProcess);
+    CloseHandle(live.hThread);
     EXPECT_EQ(GetFileAttributesA(leftover.c_str()), INVALID_FILE_ATTRIBUTES) << "removed by the save";
+    for (const std::string& file : kept) EXPECT_TRUE(DeleteFileA(file.c_str())) << file << " kept";
     EXPECT_EQ(savedValues("Mine", {"Colour"}), "blue");
     EXPECT_EQ(savedValues("Options", {"Extra", "TimeOut"}), "kept 300");
     EXPECT_EQ(savedValues("History", {"H20", "H15"}), "beyond.test ");
+}
+
+// The profile functions trim blanks and strip a pair of quotes when they read: values
+// spelt so, typed or hand-edited, are saved all the same.
+TEST_F(SettingsFileTest, BlanksAndQuotesInValuesNeverCostTheSave) {
+    drive::writeSettingsFile("[Options]\r\nMaxHops=40\r\n[History]\r\nH3=\"\"x\"\"\r\n");
+    launch();
+    EXPECT_STREQ(app->history[3], "\"x\"");
+    app->maxHops = 42;
+    for (const char* typed : {"'single.test'", "\"quoted.test\"", " lead.test", "10.200.2.2 "}) typeAndStart(typed);
+    closeByCloseBox();
+    EXPECT_EQ(savedValues("Options", {"MaxHops"}), "42");
+    // As the profile functions write them (Wine's drop the blanks at both ends).
+    EXPECT_EQ(savedValues("History", {"H0", "H1", "H2", "H3", "H7"}),
+              "10.200.2.2 lead.test \"quoted.test\" 'single.test' \"x\"");
+}
+
+// Another copy holds the lock, taken through a symbolic link to this folder: this copy
+// meets it there, waits out the bound and still saves. A file held without sharing for
+// a moment (an antivirus) is saved as well.
+TEST_F(SettingsFileTest, ALockHeldThroughALinkedFolderOrAFileHeldForAMomentStillSaves) {
+    std::string linked = drive::settingsFile();
+    linked.insert(linked.find_last_of('\\'), "\\" LUMENTRAX_LINKED_FOLDER);
+    for (const bool lockHeld : {true, false}) {
+        drive::writeSettingsFile("[Options]\r\nMaxHops=40\r\n");
+        launch();
+        app->maxHops = 42;
+        HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr), saved = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::thread holder([&] {
+            if (lockHeld) {
+                SettingsLock other(linked.c_str());
+                SetEvent(taken);
+                WaitForSingleObject(saved, 15000);
+                return;
+            }
+            HANDLE file = CreateFileA(drive::settingsFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            SetEvent(taken);
+            Sleep(500);
+            CloseHandle(file);
+        });
+        WaitForSingleObject(taken, 10000);
+        if (lockHeld) EXPECT_FALSE(SettingsLock(drive::settingsFile().c_str()).held) << "one lock for both spellings";
+        closeByCloseBox();
+        SetEvent(saved);
+        holder.join();
+        CloseHandle(taken);
+        CloseHandle(saved);
+        EXPECT_EQ(savedValues("Options", {"MaxHops"}), "42") << (lockHeld ? "lock held" : "file held");
+    }
 }
 
 TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
