@@ -61,6 +61,36 @@ else
 fi
 chmod 755 "$work/ro"
 
+# The longest settings path the profile functions take (259 characters as Wine names it,
+# Z: and the Linux path): no room for a temporary name beside it, yet it saves.
+deep=$work/$(printf 'd%.0s' $(seq 200))
+mkdir "$deep"
+e2e_program=$deep/$(printf 'p%.0s' $(seq $((257 - ${#deep} - 5)))).exe
+cp "$work/lumentrax.exe" "$e2e_program"
+printf '%s' "$earlier" >"${e2e_program%.exe}.ini"
+run_once "longest path"
+check "longest path: saved, foreign key kept" "$LAB_TARGET yes" \
+    "$(ini_value "${e2e_program%.exe}.ini" History H0) $(ini_value "${e2e_program%.exe}.ini" Extra Keep)"
+
+# A settings file that is a symbolic link: the link stays, its target gets the save,
+# and the temporary file's data reaches the disk before it is renamed. The program
+# flushes, the wineserver renames: both run under strace, the server started first.
+rm -f "$ini"
+printf '%s' "$earlier" >"$work/target.ini"
+ln -s target.ini "$ini"
+traced=(strace -f -ttt -y -e trace=fsync,fdatasync,rename,renameat,renameat2 -o)
+e2e_wineserver -k
+in_client "${e2e_wrap[@]}" "${traced[@]}" "$work/strace.server" env WINEPREFIX="$prefix" wineserver -f -p &
+socket=$(printf '/tmp/.wine-%d/server-%x-%x/socket' "$(id -u)" "0x$(stat -c %D "$prefix")" "$(stat -c %i "$prefix")")
+for _ in $(seq 1 50); do [ -S "$socket" ] && break; sleep 0.1; done
+start_traced() { local e2e_wrap=("${e2e_wrap[@]}" "${traced[@]}" "$work/strace.program"); e2e_start "$@"; }
+e2e_program=$work/lumentrax.exe
+run_once "linked file" start_traced
+check "linked file: still a link, target saved" "target.ini $LAB_TARGET yes" \
+    "$(readlink "$ini") $(ini_value "$work/target.ini" History H0) $(ini_value "$work/target.ini" Extra Keep)"
+check "linked file: temporary file flushed, then renamed" "fsync rename" "$(cat "$work"/strace.* | sort -k2 -n |
+    grep -oE '(fsync|rename[a-z0-9]*)\(.*target\.ini\.[0-9]+\.tmp' | grep -oE '^(fsync|rename)' | uniq | paste -sd' ')"
+
 # A full volume: a tmpfs in a mount namespace of its own (kept by a waiting shell; the
 # wineserver and the program enter it) holds the program, a file of 3984 bytes that the
 # save makes longer than a page, and a filler leaving no room or one page. The file must
