@@ -159,17 +159,6 @@ TEST(SettingsPath, ReadBackFormTrimsBlanksThenOneMatchingPairOfQuotes) {
     }
 }
 
-// Only "<settings file>.<process id>.tmp" is a save's temporary file.
-TEST(SettingsPath, TemporaryFilesOfTheSaveOnly) {
-    uint32_t id = 0;
-    EXPECT_TRUE(settingsTemporaryOwner("Trace.ini", "trace.INI.4294967295.tmp", id));
-    EXPECT_EQ(id, 4294967295u);
-    for (const char* other : {"trace.ini.before-upgrade.tmp", "trace.ini.ini.12.tmp", "trace.ini.4294967296.tmp",
-                              "trace.ini.012.tmp", "trace.ini..tmp", "trace.ini.12.tmp.x", "TRACE~1.TMP"}) {
-        EXPECT_FALSE(settingsTemporaryOwner("trace.ini", other, id)) << other;
-    }
-}
-
 // Field text, then the value read from it.
 using FieldCase = std::pair<const char*, int32_t>;
 
