@@ -12,10 +12,11 @@ constexpr size_t kSettingsPathSize = 512;
 // take the ending yields the empty text (nothing is read from or written to it).
 void settingsPathFor(const char* modulePath, char* out, size_t capacity);
 
-// The name of the lock that copies sharing one settings file take turns with: a fixed
-// prefix and a hash of the path with its ASCII letters folded, so that two spellings
-// of one path meet. Object names cannot hold a backslash and are short, so the path itself
-// cannot be the name. Always fits kSettingsLockNameSize.
+// The name of the lock that copies sharing one settings file take turns with, where the
+// file's folder cannot be opened: a fixed prefix and a hash of the path with its ASCII
+// letters folded, so that two spellings of one path meet. Object names cannot hold a
+// backslash and are short, so the path itself cannot be the name. Always fits
+// kSettingsLockNameSize.
 constexpr size_t kSettingsLockNameSize = 48;
 void settingsLockName(const char* settingsPath, char (&out)[kSettingsLockNameSize]);
 
