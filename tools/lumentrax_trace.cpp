@@ -95,13 +95,8 @@ int runSteps(HopTable& table, const TraceOptions& options, RunState& run) {
     }
 }
 
-// The trace itself, between the network library's start and end: the table is made
-// after the start and gone before the end.
-int traceAndReport(const TraceOptions& options) {
-    HopTable table;
-    char reason[kConsoleReasonSize];
-    if (options.steps != 0 && !echoServiceUsable(table.pinger, reason)) return fail("", reason);
-    RunState run{};
+// The run's facts for its reports, and its start on both clocks.
+void beginRun(const TraceOptions& options, RunState& run) {
     run.facts = ReportFacts{{}, {}, options.maxHops, options.timeoutMs, options.monitorTimeoutMs,
                             options.packetSize, options.reverseDns, {}, {}, {}, options.everyMs > 0};
     copyBounded(run.facts.target, options.host);
@@ -109,6 +104,16 @@ int traceAndReport(const TraceOptions& options) {
     readWallClock(run.facts.startUtc, startLocal);
     run.startMs = monotonicMs();
     run.nextReportMs = run.startMs + options.everyMs;
+}
+
+// The trace itself, between the network library's start and end: the table is made
+// after the start and gone before the end.
+int traceAndReport(const TraceOptions& options) {
+    HopTable table;
+    char reason[kConsoleReasonSize];
+    if (options.steps != 0 && !echoServiceUsable(table.pinger, reason)) return fail("", reason);
+    RunState run{};
+    beginRun(options, run);
     table.configure(options.maxHops, options.packetSize, options.timeoutMs, options.reverseDns);
     table.start(options.host);
     if (!table.isRunning()) {
