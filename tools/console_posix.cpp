@@ -1,13 +1,39 @@
 // lumentrax-trace's platform on Linux: ICMP sockets need no network library, and a
 // standard output that was closed is found before a socket can take its descriptor
-// (the table would then be sent into the socket).
+// (the table would then be sent into the socket). Interrupts are caught without
+// SA_RESTART: a step's receive is a poll with a deadline, which goes on waiting after
+// EINTR, so a step always ends as it would have.
 #include "console_platform.h"
 
 #include <fcntl.h>
+#include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+// The second interrupt ends the process as the signal would have without a handler.
+void onInterrupt(int signalNumber) {
+    if (interrupted != 0) {
+        signal(signalNumber, SIG_DFL);
+        raise(signalNumber);
+        return;
+    }
+    interrupted = 1;
+}
+
+WallTime toWallTime(const tm& fields, long nanoseconds, long offsetSeconds) {
+    return WallTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
+                    fields.tm_min, fields.tm_sec, static_cast<int32_t>(nanoseconds / 1000000),
+                    static_cast<int32_t>(offsetSeconds / 60)};
+}
+
+}  // namespace
 
 bool startConsole(char (&reason)[kConsoleReasonSize]) {
     if (fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
@@ -26,3 +52,29 @@ bool echoServiceUsable(const IcmpPinger& pinger, char (&reason)[kConsoleReasonSi
                   std::strerror(pinger.openError));
     return false;
 }
+
+void readWallClock(WallTime& utc, WallTime& local) {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm fields{};
+    gmtime_r(&now.tv_sec, &fields);
+    utc = toWallTime(fields, now.tv_nsec, 0);
+    localtime_r(&now.tv_sec, &fields);
+    local = toWallTime(fields, now.tv_nsec, fields.tm_gmtoff);
+}
+
+long long monotonicMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+void watchInterrupts() {
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+bool interruptRequested() { return interrupted != 0; }

@@ -1,6 +1,7 @@
 // lumentrax-trace's platform on Windows: the window's DLL search restriction, a binary
 // standard output (the table already ends its lines in CR LF; text mode would double
-// the CR), Windows Sockets 1.1 for the resolver, and the ICMP library's state.
+// the CR), Windows Sockets 1.1 for the resolver, the ICMP library's state, the clocks
+// and the console's control events.
 #include "console_platform.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -13,6 +14,32 @@
 #include <cstdio>
 
 #include "engine/system_library_win32.h"
+
+namespace {
+
+volatile LONG interrupts = 0;
+
+// Runs on a thread of its own. The first event sets the flag the run reads between
+// steps; a second ends the process at once with status 130, as a shell reports Ctrl+C.
+// When the console closes, Windows ends the process once this returns (or after about
+// five seconds), so the handler waits there while the run writes its report and exits.
+BOOL WINAPI onControlEvent(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+    if (InterlockedIncrement(&interrupts) > 1) ExitProcess(130);
+    if (event == CTRL_CLOSE_EVENT) Sleep(10000);
+    return TRUE;
+}
+
+long long fileTimeValue(const FILETIME& time) {
+    return (static_cast<long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+WallTime toWallTime(const SYSTEMTIME& time, int32_t offsetMinutes) {
+    return WallTime{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                    time.wMilliseconds, offsetMinutes};
+}
+
+}  // namespace
 
 bool startConsole(char (&reason)[kConsoleReasonSize]) {
     restrictDllSearch();
@@ -45,3 +72,24 @@ bool echoServiceUsable(const IcmpPinger& pinger, char (&reason)[kConsoleReasonSi
     std::snprintf(reason, sizeof reason, "cannot send ICMP echoes: %s", cause);
     return false;
 }
+
+void readWallClock(WallTime& utc, WallTime& local) {
+    SYSTEMTIME utcTime;
+    GetSystemTime(&utcTime);
+    SYSTEMTIME localTime = utcTime;
+    SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &localTime);
+    FILETIME utcFile;
+    FILETIME localFile;
+    SystemTimeToFileTime(&utcTime, &utcFile);
+    SystemTimeToFileTime(&localTime, &localFile);
+    constexpr long long kFileTimePerMinute = 600000000;  // 100 ns units
+    const long long offset = (fileTimeValue(localFile) - fileTimeValue(utcFile)) / kFileTimePerMinute;
+    utc = toWallTime(utcTime, 0);
+    local = toWallTime(localTime, static_cast<int32_t>(offset));
+}
+
+long long monotonicMs() { return static_cast<long long>(GetTickCount64()); }
+
+void watchInterrupts() { SetConsoleCtrlHandler(onControlEvent, TRUE); }
+
+bool interruptRequested() { return interrupts != 0; }

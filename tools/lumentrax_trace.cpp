@@ -1,108 +1,37 @@
 // lumentrax-trace: the trace engine on the console. Traces a host with the real echo
-// service, runs the trace phase and some monitor rounds, and prints the table in its
-// clipboard text form on stdout. --monitor-timeout changes the echo timeout once the
-// route is known, as a change in the Options dialog does while the window's trace runs.
+// service and prints reports of the hop table on stdout (the clipboard's tab-separated
+// text, CSV or JSON): one when the run ends and, with --every, one each period while it
+// runs. A run ends after its steps or its duration, by default after the trace phase and
+// kMonitorRounds monitor rounds, or at the step after an interrupt. --monitor-timeout
+// changes the echo timeout once the route is known, as the Options dialog does while the
+// window's trace runs.
 #include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "console_platform.h"
 #include "engine/hop_table.h"
-#include "engine/probe_options.h"
 #include "lumentrax_version.h"
-#include "ui/trace_text.h"
+#include "report_forms.h"
+#include "text/bounded_text.h"
+#include "trace_options.h"
 
 namespace {
 
 constexpr int kMonitorRounds = 10;
 
-struct Options {
-    long long steps;  // -1: trace phase and kMonitorRounds monitor rounds
-    int32_t maxHops;
-    int32_t timeoutMs;
-    int32_t monitorTimeoutMs;
-    int32_t packetSize;
-    int32_t reverseDns;
-    const char* host;
+// Where a run stands between steps.
+struct RunState {
+    long long startMs;
+    long long nextReportMs;
+    long long steps;
+    long long monitorSteps;  // steps taken once the trace phase was complete
+    bool monitoring;         // the monitor timeout is in force
+    ReportFacts facts;
 };
 
-void printUsage() {
-    std::fprintf(stderr,
-                 "usage: lumentrax-trace [--steps N] [--max-hops N] [--timeout MS] "
-                 "[--monitor-timeout MS] [--size BYTES] [--no-dns] HOST\n"
-                 "       lumentrax-trace --version\n");
-}
-
-bool parseNumber(const char* text, long long low, long long high, long long& value) {
-    if (text == nullptr || text[0] == '\0') return false;
-    char* end = nullptr;
-    errno = 0;
-    const long long parsed = std::strtoll(text, &end, 10);
-    if (errno != 0 || *end != '\0' || parsed < low || parsed > high) return false;
-    value = parsed;
-    return true;
-}
-
-// Reads the value after a numeric option; false on a missing or malformed value.
-bool takeNumber(int argc, char** argv, int& i, long long low, long long high, long long& value) {
-    if (i + 1 >= argc) return false;
-    return parseNumber(argv[++i], low, high, value);
-}
-
-bool parseOptions(int argc, char** argv, Options& options) {
-    options = Options{-1, kDefaultMaxHops, kDefaultTimeoutMs, kDefaultTimeoutMs,
-                      kDefaultPacketSize, kDefaultReverseDns, nullptr};
-    bool monitorTimeoutGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        long long value = 0;
-        if (std::strcmp(arg, "--no-dns") == 0) {
-            options.reverseDns = 0;
-        } else if (std::strcmp(arg, "--steps") == 0) {
-            if (!takeNumber(argc, argv, i, 0, LLONG_MAX, value)) return false;
-            options.steps = value;
-        } else if (std::strcmp(arg, "--max-hops") == 0 || std::strcmp(arg, "--timeout") == 0 ||
-                   std::strcmp(arg, "--size") == 0) {
-            if (!takeNumber(argc, argv, i, INT32_MIN, INT32_MAX, value)) return false;
-            int32_t& field = arg[2] == 'm' ? options.maxHops
-                             : arg[2] == 't' ? options.timeoutMs : options.packetSize;
-            field = static_cast<int32_t>(value);
-        } else if (std::strcmp(arg, "--monitor-timeout") == 0) {
-            if (!takeNumber(argc, argv, i, INT32_MIN, INT32_MAX, value)) return false;
-            options.monitorTimeoutMs = static_cast<int32_t>(value);
-            monitorTimeoutGiven = true;
-        } else if (arg[0] == '-' || options.host != nullptr) {
-            return false;
-        } else {
-            options.host = arg;
-        }
-    }
-    if (!monitorTimeoutGiven) options.monitorTimeoutMs = options.timeoutMs;
-    return options.host != nullptr;
-}
-
-// One step; the first one of the monitor phase first switches to the monitor timeout.
-void stepWith(HopTable& table, const Options& options, bool& monitoring) {
-    if (!monitoring && table.traceComplete()) {
-        table.configure(options.maxHops, options.packetSize, options.monitorTimeoutMs,
-                        options.reverseDns);
-        monitoring = true;
-    }
-    table.step();
-}
-
-// The whole trace phase, then kMonitorRounds rounds over the hops found.
-void runDefaultSteps(HopTable& table, const Options& options) {
-    bool monitoring = false;
-    while (!table.traceComplete()) stepWith(table, options, monitoring);
-    const long long monitorSteps = static_cast<long long>(kMonitorRounds) * table.hopCount;
-    for (long long i = 0; i < monitorSteps; ++i) stepWith(table, options, monitoring);
-}
-
-char traceText[kMaxRecords * kMaxTraceLineLength + 1];
-constexpr const char* kCannotWrite = "cannot write the table to standard output: ";
+char reportText[kMaxReportLength];
+constexpr const char* kCannotWrite = "cannot write the report to standard output: ";
 
 // Prints the one line that says why the run fails; the run then exits with status 1.
 int fail(const char* what, const char* reason) {
@@ -110,7 +39,7 @@ int fail(const char* what, const char* reason) {
     return 1;
 }
 
-// Writes `text` to stdout and flushes it: a table that did not reach its file (a full
+// Writes `text` to stdout and flushes it: a report that did not reach its file (a full
 // disk, a closed pipe) is a failure, never a run that succeeded.
 int emit(const char* text) {
     errno = 0;
@@ -120,42 +49,100 @@ int emit(const char* text) {
     return fail(kCannotWrite, errno != 0 ? std::strerror(errno) : "write error");
 }
 
+// The report of the table as it stands, stamped with the time it is taken.
+int report(const HopTable& table, const TraceOptions& options, RunState& run) {
+    readWallClock(run.facts.endUtc, run.facts.endLocal);
+    int count = table.hopCount < 0 ? 0 : table.hopCount;
+    if (count > kMaxRecords) count = kMaxRecords;
+    if (!formatReport(options.format, run.facts, table.records, count, reportText, sizeof reportText)) {
+        return fail(kCannotWrite, "the report does not fit its buffer");
+    }
+    return emit(reportText);
+}
+
+// True once the run has done what its options ask for.
+bool runComplete(const HopTable& table, const TraceOptions& options, const RunState& run, long long nowMs) {
+    if (options.steps >= 0 && run.steps >= options.steps) return true;
+    if (options.durationMs > 0) return nowMs - run.startMs >= options.durationMs;
+    if (options.steps >= 0) return false;
+    return table.traceComplete() && run.monitorSteps >= static_cast<long long>(kMonitorRounds) * table.hopCount;
+}
+
+// One step; the first one of the monitor phase first switches to the monitor timeout.
+void stepWith(HopTable& table, const TraceOptions& options, RunState& run) {
+    const bool traceDone = table.traceComplete();
+    if (!run.monitoring && traceDone) {
+        table.configure(options.maxHops, options.packetSize, options.monitorTimeoutMs,
+                        options.reverseDns);
+        run.monitoring = true;
+    }
+    table.step();
+    ++run.steps;
+    if (traceDone) ++run.monitorSteps;
+}
+
+// Steps until the run is complete or interrupted, with a report each period on the way;
+// between steps nothing waits, so a run by time keeps stepping.
+int runSteps(HopTable& table, const TraceOptions& options, RunState& run) {
+    for (;;) {
+        const long long nowMs = monotonicMs();
+        if (interruptRequested() || runComplete(table, options, run, nowMs)) return 0;
+        if (options.everyMs > 0 && nowMs >= run.nextReportMs) {
+            if (report(table, options, run) != 0) return 1;
+            while (run.nextReportMs <= nowMs) run.nextReportMs += options.everyMs;
+        }
+        stepWith(table, options, run);
+    }
+}
+
+// The run's facts for its reports, and its start on both clocks.
+void beginRun(const TraceOptions& options, RunState& run) {
+    run.facts = ReportFacts{{}, {}, options.maxHops, options.timeoutMs, options.monitorTimeoutMs,
+                            options.packetSize, options.reverseDns, {}, {}, {}, options.everyMs > 0};
+    copyBounded(run.facts.target, options.host);
+    WallTime startLocal;
+    readWallClock(run.facts.startUtc, startLocal);
+    run.startMs = monotonicMs();
+    run.nextReportMs = run.startMs + options.everyMs;
+}
+
 // The trace itself, between the network library's start and end: the table is made
 // after the start and gone before the end.
-int traceAndPrint(const Options& options) {
+int traceAndReport(const TraceOptions& options) {
     HopTable table;
     char reason[kConsoleReasonSize];
     if (options.steps != 0 && !echoServiceUsable(table.pinger, reason)) return fail("", reason);
+    RunState run{};
+    beginRun(options, run);
     table.configure(options.maxHops, options.packetSize, options.timeoutMs, options.reverseDns);
     table.start(options.host);
     if (!table.isRunning()) {
         std::fprintf(stderr, "lumentrax-trace: cannot resolve host \"%s\"\n", options.host);
         return 1;
     }
-    if (options.steps < 0) {
-        runDefaultSteps(table, options);
-    } else {
-        bool monitoring = false;
-        for (long long i = 0; i < options.steps; ++i) stepWith(table, options, monitoring);
-    }
-    formatTraceText(table, traceText, sizeof traceText);  // room for every line of a full table
-    return emit(traceText);
+    table.pinger.formatAddress(run.facts.address, table.target);
+    if (runSteps(table, options, run) != 0) return 1;
+    return report(table, options, run);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    char reason[kConsoleReasonSize];
-    if (!startConsole(reason)) return fail(kCannotWrite, reason);
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::snprintf(traceText, sizeof traceText, "lumentrax-trace %s\n", LUMENTRAX_VERSION_TEXT);
-        return emit(traceText);
-    }
-    Options options;
-    if (!parseOptions(argc, argv, options)) {
-        printUsage();
+    // The command line is read first: a wrong one needs no standard output.
+    TraceOptions options;
+    char error[kUsageErrorSize];
+    if (!parseTraceOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "lumentrax-trace: %s\n%s", error, kTraceUsage);
         return 2;
     }
+    char reason[kConsoleReasonSize];
+    if (!startConsole(reason)) return fail(kCannotWrite, reason);
+    if (options.help) return emit(kTraceUsage);
+    if (options.version) {
+        std::snprintf(reportText, sizeof reportText, "lumentrax-trace %s\n", LUMENTRAX_VERSION_TEXT);
+        return emit(reportText);
+    }
+    watchInterrupts();
     NetworkSession network;
-    return traceAndPrint(options);
+    return traceAndReport(options);
 }

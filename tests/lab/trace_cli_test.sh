@@ -1,36 +1,52 @@
 #!/bin/bash
 # lumentrax-trace's command line (Linux, or the exe under Wine), loopback only: bad
-# options give the usage on stderr and status 2 with nothing on stdout; option values are
-# taken whole or not at all; zero steps print the empty table; --version alone prints the
-# project's version byte for byte; a table that cannot be written fails with one line.
+# options give a line naming the argument, the usage on stderr and status 2 with nothing
+# on stdout, with stdout closed too; option values are taken whole or not at all; --help
+# is the usage on stdout; zero steps print the empty table; --version alone prints the
+# project's version byte for byte; a table that cannot be written fails with one line;
+# a timed run stamps each periodic report; an interrupt ends a run with its report.
 # Usage: trace_cli_test.sh VERSION COMMAND... (the runner, after whatever starts it)
 set -u
 . "$(dirname "$0")/lab_common.sh"
 version=$1
 trace=("${@:2}")
 err=$(mktemp)
-trap 'rm -f "$err"' EXIT
+trap 'rm -f "$err" "$err.out"' EXIT
 
+# The first line of stderr names ARGUMENT, then the usage follows.
 expect_usage() {
-    local out status
+    local argument=$1 out status
+    shift
     out=$("${trace[@]}" "$@" 2>"$err")
     status=$?
     check "[$*] status" 2 "$status"
     check "[$*] stdout" "" "$out"
     check "[$*] usage" 1 "$(grep -c '^usage: lumentrax-trace' "$err")"
+    check "[$*] first line names $argument" 1 "$(head -1 "$err" | grep -c "^lumentrax-trace: .*$argument")"
 }
 
-expect_usage
-expect_usage --no-dns
-expect_usage --bogus 127.0.0.1
-expect_usage 127.0.0.1 127.0.0.2
-expect_usage --steps
-expect_usage --steps -1 127.0.0.1
-expect_usage --steps 5x 127.0.0.1
-expect_usage --timeout 99999999999 127.0.0.1
-expect_usage --max-hops "" 127.0.0.1
-expect_usage --size 127.0.0.1
-expect_usage --version 127.0.0.1
+expect_usage "no host"
+expect_usage "no host" --no-dns
+expect_usage --bogus --bogus 127.0.0.1
+expect_usage "extra operand 127.0.0.2" 127.0.0.1 127.0.0.2
+expect_usage --steps --steps
+expect_usage "--steps -1" --steps -1 127.0.0.1
+expect_usage "--steps \"5x\"" --steps 5x 127.0.0.1
+expect_usage "--timeout \"abc\": not a whole number" --timeout abc 127.0.0.1
+expect_usage "--timeout 99999999999" --timeout 99999999999 127.0.0.1
+expect_usage "--max-hops \"\"" --max-hops "" 127.0.0.1
+expect_usage "--size \"127.0.0.1\"" --size 127.0.0.1
+expect_usage --version --version 127.0.0.1
+expect_usage "--format \"xml\"" --format xml 127.0.0.1
+expect_usage "--every 0: not a positive" --every 0 127.0.0.1
+expect_usage "--duration -3: not a positive" --duration -3 127.0.0.1
+
+# A wrong command line needs no standard output: status 2, the usage on stderr.
+"${trace[@]}" --bogus 127.0.0.1 >&- 2>"$err"
+check "closed stdout, wrong command line: status, usage" "2 1" "$? $(grep -c '^usage: lumentrax-trace' "$err")"
+out=$("${trace[@]}" --help 2>"$err")
+check "--help: status, usage on stdout, stderr" "0|1|" \
+    "$?|$(grep -c '^usage: lumentrax-trace' <<<"$out")|$(cat "$err")"
 
 out=$("${trace[@]}" --version 2>"$err")
 check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$?|$out|$(cat "$err")"
@@ -46,4 +62,27 @@ check "full disk: status, one line naming the cause" "1 1 1" \
     "$? $(grep -c 'standard output: No space left on device' "$err") $(wc -l <"$err")"
 "${trace[@]}" --steps 2 --timeout 500 --no-dns 127.0.0.1 >&- 2>"$err"
 check "closed standard output: status and one line" "1 1" "$? $(wc -l <"$err")"
+
+# Reports every second for three seconds: at least three, each headed by its local time
+# and the target with its address.
+stamp='^# [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [+-][0-9]{2}:[0-9]{2} 127\.0\.0\.1 127\.0\.0\.1'$'\r$'
+out=$("${trace[@]}" --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 2>"$err")
+status=$?
+stamps=$(grep -cE "$stamp" <<<"$out")
+check "every 1 s for 3 s: status, at least 3 reports, each stamped" "0 1 $stamps" \
+    "$status $((stamps >= 3)) $(grep -c $'^1\t' <<<"$out")"
+
+# Interrupted once its first report is out (a second into the run): the report of what it
+# gathered, before its million steps, status 0. Job control gives the run its own process
+# group, where SIGINT is not ignored, as in a terminal.
+set -m
+"${trace[@]}" --every 1 --steps 1000000 --timeout 500 --no-dns 127.0.0.1 >"$err.out" 2>"$err" &
+set +m
+for _ in $(seq 300); do [ -s "$err.out" ] && break; sleep 0.1; done
+kill -INT $!
+wait $!
+status=$?
+sent=$(tr -d '\r' <"$err.out" | awk -F'\t' '$2 == "127.0.0.1" { sent = $8 } END { print sent + 0 }')
+check "interrupt: status, a last report before the run's end" "0 1" "$status $((sent > 0 && sent < 1000000))"
+rm -f "$err.out"
 finish

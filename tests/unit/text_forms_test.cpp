@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ui/row_text.h"
+#include "tools/report_forms.h"
 #include "ui/trace_text.h"
 
 namespace {
@@ -161,4 +162,63 @@ TEST(Figures, ExtremeCountersStayWithinRange) {
     r.received = -5;
     EXPECT_EQ(lossPercent(r), 100);
     EXPECT_EQ(averageMs(r), 0);
+}
+
+namespace {
+
+// A report's run facts: a target with a quote, a stamp 90 minutes behind UTC.
+ReportFacts reportFacts(bool stamped) {
+    ReportFacts facts{"a\"b", "10.0.0.9", 30, 500, 250, 64, 0,
+                      {2026, 1, 2, 3, 4, 5, 6, 0}, {2026, 12, 31, 23, 59, 59, 999, 0},
+                      {2026, 12, 31, 22, 29, 59, 999, -90}, stamped};
+    return facts;
+}
+
+// Three hops: a named one with a comma and a quote, a silent one, one losing 1 of 3.
+std::string reportOf(ReportFormat format, bool stamped) {
+    const HopRecord hops[] = {answeredHop("10.0.0.1", "r,\"1\"", 11, 11, 2, 25, 1, 4), silentHop(),
+                              answeredHop("10.0.0.9", "", 3, 2, 7, 25, 5, 9)};
+    char out[kMaxReportLength];
+    if (!formatReport(format, reportFacts(stamped), hops, 3, out, sizeof out)) return "(does not fit)";
+    return out;
+}
+
+}  // namespace
+
+TEST(Report, EachFormByteForByte) {
+    EXPECT_EQ(reportOf(ReportFormat::kTsv, false),
+              "1\t10.0.0.1\tr,\"1\"\t2 ms\t2 ms\t1 ms\t4 ms\t11\t11\t0%\r\n"
+              "2\t0.0.0.0\t\t0 ms\t0 ms\t0 ms\t0 ms\t0\t0\t0%\r\n"
+              "3\t10.0.0.9\t\t7 ms\t12 ms\t5 ms\t9 ms\t3\t2\t34%\r\n");
+    EXPECT_EQ(reportOf(ReportFormat::kCsv, true),
+              "# 2026-12-31 22:29:59 -01:30 a\"b 10.0.0.9\r\n"
+              "hop,address,name,last_ms,average_ms,best_ms,worst_ms,sent,received,loss_percent\r\n"
+              "1,10.0.0.1,\"r,\"\"1\"\"\",2,2,1,4,11,11,0\r\n"
+              "2,0.0.0.0,,0,,0,0,0,0,\r\n"
+              "3,10.0.0.9,,7,12,5,9,3,2,34\r\n");
+    EXPECT_EQ(reportOf(ReportFormat::kJson, true),
+              "{\"target\":\"a\\\"b\",\"address\":\"10.0.0.9\",\"options\":{\"maxHops\":30,"
+              "\"timeoutMs\":500,\"monitorTimeoutMs\":250,\"sizeBytes\":64,\"reverseDns\":false},"
+              "\"start\":\"2026-01-02T03:04:05.006Z\",\"end\":\"2026-12-31T23:59:59.999Z\",\"hops\":["
+              "{\"hop\":1,\"address\":\"10.0.0.1\",\"name\":\"r,\\\"1\\\"\",\"lastMs\":2,\"averageMs\":2,"
+              "\"bestMs\":1,\"worstMs\":4,\"sent\":11,\"received\":11,\"lossPercent\":0},"
+              "{\"hop\":2,\"address\":\"0.0.0.0\",\"name\":null,\"lastMs\":0,\"averageMs\":null,"
+              "\"bestMs\":0,\"worstMs\":0,\"sent\":0,\"received\":0,\"lossPercent\":null},"
+              "{\"hop\":3,\"address\":\"10.0.0.9\",\"name\":null,\"lastMs\":7,\"averageMs\":12,"
+              "\"bestMs\":5,\"worstMs\":9,\"sent\":3,\"received\":2,\"lossPercent\":34}]}\n");
+}
+
+TEST(Report, TargetsAreEscapedOrMadePrintableAndShortBuffersGiveNothing) {
+    ReportFacts facts = reportFacts(true);
+    std::strcpy(facts.target, "x\\\n\x7f");
+    char out[kMaxReportLength];
+    ASSERT_TRUE(formatReport(ReportFormat::kJson, facts, nullptr, 0, out, sizeof out));
+    EXPECT_EQ(std::string(out).substr(0, 28), "{\"target\":\"x\\\\\\u000a\\u007f\",");
+    ASSERT_TRUE(formatReport(ReportFormat::kTsv, facts, nullptr, 0, out, sizeof out));
+    EXPECT_EQ(std::string(out), "# 2026-12-31 22:29:59 -01:30 x\\?? 10.0.0.9\r\n");
+    const HopRecord hop = silentHop();
+    for (ReportFormat format : {ReportFormat::kTsv, ReportFormat::kCsv, ReportFormat::kJson}) {
+        EXPECT_FALSE(formatReport(format, facts, &hop, 1, out, 50));
+        EXPECT_STREQ(out, "");
+    }
 }

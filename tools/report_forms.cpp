@@ -1,0 +1,197 @@
+// The three report forms, written through one bounded writer.
+#include "report_forms.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "text/bounded_text.h"
+#include "ui/row_text.h"
+#include "ui/trace_text.h"
+
+namespace {
+
+// Appends to a fixed buffer; once something did not fit, `cut` stays set and nothing
+// more is written, so a caller can tell a whole report from a partial one.
+struct ReportWriter {
+    char* data;
+    size_t capacity;
+    size_t used;
+    bool cut;
+
+    void add(const char* text) {
+        const size_t length = std::strlen(text);
+        if (cut || used + length >= capacity) {
+            cut = true;
+            return;
+        }
+        std::memcpy(data + used, text, length + 1);
+        used += length;
+    }
+
+    void addFormatted(const char* format, ...) {
+        char piece[kMaxReportHopLength];
+        va_list args;
+        va_start(args, format);
+        const int length = std::vsnprintf(piece, sizeof piece, format, args);
+        va_end(args);
+        if (length < 0 || static_cast<size_t>(length) >= sizeof piece) cut = true;
+        add(piece);
+    }
+};
+
+// The numeric part of a cell ("12 ms" -> "12", "34%" -> "34"); empty when the list
+// leaves the cell empty.
+void cellNumber(const RowCells& cells, int column, char (&number)[kHostNameSize]) {
+    size_t length = 0;
+    if (cells.present[column]) {
+        const char* text = cells.text[column];
+        while (text[length] != '\0' && text[length] != ' ' && text[length] != '%') ++length;
+    }
+    std::memcpy(number, cells.text[column], length);
+    number[length] = '\0';
+}
+
+// The columns that hold figures, in report order, and their CSV and JSON names.
+struct FigureColumn {
+    int column;
+    const char* csvName;
+    const char* jsonName;
+};
+constexpr FigureColumn kFigures[] = {
+    {3, "last_ms", "lastMs"},  {4, "average_ms", "averageMs"}, {5, "best_ms", "bestMs"},
+    {6, "worst_ms", "worstMs"}, {7, "sent", "sent"},           {8, "received", "received"},
+    {9, "loss_percent", "lossPercent"},
+};
+
+void addStampLine(ReportWriter& out, const ReportFacts& facts) {
+    char stamp[kStampSize];
+    formatLocalStamp(facts.endLocal, stamp);
+    char target[kHostNameSize];
+    copyPrintable(target, facts.target);  // a target can never break the line apart
+    out.addFormatted("# %s %s %s\r\n", stamp, target, facts.address);
+}
+
+void addTsv(ReportWriter& out, const HopRecord* records, int count) {
+    if (out.cut) return;
+    const size_t length = formatTraceText(records, count, out.data + out.used, out.capacity - out.used);
+    if (out.used + length >= out.capacity) {
+        out.cut = true;
+        return;
+    }
+    out.used += length;
+}
+
+// A CSV field, quoted when it holds a separator, a quote or a line break.
+void addCsvField(ReportWriter& out, const char* text) {
+    if (std::strpbrk(text, ",\"\r\n") == nullptr) {
+        out.add(text);
+        return;
+    }
+    out.add("\"");
+    for (const char* c = text; *c != '\0'; ++c) {
+        const char piece[3] = {*c, *c == '"' ? '"' : '\0', '\0'};
+        out.add(piece);
+    }
+    out.add("\"");
+}
+
+void addCsv(ReportWriter& out, const HopRecord* records, int count) {
+    out.add("hop,address,name");
+    for (const FigureColumn& figure : kFigures) out.addFormatted(",%s", figure.csvName);
+    out.add("\r\n");
+    for (int r = 0; r < count; ++r) {
+        RowCells cells;
+        formatRowCells(records[r], r, cells);
+        for (int column = 0; column < 3; ++column) {
+            if (column > 0) out.add(",");
+            addCsvField(out, cells.text[column]);
+        }
+        for (const FigureColumn& figure : kFigures) {
+            char number[kHostNameSize];
+            cellNumber(cells, figure.column, number);
+            out.addFormatted(",%s", number);
+        }
+        out.add("\r\n");
+    }
+}
+
+// A JSON string: quotes, backslashes and control bytes escaped.
+void addJsonString(ReportWriter& out, const char* text) {
+    out.add("\"");
+    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c != '\0'; ++c) {
+        if (*c == '"' || *c == '\\') {
+            const char piece[3] = {'\\', static_cast<char>(*c), '\0'};
+            out.add(piece);
+        } else if (*c < 0x20 || *c == 0x7F) {
+            out.addFormatted("\\u%04x", static_cast<unsigned>(*c));
+        } else {
+            const char piece[2] = {static_cast<char>(*c), '\0'};
+            out.add(piece);
+        }
+    }
+    out.add("\"");
+}
+
+// "name":value, where an empty cell is null and a name the list shows empty too.
+void addJsonMember(ReportWriter& out, const char* name, const char* value, bool quoted) {
+    out.addFormatted(",\"%s\":", name);
+    if (value[0] == '\0') {
+        out.add("null");
+    } else if (quoted) {
+        addJsonString(out, value);
+    } else {
+        out.add(value);
+    }
+}
+
+void addJsonHop(ReportWriter& out, const HopRecord& record, int row) {
+    RowCells cells;
+    formatRowCells(record, row, cells);
+    out.addFormatted("{\"hop\":%s", cells.text[0]);
+    addJsonMember(out, "address", cells.text[1], true);
+    addJsonMember(out, "name", cells.text[2], true);
+    for (const FigureColumn& figure : kFigures) {
+        char number[kHostNameSize];
+        cellNumber(cells, figure.column, number);
+        addJsonMember(out, figure.jsonName, number, false);
+    }
+    out.add("}");
+}
+
+void addJson(ReportWriter& out, const ReportFacts& facts, const HopRecord* records, int count) {
+    char start[kStampSize];
+    char end[kStampSize];
+    formatUtcStamp(facts.startUtc, start);
+    formatUtcStamp(facts.endUtc, end);
+    out.add("{\"target\":");
+    addJsonString(out, facts.target);
+    addJsonMember(out, "address", facts.address, true);
+    out.addFormatted(",\"options\":{\"maxHops\":%d,\"timeoutMs\":%d,\"monitorTimeoutMs\":%d,"
+                     "\"sizeBytes\":%d,\"reverseDns\":%s}",
+                     static_cast<int>(facts.maxHops), static_cast<int>(facts.timeoutMs),
+                     static_cast<int>(facts.monitorTimeoutMs), static_cast<int>(facts.packetSize),
+                     facts.reverseDns != 0 ? "true" : "false");
+    out.addFormatted(",\"start\":\"%s\",\"end\":\"%s\",\"hops\":[", start, end);
+    for (int r = 0; r < count; ++r) {
+        if (r > 0) out.add(",");
+        addJsonHop(out, records[r], r);
+    }
+    out.add("]}\n");
+}
+
+}  // namespace
+
+bool formatReport(ReportFormat format, const ReportFacts& facts, const HopRecord* records,
+                    int count, char* out, size_t capacity) {
+    if (capacity == 0) return false;
+    ReportWriter writer{out, capacity, 0, false};
+    out[0] = '\0';
+    if (facts.stamped && format != ReportFormat::kJson) addStampLine(writer, facts);
+    if (format == ReportFormat::kTsv) addTsv(writer, records, count);
+    if (format == ReportFormat::kCsv) addCsv(writer, records, count);
+    if (format == ReportFormat::kJson) addJson(writer, facts, records, count);
+    if (!writer.cut) return true;
+    out[0] = '\0';
+    return false;
+}
