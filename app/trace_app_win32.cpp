@@ -10,6 +10,8 @@
 #include "engine/system_library_win32.h"
 #include "lumentrax_version.h"
 #include "settings/settings_file.h"
+#include "ui/check_boxes_win32.h"
+#include "ui/display_scale_win32.h"
 #include "ui/resource.h"
 
 TraceApp* theApp = nullptr;
@@ -94,7 +96,7 @@ HWND createChild(const char* className, const char* text, DWORD style, const Con
 // after a second look at the client area, which the buttons cannot have changed.
 void createControls(TraceApp& app) {
     const RECT client = clientRect(app.mainWindow);
-    const ControlLayout bar = computeLayout(client.right, client.bottom, app.barHeight);
+    const ControlLayout bar = computeLayout(client.right, client.bottom, app.barHeight, app.dpi);
     ControlRect box = bar.addressBox;
     box.height = kDropDownBars * app.barHeight;
     app.addressBox = createChild("COMBOBOX", "Address", WS_CHILD | WS_VISIBLE | WS_BORDER | CBS_DROPDOWN,
@@ -109,7 +111,7 @@ void createControls(TraceApp& app) {
     const RECT again = clientRect(app.mainWindow);
     app.listView = createChild(WC_LISTVIEWA, "ListView",
                                WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_NOSORTHEADER,
-                               computeLayout(again.right, again.bottom, app.barHeight).listView,
+                               computeLayout(again.right, again.bottom, app.barHeight, app.dpi).listView,
                                app.mainWindow, 0, app.instance);
     app.setupColumns(client.right);
 }
@@ -140,6 +142,8 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
       copyButton(nullptr),
       instance(moduleInstance),
       barHeight(0),
+      dpi(kBaseDpi),
+      font(nullptr),
       commonControls(nullptr) {
     WSADATA winsock;
     WSAStartup(0x0101, &winsock);
@@ -156,8 +160,10 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
     keepOnScreen(x, y, width, height);
     mainWindow = CreateWindowExA(0, kMainWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                  x, y, width, height, nullptr, nullptr, instance, nullptr);
-    barHeight = 3 * GetSystemMetrics(SM_CYSIZE) / 2;
+    dpi = windowDpi(mainWindow);
+    barHeight = 3 * systemMetricForDpi(SM_CYSIZE, dpi) / 2;
     createControls(*this);
+    applyDpi(systemDpi(), dpi);
     ShowWindow(mainWindow, SW_SHOW);
     UpdateWindow(mainWindow);
 
@@ -185,6 +191,21 @@ int TraceApp::run() {
     }
 }
 
+// The controls take the new font before the old one is deleted. The caller lays the
+// controls out again when they exist already (the bar's height changed with the DPI).
+void TraceApp::applyDpi(uint32_t oldDpi, uint32_t newDpi) {
+    dpi = newDpi;
+    barHeight = 3 * systemMetricForDpi(SM_CYSIZE, dpi) / 2;
+    HFONT previous = font;
+    font = createMessageFont(dpi);
+    const HWND controls[] = {addressBox, startButton, copyButton, optionsButton, listView};
+    for (HWND control : controls) {
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    if (previous != nullptr) DeleteObject(previous);
+    scaleCheckBoxes(listView, commonControls, oldDpi, newDpi);
+}
+
 void TraceApp::idleTick() {
     if (hopTable != nullptr) hopTable->step();
     refreshList();
@@ -196,6 +217,7 @@ TraceApp::~TraceApp() {
     delete hopTable;
     hopTable = nullptr;
     if (mainWindow != nullptr && IsWindow(mainWindow)) DestroyWindow(mainWindow);
+    if (font != nullptr) DeleteObject(font);
     if (commonControls != nullptr) FreeLibrary(commonControls);
     WSACleanup();
     if (theApp == this) theApp = nullptr;

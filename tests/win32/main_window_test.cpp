@@ -5,8 +5,10 @@
 #include <cstring>
 #include <string>
 
+#include "app/command_line.h"
 #include "app/layout.h"
 #include "ui/column_layout.h"
+#include "ui/display_scale_win32.h"
 #include "engine/probe_options.h"
 #include "lumentrax_version.h"
 #include "app_fixture.h"
@@ -28,6 +30,24 @@ Values placement(HWND control) {
 
 void expectPlaced(HWND control, const ControlRect& expected, const char* name) {
     EXPECT_EQ(placement(control), (Values{expected.left, expected.top, expected.width, expected.height})) << name;
+}
+
+// What the window measures at a DPI under Wine 8: the bar's height (27 where SM_CYSIZE is
+// 18), the message font's height, the check boxes' size. The run's DPI is the test
+// prefix's LogPixels (tests/win32/at_dpi.sh runs the *Dpi* tests at each).
+struct DpiLayout {
+    uint32_t dpi;
+    int barHeight;
+    long fontHeight;
+    int boxSize;
+};
+constexpr DpiLayout kDpiLayouts[] = {{96, 27, -11, 13}, {120, 34, -14, 16}, {144, 40, -17, 20}, {192, 54, -22, 26}};
+
+const DpiLayout* dpiLayout(uint32_t dpi) {
+    for (const DpiLayout& layout : kDpiLayouts) {
+        if (layout.dpi == dpi) return &layout;
+    }
+    return nullptr;
 }
 
 std::string className(HWND window) {
@@ -228,4 +248,83 @@ TEST_F(AppTest, SavedColumnWidthIsUsedAndZeroMeansDefault) {
     RECT client{};
     GetClientRect(app->mainWindow, &client);
     EXPECT_EQ((Values{columnWidth(0), columnWidth(1), columnWidth(9)}), (Values{77, client.right * 150 / 1060, 33}));
+}
+
+namespace {
+
+// Every measure of the layout at `expected`'s DPI: one font of that height in the five
+// controls and the list's header, the check boxes' size, the bar and the margins.
+void expectDpiLayout(const TraceApp& app, const DpiLayout& expected) {
+    SCOPED_TRACE("at " + std::to_string(expected.dpi) + " DPI");
+    EXPECT_EQ((Values{static_cast<long>(app.dpi), app.barHeight}), (Values{expected.dpi, expected.barHeight}));
+    const HWND header = reinterpret_cast<HWND>(SendMessageA(app.listView, LVM_GETHEADER, 0, 0));
+    for (HWND control : {app.addressBox, app.startButton, app.copyButton, app.optionsButton, app.listView, header}) {
+        const auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+        LOGFONTA shape{};
+        EXPECT_EQ(font, app.font) << className(control);
+        EXPECT_TRUE(GetObjectA(font, sizeof shape, &shape) != 0 && shape.lfHeight == expected.fontHeight)
+            << className(control) << " font height " << shape.lfHeight;
+    }
+    using IconSizeFn = BOOL(WINAPI*)(HIMAGELIST, int*, int*);
+    const auto iconSize = reinterpret_cast<IconSizeFn>(
+        reinterpret_cast<void*>(GetProcAddress(app.commonControls, "ImageList_GetIconSize")));
+    int box[2] = {-1, -1};
+    ASSERT_NE(iconSize, nullptr);
+    iconSize(reinterpret_cast<HIMAGELIST>(SendMessageA(app.listView, LVM_GETIMAGELIST, LVSIL_STATE, 0)), &box[0], &box[1]);
+    EXPECT_EQ((Values{box[0], box[1]}), Values(2, expected.boxSize)) << "check boxes";
+    RECT client{};
+    GetClientRect(app.mainWindow, &client);
+    const ControlLayout layout = computeLayout(client.right, client.bottom, app.barHeight, expected.dpi);
+    expectPlaced(app.startButton, layout.startButton, "start");
+    expectPlaced(app.listView, layout.listView, "list");
+}
+
+// The history's 16 entries show in the opened drop-down list without scrolling.
+void expectDropDownShowsSixteen(HWND box, const char* when) {
+    SendMessageA(box, CB_SHOWDROPDOWN, TRUE, 0);
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof parts;
+    RECT list{};
+    if (GetComboBoxInfo(box, &parts)) GetClientRect(parts.hwndList, &list);
+    EXPECT_GE(list.bottom, 16 * SendMessageA(box, CB_GETITEMHEIGHT, 0, 0)) << when;
+    SendMessageA(box, CB_SHOWDROPDOWN, FALSE, 0);
+}
+
+}  // namespace
+
+// The program runs on version 6 of the common controls (the side-by-side copy its
+// manifest asks for), with everything sized for the window's DPI; a move to a monitor
+// of 192 DPI and back scales the columns there and back again.
+TEST_F(WindowTest, EverySizeFollowsTheDpiAndAMoveToAnotherDpi) {
+    char library[MAX_PATH] = "";
+    GetModuleFileNameA(app->commonControls, library, MAX_PATH);
+    EXPECT_NE(findNoCase(library, "\\winsxs\\amd64_microsoft.windows.common-controls_"), nullptr) << library;
+    const DpiLayout* start = dpiLayout(windowDpi(app->mainWindow));
+    ASSERT_NE(start, nullptr) << "no row for " << windowDpi(app->mainWindow) << " DPI";
+    expectDpiLayout(*app, *start);
+    for (int n = 1; n < 16; ++n) SendMessageA(app->addressBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("10.1.1.1"));
+    expectDropDownShowsSixteen(app->addressBox, "after start-up");
+    SetWindowPos(app->mainWindow, nullptr, 10, 10, 600, 400, SWP_NOZORDER);
+    expectDropDownShowsSixteen(app->addressBox, "after a resize");
+
+    int widths[kColumnCount];
+    for (int n = 0; n < kColumnCount; ++n) widths[n] = columnWidth(n);
+    const auto moveTo = [&](const DpiLayout& to) {
+        RECT outer{};
+        GetWindowRect(app->mainWindow, &outer);
+        outer.right = outer.left + rescaleDpi(outer.right - outer.left, app->dpi, to.dpi);
+        outer.bottom = outer.top + rescaleDpi(outer.bottom - outer.top, app->dpi, to.dpi);
+        const HFONT before = app->font;
+        SendMessageA(app->mainWindow, WM_DPICHANGED, MAKEWPARAM(to.dpi, to.dpi), reinterpret_cast<LPARAM>(&outer));
+        if (to.dpi != start->dpi || before != app->font) EXPECT_EQ(GetObjectType(before), 0u) << "old font freed";
+        RECT now{};
+        GetWindowRect(app->mainWindow, &now);
+        EXPECT_EQ((Values{now.right - now.left, now.bottom - now.top}), (Values{outer.right - outer.left, outer.bottom - outer.top}));
+        expectDpiLayout(*app, to);
+    };
+    moveTo(kDpiLayouts[3]);
+    for (int n = 0; n < kColumnCount; ++n) EXPECT_NEAR(columnWidth(n), rescaleDpi(widths[n], start->dpi, 192), 1) << n;
+    expectDropDownShowsSixteen(app->addressBox, "at 192 DPI");
+    moveTo(*start);
+    for (int n = 0; n < kColumnCount; ++n) EXPECT_NEAR(columnWidth(n), widths[n], 1) << "back, column " << n;
 }
