@@ -79,8 +79,10 @@ LRESULT onDpiChanged(TraceApp& app, HWND window, UINT, WPARAM wParam, LPARAM lPa
         SendMessageA(app.listView, LVM_SETCOLUMNWIDTH, n, MAKELPARAM(rescaleDpi(width, oldDpi, newDpi), 0));
     }
     const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (suggested != nullptr) {
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     RECT client{};
     GetClientRect(window, &client);
     app.layoutControls(client.right, client.bottom);

@@ -43,9 +43,10 @@ void registerMainClass(HINSTANCE instance) {
     RegisterClassA(&windowClass);
 }
 
-// Loads the common controls from the system folder and registers their window classes
-// (the list view among them) through the library's own entry point. The program has no
-// import of the library, so a file of that name beside it is never loaded.
+// Loads the common controls and registers their window classes (the list view among
+// them) through the library's own entry point. Loaded by base name, so the side-by-side
+// version 6 that the manifest asks for comes before the system folder's version 5; the
+// program has no import of the library, so a file of that name beside it is never loaded.
 HMODULE initCommonControls() {
     HMODULE library = loadSystemLibrary("comctl32.dll");
     using InitCommonControlsFn = void(WINAPI*)();
@@ -77,6 +78,9 @@ void keepOnScreen(int32_t& x, int32_t& y, int32_t& width, int32_t& height) {
         height = CW_USEDEFAULT;
     }
 }
+
+// The control bar is one and a half caption buttons high at the window's DPI.
+int32_t barHeightAt(uint32_t dpi) { return 3 * systemMetricForDpi(SM_CYSIZE, dpi) / 2; }
 
 RECT clientRect(HWND window) {
     RECT rect{};
@@ -161,7 +165,7 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
     mainWindow = CreateWindowExA(0, kMainWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                  x, y, width, height, nullptr, nullptr, instance, nullptr);
     dpi = windowDpi(mainWindow);
-    barHeight = 3 * systemMetricForDpi(SM_CYSIZE, dpi) / 2;
+    barHeight = barHeightAt(dpi);
     createControls(*this);
     applyDpi(systemDpi(), dpi);
     ShowWindow(mainWindow, SW_SHOW);
@@ -195,7 +199,7 @@ int TraceApp::run() {
 // controls out again when they exist already (the bar's height changed with the DPI).
 void TraceApp::applyDpi(uint32_t oldDpi, uint32_t newDpi) {
     dpi = newDpi;
-    barHeight = 3 * systemMetricForDpi(SM_CYSIZE, dpi) / 2;
+    barHeight = barHeightAt(dpi);
     HFONT previous = font;
     font = createMessageFont(dpi);
     const HWND controls[] = {addressBox, startButton, copyButton, optionsButton, listView};

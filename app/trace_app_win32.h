@@ -62,8 +62,9 @@ struct TraceApp {
     // The DPI the window is drawn at, and the one font of its five controls, made for it.
     uint32_t dpi;
     HFONT font;
-    // The common controls library (the list view's home), loaded from the system folder
-    // at start-up and released at teardown, after the windows that use it.
+    // The common controls library (the list view's home), version 6 from the system's
+    // side-by-side store, loaded at start-up and released at teardown, after the windows
+    // that use it.
     HMODULE commonControls;
 };
 
