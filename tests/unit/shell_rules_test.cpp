@@ -1,7 +1,6 @@
-// Command-line option, control layout, column widths and DPI scaling.
+// Command-line option, control layout and column widths.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -67,27 +66,13 @@ TEST(Layout, SevenHundredPixelsWide) {
     }
 }
 
-// 1050 wide at 144 DPI: the margin and the gap 3 pixels, a slot's button 2 pixels in.
-TEST(Layout, MarginsAndGapsFollowTheDpi) {
-    ControlLayout l = computeLayout(1050, 600, 40, 144);
-    EXPECT_EQ(rect(l.listView), (std::vector<int>{0, 40, 1050, 560}));
-    EXPECT_EQ(rect(l.startButton), (std::vector<int>{527, 3, 147, 34}));
-    EXPECT_EQ(rect(l.optionsButton), (std::vector<int>{827, 3, 147, 34}));
-}
-
-// Saved sizes are 96-DPI units; 0 (default width) and negatives (the system's default
-// size) are markers that never scale. A 96-to-192-and-back move returns every width.
-TEST(DisplayScale, SavedSizesScaleButMarkersPassUnchanged) {
-    for (int32_t marker : {0, -1, INT32_MIN}) {
-        for (uint32_t dpi : {72u, 144u}) {
-            EXPECT_EQ(savedSizeToDpi(marker, dpi), marker) << dpi;
-            EXPECT_EQ(savedSizeFromDpi(marker, dpi), marker) << dpi;
-        }
-    }
-    EXPECT_EQ((std::vector<int>{savedSizeToDpi(600, 144), savedSizeFromDpi(900, 144), savedSizeFromDpi(25, 120)}),
-              (std::vector<int>{900, 600, 20}));
-    for (int32_t width = 1; width < 400; ++width) EXPECT_EQ(rescaleDpi(rescaleDpi(width, 96, 192), 192, 96), width);
-    EXPECT_EQ(rescaleDpi(75, 120, 144), 90);
+// At 144 DPI the margin and the gap are 3 pixels, a slot's button 2 pixels in. Saved
+// sizes are 96-DPI units; 0 (default width) and negatives (the system's) never scale.
+TEST(Layout, MarginsGapsAndSavedSizesFollowTheDpi) {
+    EXPECT_EQ(rect(computeLayout(1050, 600, 40, 144).optionsButton), (std::vector<int>{827, 3, 147, 34}));
+    EXPECT_EQ((std::vector<int>{savedSizeToDpi(600, 144), savedSizeFromDpi(900, 144), savedSizeToDpi(0, 144),
+                                savedSizeFromDpi(-1, 72), savedSizeToDpi(INT32_MIN, 72)}),
+              (std::vector<int>{900, 600, 0, -1, INT32_MIN}));
 }
 
 TEST(Layout, MinimisedWindowGivesNoNegativeSizes) {

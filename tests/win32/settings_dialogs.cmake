@@ -11,10 +11,6 @@ add_executable(settings_dialogs_tests
 target_link_libraries(settings_dialogs_tests PRIVATE lumentrax_shell lumentrax_scripted_pinger GTest::gtest_main)
 add_test(NAME win32_settings_dialogs COMMAND settings_dialogs_tests)
 set_tests_properties(win32_settings_dialogs PROPERTIES TIMEOUT 600)
-# The settings file's sizes at 144 DPI (the prefix's LogPixels, tests/win32/at_dpi.sh).
-add_test(NAME win32_settings_dpi_144
-         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/at_dpi.sh 144 ${CMAKE_CROSSCOMPILING_EMULATOR}
-                 $<TARGET_FILE:settings_dialogs_tests> --gtest_filter=*Dpi*)
 
 # End to end in the namespace lab: Copy of a lab trace, two runs in a row that keep
 # their settings, and three copies logged off at once (root; under CI=true a missing

@@ -7,9 +7,6 @@
 #include <vector>
 
 #include "app_fixture.h"
-#include "ui/column_layout.h"
-#include "ui/display_scale.h"
-#include "ui/display_scale_win32.h"
 #include "ui/options_rules.h"
 
 namespace {
@@ -176,22 +173,6 @@ TEST_F(SettingsFileTest, APlacementOnNoMonitorOpensOnTheScreen) {
         }
         finish();
     }
-}
-
-// The file's sizes are 96-DPI units at every DPI (this runs at 96 and, through
-// tests/win32/at_dpi.sh, at 144): a file that 1.0.0 wrote opens the window and the
-// column scaled for the DPI, and the save writes the same numbers back. The position is
-// the screen's as it is; 0, the default width, is no size.
-TEST_F(SettingsFileTest, SizesAreKeptIn96DpiUnitsAtEveryDpi) {
-    drive::writeSettingsFile("[Window]\r\nXPos=40\r\nYPos=30\r\nWidth=600\r\nHeight=400\r\n[Column]\r\nC1=0\r\nC2=90\r\n");
-    launch();
-    const uint32_t dpi = windowDpi(app->mainWindow);
-    EXPECT_EQ(outerRect(app->mainWindow), (Values{40, 30, scaleToDpi(600, dpi), scaleToDpi(400, dpi)})) << dpi;
-    RECT client{};
-    GetClientRect(app->mainWindow, &client);
-    EXPECT_EQ((Values{columnWidth(1), columnWidth(2)}), (Values{::columnWidth(1, 0, client.right), scaleToDpi(90, dpi)}));
-    closeByCloseBox();
-    EXPECT_EQ(savedWindow() + " " + savedValues("Column", {"C2"}), "40 30 600 400 90") << dpi;
 }
 
 // Maximised or minimised, the window's rectangle is not the placement to restore.
