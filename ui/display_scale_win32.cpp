@@ -29,7 +29,8 @@ uint32_t windowDpi(HWND window) {
     return systemDpi();
 }
 
-// GetDpiForMonitor (MDT_EFFECTIVE_DPI = 0) lives in shcore.dll, from Windows 8.1 on.
+// GetDpiForMonitor (MDT_EFFECTIVE_DPI = 0) lives in shcore.dll, from Windows 8.1 on; the
+// library is loaded from the system folder once and kept for the process's life.
 uint32_t dpiAtPoint(int32_t x, int32_t y) {
     using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     static const auto forMonitor =
