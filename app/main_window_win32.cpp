@@ -6,6 +6,7 @@
 
 #include "app/layout.h"
 #include "settings/settings_file.h"
+#include "ui/display_scale.h"
 #include "ui/resource.h"
 
 namespace {
@@ -66,6 +67,28 @@ void commandOptions(TraceApp& app) {
                     0);
 }
 
+// A move to a monitor of another DPI (the new one in wParam): the suggested rectangle,
+// the font and bar for the new DPI, every column scaled by new/old. The layout runs
+// again even when the rectangle keeps the client size, so no size message comes.
+LRESULT onDpiChanged(TraceApp& app, HWND window, UINT, WPARAM wParam, LPARAM lParam) {
+    const uint32_t oldDpi = app.dpi;
+    const uint32_t newDpi = HIWORD(wParam);
+    app.applyDpi(oldDpi, newDpi);
+    for (int n = 0; n < kColumnCount; ++n) {
+        const auto width = static_cast<int32_t>(SendMessageA(app.listView, LVM_GETCOLUMNWIDTH, n, 0));
+        SendMessageA(app.listView, LVM_SETCOLUMNWIDTH, n, MAKELPARAM(rescaleDpi(width, oldDpi, newDpi), 0));
+    }
+    const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+    if (suggested != nullptr) {
+        SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    RECT client{};
+    GetClientRect(window, &client);
+    app.layoutControls(client.right, client.bottom);
+    return 0;
+}
+
 struct CommandEntry {
     WORD id;
     void (*action)(TraceApp& app);
@@ -97,6 +120,7 @@ struct MessageEntry {
 constexpr MessageEntry kMessages[] = {
     {WM_DESTROY, onDestroy}, {WM_SIZE, onSize},       {WM_PAINT, onPaint},
     {WM_CLOSE, onClose},     {WM_COMMAND, onCommand}, {WM_ENDSESSION, onEndSession},
+    {WM_DPICHANGED, onDpiChanged},
 };
 
 void place(HWND control, const ControlRect& rect) {
@@ -120,7 +144,7 @@ void TraceApp::layoutControls(unsigned clientWidth, unsigned clientHeight) {
         copyButton == nullptr || optionsButton == nullptr) {
         return;
     }
-    const ControlLayout layout = computeLayout(clientWidth, clientHeight, barHeight);
+    const ControlLayout layout = computeLayout(clientWidth, clientHeight, barHeight, dpi);
     place(listView, layout.listView);
     place(addressBox, layout.addressBox);
     place(startButton, layout.startButton);

@@ -10,6 +10,8 @@
 #include "engine/system_library_win32.h"
 #include "lumentrax_version.h"
 #include "settings/settings_file.h"
+#include "ui/check_boxes_win32.h"
+#include "ui/display_scale_win32.h"
 #include "ui/resource.h"
 
 TraceApp* theApp = nullptr;
@@ -41,9 +43,10 @@ void registerMainClass(HINSTANCE instance) {
     RegisterClassA(&windowClass);
 }
 
-// Loads the common controls from the system folder and registers their window classes
-// (the list view among them) through the library's own entry point. The program has no
-// import of the library, so a file of that name beside it is never loaded.
+// Loads the common controls and registers their window classes (the list view among
+// them) through the library's own entry point. Loaded by base name, so the side-by-side
+// version 6 that the manifest asks for comes before the system folder's version 5; the
+// program has no import of the library, so a file of that name beside it is never loaded.
 HMODULE initCommonControls() {
     HMODULE library = loadSystemLibrary("comctl32.dll");
     using InitCommonControlsFn = void(WINAPI*)();
@@ -76,6 +79,9 @@ void keepOnScreen(int32_t& x, int32_t& y, int32_t& width, int32_t& height) {
     }
 }
 
+// The control bar is one and a half caption buttons high at the window's DPI.
+int32_t barHeightAt(uint32_t dpi) { return 3 * systemMetricForDpi(SM_CYSIZE, dpi) / 2; }
+
 RECT clientRect(HWND window) {
     RECT rect{};
     GetClientRect(window, &rect);
@@ -94,7 +100,7 @@ HWND createChild(const char* className, const char* text, DWORD style, const Con
 // after a second look at the client area, which the buttons cannot have changed.
 void createControls(TraceApp& app) {
     const RECT client = clientRect(app.mainWindow);
-    const ControlLayout bar = computeLayout(client.right, client.bottom, app.barHeight);
+    const ControlLayout bar = computeLayout(client.right, client.bottom, app.barHeight, app.dpi);
     ControlRect box = bar.addressBox;
     box.height = kDropDownBars * app.barHeight;
     app.addressBox = createChild("COMBOBOX", "Address", WS_CHILD | WS_VISIBLE | WS_BORDER | CBS_DROPDOWN,
@@ -109,7 +115,7 @@ void createControls(TraceApp& app) {
     const RECT again = clientRect(app.mainWindow);
     app.listView = createChild(WC_LISTVIEWA, "ListView",
                                WS_CHILD | WS_VISIBLE | WS_BORDER | LVS_REPORT | LVS_NOSORTHEADER,
-                               computeLayout(again.right, again.bottom, app.barHeight).listView,
+                               computeLayout(again.right, again.bottom, app.barHeight, app.dpi).listView,
                                app.mainWindow, 0, app.instance);
     app.setupColumns(client.right);
 }
@@ -140,6 +146,8 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
       copyButton(nullptr),
       instance(moduleInstance),
       barHeight(0),
+      dpi(kBaseDpi),
+      font(nullptr),
       commonControls(nullptr) {
     WSADATA winsock;
     WSAStartup(0x0101, &winsock);
@@ -156,8 +164,10 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
     keepOnScreen(x, y, width, height);
     mainWindow = CreateWindowExA(0, kMainWindowClass, title, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                                  x, y, width, height, nullptr, nullptr, instance, nullptr);
-    barHeight = 3 * GetSystemMetrics(SM_CYSIZE) / 2;
+    dpi = windowDpi(mainWindow);
+    barHeight = barHeightAt(dpi);
     createControls(*this);
+    applyDpi(systemDpi(), dpi);
     ShowWindow(mainWindow, SW_SHOW);
     UpdateWindow(mainWindow);
 
@@ -185,6 +195,21 @@ int TraceApp::run() {
     }
 }
 
+// The controls take the new font before the old one is deleted. The caller lays the
+// controls out again when they exist already (the bar's height changed with the DPI).
+void TraceApp::applyDpi(uint32_t oldDpi, uint32_t newDpi) {
+    dpi = newDpi;
+    barHeight = barHeightAt(dpi);
+    HFONT previous = font;
+    font = createMessageFont(dpi);
+    const HWND controls[] = {addressBox, startButton, copyButton, optionsButton, listView};
+    for (HWND control : controls) {
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    if (previous != nullptr) DeleteObject(previous);
+    scaleCheckBoxes(listView, commonControls, oldDpi, newDpi);
+}
+
 void TraceApp::idleTick() {
     if (hopTable != nullptr) hopTable->step();
     refreshList();
@@ -196,6 +221,7 @@ TraceApp::~TraceApp() {
     delete hopTable;
     hopTable = nullptr;
     if (mainWindow != nullptr && IsWindow(mainWindow)) DestroyWindow(mainWindow);
+    if (font != nullptr) DeleteObject(font);
     if (commonControls != nullptr) FreeLibrary(commonControls);
     WSACleanup();
     if (theApp == this) theApp = nullptr;

@@ -23,6 +23,9 @@ struct TraceApp {
     // Main window (app/main_window_win32.cpp).
     LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void layoutControls(unsigned clientWidth, unsigned clientHeight);
+    // Takes `newDpi` as the window's DPI: the bar's height, the controls' font and the
+    // list's check boxes for it; `oldDpi` is the one the controls' parts fit now.
+    void applyDpi(uint32_t oldDpi, uint32_t newDpi);
     void toggleTrace();
 
     // Results list (ui/results_list_win32.cpp).
@@ -56,8 +59,12 @@ struct TraceApp {
     HWND copyButton;
     HINSTANCE instance;
     int32_t barHeight;
-    // The common controls library (the list view's home), loaded from the system folder
-    // at start-up and released at teardown, after the windows that use it.
+    // The DPI the window is drawn at, and the one font of its five controls, made for it.
+    uint32_t dpi;
+    HFONT font;
+    // The common controls library (the list view's home), version 6 from the system's
+    // side-by-side store, loaded at start-up and released at teardown, after the windows
+    // that use it.
     HMODULE commonControls;
 };
 

@@ -16,6 +16,8 @@
 #include "settings/settings_path.h"
 #include "settings/settings_store_win32.h"
 #include "text/bounded_text.h"
+#include "ui/display_scale.h"
+#include "ui/display_scale_win32.h"
 
 namespace {
 
@@ -108,11 +110,13 @@ struct KeyWriter {
 };
 
 // A minimised or maximised window's rectangle is not where the user left it; the
-// placement of an earlier run stays in the file instead.
-void writeWindow(KeyWriter& writer, HWND window) {
+// placement of an earlier run stays in the file instead. The position is the screen's;
+// the size is kept in 96-DPI units, as the file has always held it.
+void writeWindow(KeyWriter& writer, HWND window, uint32_t dpi) {
     RECT outer;
     if (IsIconic(window) || IsZoomed(window) || !GetWindowRect(window, &outer)) return;
-    const int32_t values[] = {outer.left, outer.top, outer.right - outer.left, outer.bottom - outer.top};
+    const int32_t values[] = {outer.left, outer.top, savedSizeFromDpi(outer.right - outer.left, dpi),
+                              savedSizeFromDpi(outer.bottom - outer.top, dpi)};
     for (int i = 0; i < 4; ++i) writer.integer(kWindowSection, kWindowKeys[i].name, values[i]);
 }
 
@@ -130,9 +134,11 @@ void writeHistory(KeyWriter& writer, const HistorySlots& history) {
 bool writeKeys(TraceApp& app, const char* path, bool checking) {
     KeyWriter writer{path, checking, true};
     for (const IntegerKey& key : kOptionKeys) writer.integer(kOptionsSection, key.name, app.*key.field);
-    writeWindow(writer, app.mainWindow);
+    const uint32_t dpi = windowDpi(app.mainWindow);
+    writeWindow(writer, app.mainWindow, dpi);
     for (int n = 0; n < kColumnCount; ++n) {
-        int32_t width = static_cast<int32_t>(SendMessageA(app.listView, LVM_GETCOLUMNWIDTH, n, 0));
+        const auto width = savedSizeFromDpi(
+            static_cast<int32_t>(SendMessageA(app.listView, LVM_GETCOLUMNWIDTH, n, 0)), dpi);
         writer.integer(kColumnSection, NumberedKey(kColumnKey, n).text, width);
     }
     writeHistory(writer, app.history);
@@ -161,8 +167,14 @@ void loadSettings(TraceApp& app) {
     SettingsLock lock(path);
     readIntegers(app, path, kOptionsSection, kOptionKeys);
     readIntegers(app, path, kWindowSection, kWindowKeys);
+    // Sizes in the file are 96-DPI units, drawn at the DPI of the monitor the window
+    // opens on (the primary one when the system chooses the place).
+    const bool placed = app.windowX != CW_USEDEFAULT;
+    const uint32_t dpi = dpiAtPoint(placed ? app.windowX : 0, placed ? app.windowY : 0);
+    app.windowWidth = savedSizeToDpi(app.windowWidth, dpi);
+    app.windowHeight = savedSizeToDpi(app.windowHeight, dpi);
     for (int n = 0; n < kColumnCount; ++n) {
-        app.columnWidths[n] = readInteger(path, kColumnSection, NumberedKey(kColumnKey, n).text, 0);
+        app.columnWidths[n] = savedSizeToDpi(readInteger(path, kColumnSection, NumberedKey(kColumnKey, n).text, 0), dpi);
     }
     readHistory(path, app.history);
 }

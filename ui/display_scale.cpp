@@ -20,3 +20,11 @@ int32_t mulDivRounded(int32_t value, uint32_t numerator, uint32_t denominator) {
 int32_t scaleToDpi(int32_t pixels96, uint32_t dpi) { return mulDivRounded(pixels96, dpi, kBaseDpi); }
 
 int32_t scaleFromDpi(int32_t pixels, uint32_t dpi) { return mulDivRounded(pixels, kBaseDpi, dpi); }
+
+int32_t rescaleDpi(int32_t pixels, uint32_t fromDpi, uint32_t toDpi) {
+    return mulDivRounded(pixels, toDpi, fromDpi);
+}
+
+int32_t savedSizeToDpi(int32_t saved96, uint32_t dpi) { return saved96 > 0 ? scaleToDpi(saved96, dpi) : saved96; }
+
+int32_t savedSizeFromDpi(int32_t pixels, uint32_t dpi) { return pixels > 0 ? scaleFromDpi(pixels, dpi) : pixels; }

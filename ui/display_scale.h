@@ -14,3 +14,12 @@ int32_t scaleToDpi(int32_t pixels96, uint32_t dpi);
 
 // A size measured at `dpi`, in 96-DPI units (the inverse of scaleToDpi, same rounding).
 int32_t scaleFromDpi(int32_t pixels, uint32_t dpi);
+
+// `pixels` measured at `fromDpi`, redrawn at `toDpi` (a window moved between monitors).
+int32_t rescaleDpi(int32_t pixels, uint32_t fromDpi, uint32_t toDpi);
+
+// A size kept in the settings file, to and from the window's DPI. Only a positive value
+// is a size: 0 ("the default width") and negative values (the system's "default size"
+// among them) are markers and pass unchanged.
+int32_t savedSizeToDpi(int32_t saved96, uint32_t dpi);
+int32_t savedSizeFromDpi(int32_t pixels, uint32_t dpi);

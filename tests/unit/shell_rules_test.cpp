@@ -66,6 +66,15 @@ TEST(Layout, SevenHundredPixelsWide) {
     }
 }
 
+// At 144 DPI the margin and the gap are 3 pixels, a slot's button 2 pixels in. Saved
+// sizes are 96-DPI units; 0 (default width) and negatives (the system's) never scale.
+TEST(Layout, MarginsGapsAndSavedSizesFollowTheDpi) {
+    EXPECT_EQ(rect(computeLayout(1050, 600, 40, 144).optionsButton), (std::vector<int>{827, 3, 147, 34}));
+    EXPECT_EQ((std::vector<int>{savedSizeToDpi(600, 144), savedSizeFromDpi(900, 144), savedSizeToDpi(0, 144),
+                                savedSizeFromDpi(-1, 72), savedSizeToDpi(INT32_MIN, 72)}),
+              (std::vector<int>{900, 600, 0, -1, INT32_MIN}));
+}
+
 TEST(Layout, MinimisedWindowGivesNoNegativeSizes) {
     ControlLayout l = computeLayout(0, 0, 27);
     EXPECT_EQ(l.listView.height, 0);

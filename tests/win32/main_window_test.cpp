@@ -7,6 +7,7 @@
 
 #include "app/layout.h"
 #include "ui/column_layout.h"
+#include "ui/display_scale_win32.h"
 #include "engine/probe_options.h"
 #include "lumentrax_version.h"
 #include "app_fixture.h"
@@ -35,6 +36,34 @@ std::string className(HWND window) {
     name[0] = '\0';
     GetClassNameA(window, name, sizeof name);
     return name;
+}
+
+// Measured under Wine 8 at each DPI (the test prefix's LogPixels, set by tests/win32/at_dpi.sh):
+// the bar (27 where SM_CYSIZE is 18), the buttons' top, the message font, the check boxes.
+struct DpiLayout { long dpi, barHeight, buttonTop, fontHeight, boxSize; };
+constexpr DpiLayout kDpiLayouts[] = {{96, 27, 2, -11, 13}, {120, 34, 3, -14, 16}, {144, 40, 3, -17, 20}, {192, 54, 4, -22, 26}};
+
+// One font of that height in the five controls and the list's header; boxes, bar, margin.
+void expectDpiLayout(const TraceApp& app, const DpiLayout& expected) {
+    LOGFONTA shape{};
+    GetObjectA(app.font, sizeof shape, &shape);
+    int box[2] = {-1, -1};
+    ImageList_GetIconSize(ListView_GetImageList(app.listView, LVSIL_STATE), &box[0], &box[1]);
+    EXPECT_EQ((Values{static_cast<long>(app.dpi), app.barHeight, placement(app.startButton)[1], shape.lfHeight, box[0], box[1]}),
+              (Values{expected.dpi, expected.barHeight, expected.buttonTop, expected.fontHeight, expected.boxSize, expected.boxSize}));
+    for (HWND control : {app.addressBox, app.startButton, app.copyButton, app.optionsButton, app.listView,
+                         ListView_GetHeader(app.listView)})
+        EXPECT_EQ(SendMessageA(control, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(app.font)) << className(control);
+}
+
+// The rows that the opened drop-down list shows without scrolling.
+long dropDownRows(HWND box) {
+    SendMessageA(box, CB_SHOWDROPDOWN, TRUE, 0);
+    COMBOBOXINFO parts{sizeof parts, {}, {}, 0, nullptr, nullptr, nullptr};
+    RECT list{};
+    if (GetComboBoxInfo(box, &parts)) GetClientRect(parts.hwndList, &list);
+    SendMessageA(box, CB_SHOWDROPDOWN, FALSE, 0);
+    return list.bottom / static_cast<long>(SendMessageA(box, CB_GETITEMHEIGHT, 0, 0));
 }
 
 }  // namespace
@@ -228,4 +257,46 @@ TEST_F(AppTest, SavedColumnWidthIsUsedAndZeroMeansDefault) {
     RECT client{};
     GetClientRect(app->mainWindow, &client);
     EXPECT_EQ((Values{columnWidth(0), columnWidth(1), columnWidth(9)}), (Values{77, client.right * 150 / 1060, 33}));
+}
+
+// On version 6 of the common controls (the side-by-side copy the manifest asks for),
+// every size follows the window's DPI and the history's 16 entries show when the box
+// opens; a move to 192 DPI and back scales the columns there and back again.
+TEST_F(WindowTest, EverySizeFollowsTheDpiAndAMoveToAnotherDpi) {
+    char library[MAX_PATH] = "";
+    GetModuleFileNameA(app->commonControls, library, MAX_PATH);
+    EXPECT_NE(std::string(library).find("\\winsxs\\amd64_microsoft.windows.common-controls_"), std::string::npos) << library;
+    const long dpi = static_cast<long>(windowDpi(app->mainWindow));
+    const DpiLayout* start = std::find_if(std::begin(kDpiLayouts), std::end(kDpiLayouts), [&](auto& l) { return l.dpi == dpi; });
+    ASSERT_NE(start, std::end(kDpiLayouts)) << dpi;
+    expectDpiLayout(*app, *start);
+    for (int n = 1; n < 16; ++n) SendMessageA(app->addressBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>("10.1.1.1"));
+    SetWindowPos(app->mainWindow, nullptr, 10, 10, 600, 400, SWP_NOZORDER);
+    int widths[kColumnCount];
+    for (int n = 0; n < kColumnCount; ++n) widths[n] = columnWidth(n);
+    for (const DpiLayout* to : {&kDpiLayouts[3], start}) {
+        const Values was = placement(app->mainWindow);
+        const Values size{rescaleDpi(was[2], app->dpi, to->dpi), rescaleDpi(was[3], app->dpi, to->dpi)};
+        RECT outer{was[0], was[1], was[0] + size[0], was[1] + size[1]};
+        const HFONT before = app->font;
+        SendMessageA(app->mainWindow, WM_DPICHANGED, MAKEWPARAM(to->dpi, to->dpi), reinterpret_cast<LPARAM>(&outer));
+        EXPECT_EQ(GetObjectType(before), 0u) << "the old font is freed";
+        expectDpiLayout(*app, *to);
+        EXPECT_EQ((Values{placement(app->mainWindow)[2], placement(app->mainWindow)[3]}), size);
+        EXPECT_GE(dropDownRows(app->addressBox), 16) << "after a resize, at " << to->dpi;
+        for (int n = 0; n < kColumnCount; ++n) EXPECT_NEAR(columnWidth(n), rescaleDpi(widths[n], start->dpi, to->dpi), 1) << n;
+    }
+}
+
+// Sizes in the file are 96-DPI units (at each DPI of the table above): a 1.0.0 file opens
+// the window and a column scaled, the save writes the same numbers, the position as is.
+TEST_F(AppTest, SavedSizesAreKeptIn96DpiUnitsAtEveryDpi) {
+    drive::writeSettingsFile("[Window]\r\nXPos=40\r\nYPos=30\r\nWidth=600\r\nHeight=400\r\n[Column]\r\nC2=90\r\n");
+    launch();
+    const uint32_t dpi = windowDpi(app->mainWindow);
+    EXPECT_EQ(placement(app->mainWindow), (Values{40, 30, scaleToDpi(600, dpi), scaleToDpi(400, dpi)})) << dpi;
+    EXPECT_EQ(columnWidth(2), scaleToDpi(90, dpi));
+    closeByCloseBox();
+    EXPECT_EQ(savedValues("Window", {"XPos", "YPos", "Width", "Height"}) + " " + drive::settingsValue("Column", "C2"),
+              "40 30 600 400 90") << dpi;
 }

@@ -114,8 +114,8 @@ manifest=$(drive manifest "$exe")
 check "manifest asks for asInvoker" 1 "$(grep -c '<requestedExecutionLevel level="asInvoker"' <<<"$manifest")"
 check "manifest names Windows 10/11" 1 \
     "$(grep -c '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>' <<<"$manifest")"
-check "manifest without common controls 6 or DPI awareness" 0 \
-    "$(grep -c -e 'Common-Controls' -e '<dpiAware' <<<"$manifest")"
+check "manifest: common controls 6 (x64), per-monitor DPI awareness" "1 true/pm PerMonitorV2, PerMonitor" \
+    "$(tr -s ' \n' ' ' <<<"$manifest" | grep -c 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0" processorArchitecture="amd64" publicKeyToken="6595b64144ccf1df" language="\*"') $(sed -n 's/.*<dpiAware[^>]*>\([^<]*\)<.*/\1/p' <<<"$manifest" | paste -sd' ')"
 
 # The packaged exe where it was unpacked, with nothing but the zip's three files beside
 # it (no DLL); its settings file is written there.

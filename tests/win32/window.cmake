@@ -6,9 +6,15 @@ add_executable(window_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/dialog_driving.cpp
   ${PROJECT_SOURCE_DIR}/ui/lumentrax.rc
 )
-target_link_libraries(window_tests PRIVATE lumentrax_shell lumentrax_scripted_pinger GTest::gtest_main)
+target_link_libraries(window_tests PRIVATE lumentrax_shell lumentrax_scripted_pinger GTest::gtest_main comctl32)
 target_include_directories(window_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 add_test(NAME win32_window COMMAND window_tests)
+# The DPI tests again at 120, 144 and 192 DPI.
+foreach(dpi 120 144 192)
+  add_test(NAME win32_window_dpi_${dpi}
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/at_dpi.sh ${dpi} ${CMAKE_CROSSCOMPILING_EMULATOR}
+                   $<TARGET_FILE:window_tests> --gtest_filter=*Dpi*)
+endforeach()
 # Ends the default Wine prefix's wineserver and display after the last test that uses
 # them (tests/win32/CMakeLists.txt names those).
 add_test(NAME win32_default_prefix_stop COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} --stop)
