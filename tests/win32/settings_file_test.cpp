@@ -134,7 +134,8 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
                              "[History]\r\nH20=beyond.test\r\n");
     const std::string ini = drive::settingsFile(), leftover = ini + ".4242.tmp";
     PROCESS_INFORMATION live{};
-    STARTUPINFOA startup{sizeof startup};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
     ASSERT_TRUE(CreateProcessA(ini.substr(0, ini.size() - 4).append(".exe").c_str(), nullptr, nullptr, nullptr, FALSE,
                                CREATE_SUSPENDED, nullptr, nullptr, &startup, &live));
     const std::string kept[] = {ini + ".before-upgrade.tmp", ini + ".ini.4242.tmp",
