@@ -180,7 +180,9 @@ TEST_F(SettingsFileTest, ALockHeldThroughALinkedFolderOrAFileHeldForAMomentStill
             CloseHandle(file);
         });
         WaitForSingleObject(taken, 10000);
-        if (lockHeld) EXPECT_FALSE(SettingsLock(drive::settingsFile().c_str()).held) << "one lock for both spellings";
+        if (lockHeld) {
+            EXPECT_FALSE(SettingsLock(drive::settingsFile().c_str()).held) << "one lock for both spellings";
+        }
         closeByCloseBox();
         SetEvent(saved);
         holder.join();
