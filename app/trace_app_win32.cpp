@@ -140,7 +140,8 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
       copyButton(nullptr),
       instance(moduleInstance),
       barHeight(0),
-      commonControls(nullptr) {
+      commonControls(nullptr),
+      timelineWindows{} {
     WSADATA winsock;
     WSAStartup(0x0101, &winsock);
     commonControls = initCommonControls();
@@ -187,6 +188,7 @@ int TraceApp::run() {
 
 void TraceApp::idleTick() {
     if (hopTable != nullptr) hopTable->step();
+    feedTimelines();
     refreshList();
 }
 

@@ -43,3 +43,10 @@ size_t formatTimelineText(const HopTimeline& timeline, TimelineSpan span, int64_
     }
     return total;
 }
+
+void formatTimelineTitle(int32_t hopNumber, const HopRecord& record, char* out, size_t capacity) {
+    if (capacity == 0) return;
+    const bool named = record.hostName[0] != '\0';
+    std::snprintf(out, capacity, "Hop %d - %.*s%s%.*s", hopNumber, static_cast<int>(sizeof record.addressText),
+                  record.addressText, named ? " " : "", static_cast<int>(sizeof record.hostName), record.hostName);
+}

@@ -24,3 +24,7 @@ size_t formatTimelineText(const HopTimeline& timeline, TimelineSpan span, int64_
 
 // Longest line one bucket can give, its CR LF included.
 constexpr size_t kMaxTimelineLineLength = 96;
+
+// A timeline window's title: "Hop N - ADDRESS NAME", the name only when it is known,
+// cut to whole characters of `capacity` (zero included).
+void formatTimelineTitle(int32_t hopNumber, const HopRecord& record, char* out, size_t capacity);

@@ -32,6 +32,12 @@
 //                                    main window and wait until it has been handled
 //   log-off N SECONDS                wait until N copies show a row each, then log them off at
 //                                    once: WM_QUERYENDSESSION, WM_ENDSESSION, process ended
+// Timeline windows (ROW 0-based, as the list's)
+//   activate ROW SECONDS             double-click row ROW, wait for its hop's timeline window
+//                                    and print its title
+//   timelines                        print the title of every timeline window, one a line
+//   timeline-copy ROW SECONDS        empty the clipboard, post Copy to row ROW's timeline
+//                                    window, wait for its text and write it to stdout
 // Boxes and dialogs (a dialog counts once it is visible)
 //   copy SECONDS                     post Copy, wait for the confirmation box, print its
 //                                    text on stderr as "box: TEXT", write the clipboard's
@@ -172,6 +178,9 @@ constexpr Command kCommands[] = {
     {"wait-count", 2, driver::waitCount},
     {"wait-cell", 4, driver::waitCell},
     {"wait-min", 4, driver::waitMin},
+    {"activate", 2, driver::activate},
+    {"timelines", 0, driver::timelines},
+    {"timeline-copy", 2, driver::timelineCopy},
     {"button", 0, button},
     {"wait-button", 2, waitButton},
     {"text", 0, text},
