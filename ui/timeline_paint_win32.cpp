@@ -25,6 +25,7 @@ constexpr int32_t kRightMargin96 = 14;
 constexpr int32_t kTopMargin96 = 22;
 constexpr int32_t kLossBand96 = 16;
 constexpr int32_t kGap96 = 4;
+constexpr int32_t kBandGap96 = 10;  // keeps the 0 ms label clear of the loss band's
 constexpr int32_t kTimeLabels96 = 20;
 constexpr int32_t kMsTickSpacing96 = 30;
 constexpr int32_t kTimeTickSpacing96 = 90;
@@ -46,7 +47,7 @@ Frame frameFor(const RECT& client, uint32_t dpi) {
     frame.lossBand = RECT{px(kLeftMargin96, dpi), bottom - px(kLossBand96, dpi), client.right - px(kRightMargin96, dpi),
                           bottom};
     frame.plot = RECT{frame.lossBand.left, px(kTopMargin96, dpi), frame.lossBand.right,
-                      frame.lossBand.top - px(kGap96, dpi)};
+                      frame.lossBand.top - px(kBandGap96, dpi)};
     return frame;
 }
 
@@ -195,7 +196,8 @@ void paintTimeline(HDC context, const RECT& client, uint32_t dpi, const Timeline
     frame.topMs = scale.topMs;
     drawMsAxis(context, frame, scale);
     drawTimeAxis(context, frame, scene);
-    label(context, frame.lossBand.left - px(kGap96, dpi), frame.lossBand.top, TA_RIGHT | TA_TOP, "loss");
+    label(context, frame.lossBand.left - px(kGap96, dpi), (frame.lossBand.top + frame.lossBand.bottom - px(kFontHeight96, dpi)) / 2,
+          TA_RIGHT | TA_TOP, "loss");
     label(context, frame.plot.left, px(kGap96, dpi), TA_LEFT | TA_TOP, spanName(scene.span));
     if (scene.timeline != nullptr) drawData(context, frame, scene);
     SelectObject(context, previousFont);

@@ -91,7 +91,7 @@ TEST(TimelineStore, RollsOverInPlaceForDaysAndClearsAtStart) {
     EXPECT_EQ(hop.bucket(TimelineSpan::OneHour, nowMs, 3599), "empty") << "a silent hop counts nothing";
 }
 
-TEST(TimelineText, OneLinePerBucketWithEchoesLocalTimesMovedByTheClockOnly) {
+TEST(TimelineText, OneLinePerBucketWithEchoesLocalTimesMovedByTheClockOnlyAndTheTitle) {
     FedHop hop;
     hop.run({{10200, 12}, {10700, 20}, {11400, -1}, {13100, 0}});
     const int64_t offsetMs = 1796667310LL * 1000 - 10000;  // 10 s of uptime = 2026-12-07 18:15:10
@@ -104,6 +104,14 @@ TEST(TimelineText, OneLinePerBucketWithEchoesLocalTimesMovedByTheClockOnly) {
     EXPECT_EQ(hop.text(TimelineSpan::TenMinutes, 13999, offsetMs, 60), "93:" + lines.substr(0, 34))
         << "only whole lines";
     EXPECT_EQ(hop.text(TimelineSpan::OneDay, 13999, offsetMs), "33:2026-12-07 18:15:00\t4\t3\t0\t10\t20\r\n");
+
+    char title[300];
+    std::strcpy(hop.record.addressText, "10.71.3.2");
+    formatTimelineTitle(3, hop.record, title, sizeof title);
+    EXPECT_STREQ(title, "Hop 3 - 10.71.3.2");
+    std::strcpy(hop.record.hostName, "r3.lab.test");
+    formatTimelineTitle(3, hop.record, title, sizeof title);
+    EXPECT_STREQ(title, "Hop 3 - 10.71.3.2 r3.lab.test");
 }
 
 TEST(TimelineAxis, RoundTicksForMillisecondsAndTimes) {

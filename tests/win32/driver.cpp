@@ -36,6 +36,7 @@
 //   activate ROW SECONDS             double-click row ROW, wait for its hop's timeline window
 //                                    and print its title
 //   timelines                        print the title of every timeline window, one a line
+//   place-timeline ROW X Y W H       move and size row ROW's timeline window
 //   timeline-copy ROW SECONDS        empty the clipboard, post Copy to row ROW's timeline
 //                                    window, wait for its text and write it to stdout
 // Boxes and dialogs (a dialog counts once it is visible)
@@ -181,6 +182,7 @@ constexpr Command kCommands[] = {
     {"activate", 2, driver::activate},
     {"timelines", 0, driver::timelines},
     {"timeline-copy", 2, driver::timelineCopy},
+    {"place-timeline", 5, driver::placeTimeline},
     {"button", 0, button},
     {"wait-button", 2, waitButton},
     {"text", 0, text},
