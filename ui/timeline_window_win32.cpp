@@ -11,6 +11,10 @@
 #include "ui/display_scale_win32.h"
 #include "ui/resource.h"
 
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
 namespace {
 
 constexpr UINT_PTR kRepaintTimer = 1;
@@ -143,6 +147,13 @@ LRESULT onContextMenu(HWND window, WPARAM, LPARAM lParam) { return showMenu(wind
 LRESULT onKeyDown(HWND window, WPARAM wParam, LPARAM) { return onKey(window, wParam), 0; }
 LRESULT onMinMax(HWND window, WPARAM, LPARAM lParam) { return limitSize(window, lParam), 0; }
 LRESULT onDestroyMessage(HWND window, WPARAM, LPARAM) { return onDestroy(window), 0; }
+// Moved to a monitor of another DPI: the size the system proposes for it there; the
+// paint then measures everything at the new DPI.
+LRESULT onDpiChanged(HWND window, WPARAM, LPARAM lParam) {
+    const RECT& r = *reinterpret_cast<const RECT*>(lParam);
+    SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    return 0;
+}
 
 struct MessageEntry {
     UINT message;
@@ -153,7 +164,7 @@ constexpr MessageEntry kMessages[] = {
     {WM_NCCREATE, onCreateFrame}, {WM_PAINT, onPaintMessage},     {WM_ERASEBKGND, onErase},
     {WM_TIMER, onRepaint},        {WM_SIZE, onRepaint},           {WM_COMMAND, onCommand},
     {WM_CONTEXTMENU, onContextMenu}, {WM_KEYDOWN, onKeyDown},     {WM_GETMINMAXINFO, onMinMax},
-    {WM_DESTROY, onDestroyMessage},
+    {WM_DESTROY, onDestroyMessage}, {WM_DPICHANGED, onDpiChanged},
 };
 
 LRESULT CALLBACK timelineProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
