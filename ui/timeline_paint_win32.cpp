@@ -3,6 +3,7 @@
 // no echo went; millisecond ticks at round values up the left, local times along the
 // bottom. Every size is designed at 96 DPI and scaled to the window's.
 #include <cstdio>
+#include <initializer_list>
 
 #include "timeline/timeline_axis.h"
 #include "timeline/timeline_text.h"
@@ -126,41 +127,87 @@ void drawTimeAxis(HDC context, const Frame& frame, const TimelineScene& scene) {
     }
 }
 
-void drawColumn(HDC context, const Frame& frame, LONG x, const TimelineBucket& sum) {
+// Strokes of one colour gathered and drawn a batch at a time: a few calls per paint
+// instead of several per pixel column, which keeps a paint short next to engine steps.
+constexpr int32_t kBatch = 512;
+
+struct Strokes {
+    HPEN pen;
+    POINT points[2 * kBatch];
+    DWORD counts[kBatch];
+    int32_t used;
+};
+
+void flush(HDC context, Strokes& strokes) {
+    if (strokes.used == 0) return;
+    HGDIOBJ previous = SelectObject(context, strokes.pen);
+    PolyPolyline(context, strokes.points, strokes.counts, static_cast<DWORD>(strokes.used));
+    SelectObject(context, previous);
+    strokes.used = 0;
+}
+
+// A vertical stroke covering rows top .. bottom - 1 of column x.
+void addStroke(HDC context, Strokes& strokes, LONG x, LONG top, LONG bottom) {
+    if (strokes.used == kBatch) flush(context, strokes);
+    strokes.points[2 * strokes.used] = POINT{x, top};
+    strokes.points[2 * strokes.used + 1] = POINT{x, bottom};
+    strokes.counts[strokes.used++] = 2;
+}
+
+// The line gathered so far (one point alone draws nothing); the next starts afresh.
+void flushLine(HDC context, Strokes& line) {
+    if (line.used >= 2) {
+        HGDIOBJ previous = SelectObject(context, line.pen);
+        Polyline(context, line.points, line.used);
+        SelectObject(context, previous);
+    }
+    line.used = 0;
+}
+
+// A joined line: a batch that fills up goes out and the next starts at its last point.
+void addPoint(HDC context, Strokes& line, POINT point) {
+    if (line.used == 2 * kBatch) {
+        const POINT last = line.points[line.used - 1];
+        flushLine(context, line);
+        line.points[line.used++] = last;
+    }
+    line.points[line.used++] = point;
+}
+
+void drawColumn(HDC context, const Frame& frame, LONG x, const TimelineBucket& sum, Strokes& ranges, Strokes& losses) {
     if (sum.answered > 0) {
         const LONG top = yOf(frame, sum.worstMs);
         const LONG bottom = yOf(frame, sum.bestMs);
-        fill(context, RECT{x, top, x + 1, bottom > top ? bottom : top + 1}, kRange);
+        addStroke(context, ranges, x, top, bottom > top ? bottom + 1 : top + 1);
     }
     const int32_t lost = sum.sent - sum.answered;
     if (lost > 0) {
         LONG mark = static_cast<LONG>(static_cast<int64_t>(height(frame.lossBand)) * lost / sum.sent);
         if (mark < 1) mark = 1;
-        fill(context, RECT{x, frame.lossBand.bottom - mark, x + 1, frame.lossBand.bottom}, kLoss);
+        addStroke(context, losses, x, frame.lossBand.bottom - mark, frame.lossBand.bottom);
     }
 }
 
 // The average joins neighbouring columns with answers; a column without one breaks it.
 void drawData(HDC context, const Frame& frame, const TimelineScene& scene) {
     const int32_t columns = width(frame.plot);
-    HPEN pen = CreatePen(PS_SOLID, px(1, frame.dpi), kAverage);
-    HGDIOBJ previous = SelectObject(context, pen);
-    bool joined = false;
+    Strokes ranges{CreatePen(PS_SOLID, 1, kRange), {}, {}, 0};
+    Strokes losses{CreatePen(PS_SOLID, 1, kLoss), {}, {}, 0};
+    Strokes line{CreatePen(PS_SOLID, px(1, frame.dpi), kAverage), {}, {}, 0};
     for (int32_t c = 0; c < columns; ++c) {
         const TimelineBucket sum = column(scene, c, columns);
         const LONG x = frame.plot.left + c;
-        drawColumn(context, frame, x, sum);
+        drawColumn(context, frame, x, sum, ranges, losses);
         if (sum.answered == 0) {
-            joined = false;
-            continue;
+            flushLine(context, line);
+        } else {
+            addPoint(context, line, POINT{x, yOf(frame, sum.averageMs())});
         }
-        const LONG y = yOf(frame, sum.averageMs());
-        if (joined) LineTo(context, x, y);
-        MoveToEx(context, x, y, nullptr);
-        joined = true;
     }
-    SelectObject(context, previous);
-    DeleteObject(pen);
+    flush(context, ranges);
+    flush(context, losses);
+    flushLine(context, line);
+    for (HPEN pen : {ranges.pen, losses.pen, line.pen}) DeleteObject(pen);
 }
 
 const char* spanName(TimelineSpan span) {

@@ -18,7 +18,7 @@
 namespace {
 
 constexpr UINT_PTR kRepaintTimer = 1;
-constexpr UINT kRepaintMs = 250;  // at most four paints a second, whatever the step rate
+constexpr UINT kRepaintMs = 500;  // two paints a second, whatever the step rate
 constexpr int32_t kWidth96 = 640;
 constexpr int32_t kHeight96 = 300;
 constexpr int32_t kMinWidth96 = 320;
