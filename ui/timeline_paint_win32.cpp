@@ -188,24 +188,26 @@ void drawColumn(HDC context, const Frame& frame, LONG x, const TimelineBucket& s
     }
 }
 
-// The average joins neighbouring columns with answers; a column without one breaks it.
+// The bars and loss marks first, then the average over them: it joins neighbouring
+// columns with answers, and a column without one breaks it.
 void drawData(HDC context, const Frame& frame, const TimelineScene& scene) {
     const int32_t columns = width(frame.plot);
     Strokes ranges{CreatePen(PS_SOLID, 1, kRange), {}, {}, 0};
     Strokes losses{CreatePen(PS_SOLID, 1, kLoss), {}, {}, 0};
-    Strokes line{CreatePen(PS_SOLID, px(1, frame.dpi), kAverage), {}, {}, 0};
     for (int32_t c = 0; c < columns; ++c) {
-        const TimelineBucket sum = column(scene, c, columns);
-        const LONG x = frame.plot.left + c;
-        drawColumn(context, frame, x, sum, ranges, losses);
-        if (sum.answered == 0) {
-            flushLine(context, line);
-        } else {
-            addPoint(context, line, POINT{x, yOf(frame, sum.averageMs())});
-        }
+        drawColumn(context, frame, frame.plot.left + c, column(scene, c, columns), ranges, losses);
     }
     flush(context, ranges);
     flush(context, losses);
+    Strokes line{CreatePen(PS_SOLID, px(1, frame.dpi), kAverage), {}, {}, 0};
+    for (int32_t c = 0; c < columns; ++c) {
+        const TimelineBucket sum = column(scene, c, columns);
+        if (sum.answered == 0) {
+            flushLine(context, line);
+        } else {
+            addPoint(context, line, POINT{frame.plot.left + c, yOf(frame, sum.averageMs())});
+        }
+    }
     flushLine(context, line);
     for (HPEN pen : {ranges.pen, losses.pen, line.pen}) DeleteObject(pen);
 }
