@@ -37,6 +37,7 @@
 //                                    and print its title
 //   timelines                        print the title of every timeline window, one a line
 //   close-timeline ROW               post WM_CLOSE to row ROW's timeline window
+//   timeline-key ROW KEY             post a key-down of KEY (a character) to that window
 //   place-timeline ROW X Y W H       move and size row ROW's timeline window
 //   timeline-copy ROW SECONDS        empty the clipboard, post Copy to row ROW's timeline
 //                                    window, wait for its text and write it to stdout
@@ -126,6 +127,11 @@ int stop(char** args) {
 
 int close(char**) { return driver::postToMain(WM_CLOSE, 0) ? 0 : 1; }
 
+int timelineKey(char** args) {
+    HWND window = driver::timelineWindow(std::atoi(args[0]));
+    return window != nullptr && PostMessageA(window, WM_KEYDOWN, static_cast<unsigned char>(args[1][0]), 0) ? 0 : 1;
+}
+
 int closeTimeline(char** args) {
     HWND window = driver::timelineWindow(std::atoi(args[0]));
     return window != nullptr && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
@@ -190,6 +196,7 @@ constexpr Command kCommands[] = {
     {"timeline-copy", 2, driver::timelineCopy},
     {"place-timeline", 5, driver::placeTimeline},
     {"close-timeline", 1, closeTimeline},
+    {"timeline-key", 2, timelineKey},
     {"button", 0, button},
     {"wait-button", 2, waitButton},
     {"text", 0, text},
