@@ -112,6 +112,19 @@ LRESULT onCommand(TraceApp& app, HWND, UINT, WPARAM wParam, LPARAM) {
     return 0;
 }
 
+// Activating a row (double-click, or Enter in the list) opens its hop's timeline. Enter
+// may come without an item on some list versions: the focused row is the one meant.
+LRESULT onNotify(TraceApp& app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header == nullptr || header->hwndFrom != app.listView || header->code != LVN_ITEMACTIVATE) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    int row = reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem;
+    if (row < 0) row = static_cast<int>(SendMessageA(app.listView, LVM_GETNEXTITEM, -1, LVNI_FOCUSED));
+    app.openTimeline(row);
+    return 0;
+}
+
 struct MessageEntry {
     UINT message;
     MessageHandler handler;
@@ -121,6 +134,7 @@ constexpr MessageEntry kMessages[] = {
     {WM_DESTROY, onDestroy}, {WM_SIZE, onSize},       {WM_PAINT, onPaint},
     {WM_CLOSE, onClose},     {WM_COMMAND, onCommand}, {WM_ENDSESSION, onEndSession},
     {WM_DPICHANGED, onDpiChanged},
+    {WM_NOTIFY, onNotify},
 };
 
 void place(HWND control, const ControlRect& rect) {
@@ -167,6 +181,7 @@ void TraceApp::toggleTrace() {
     if (address[0] == '\0') return;
     rememberAddress(address);
     SendMessageA(listView, LVM_DELETEALLITEMS, 0, 0);
+    restartTimelines();
     hopTable->start(address);
     if (hopTable->isRunning()) SetWindowTextA(startButton, kStopText);
 }

@@ -148,7 +148,8 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
       barHeight(0),
       dpi(kBaseDpi),
       font(nullptr),
-      commonControls(nullptr) {
+      commonControls(nullptr),
+      timelineWindows{} {
     WSADATA winsock;
     WSAStartup(0x0101, &winsock);
     commonControls = initCommonControls();
@@ -212,6 +213,7 @@ void TraceApp::applyDpi(uint32_t oldDpi, uint32_t newDpi) {
 
 void TraceApp::idleTick() {
     if (hopTable != nullptr) hopTable->step();
+    feedTimelines();
     refreshList();
 }
 

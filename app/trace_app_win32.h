@@ -10,6 +10,8 @@
 #include "engine/hop_table.h"
 #include "settings/column_count.h"
 #include "settings/history.h"
+#include "timeline/timeline_store.h"
+#include "ui/timeline_window_win32.h"
 
 struct TraceApp {
     TraceApp(HINSTANCE moduleInstance, const char* commandLine);
@@ -34,6 +36,12 @@ struct TraceApp {
 
     // Clipboard export (ui/clipboard_win32.cpp).
     void copyTrace();
+
+    // Timelines (ui/timeline_window_win32.cpp): fed after each step, emptied (and their
+    // windows closed) at Start, a hop's window opened by activating its row.
+    void feedTimelines();
+    void restartTimelines();
+    void openTimeline(int32_t hopIndex);
 
     // The address box and the history (ui/address_box_win32.cpp); the settings file's
     // load and save are settings/settings_file.h's.
@@ -66,6 +74,8 @@ struct TraceApp {
     // side-by-side store, loaded at start-up and released at teardown, after the windows
     // that use it.
     HMODULE commonControls;
+    TimelineStore timelines;
+    TimelineWindows timelineWindows;
 };
 
 extern TraceApp* theApp;

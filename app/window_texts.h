@@ -10,3 +10,5 @@ constexpr char kStartText[] = "Start";
 constexpr char kStopText[] = "Stop";
 // Every window text the program reads (the address box) fits this buffer, zero included.
 constexpr int kWindowTextSize = 512;
+// The window class of the per-hop timeline windows.
+constexpr char kTimelineWindowClass[] = "LumentraxTimeline";

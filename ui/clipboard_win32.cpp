@@ -1,5 +1,7 @@
 // The Copy command: the whole hop table as tab-separated text on the clipboard, then a
-// confirmation box.
+// confirmation box; and the clipboard block that every copy of the program fills.
+#include "ui/clipboard_win32.h"
+
 #include <algorithm>
 
 #include "app/trace_app_win32.h"
@@ -11,15 +13,16 @@ namespace {
 // so the text on the clipboard is always the whole table.
 constexpr size_t kMinimumBlockSize = 60000;
 
-size_t traceText(const HopTable* table, char* out, size_t capacity) {
+size_t traceText(const void* source, char* out, size_t capacity) {
+    const HopTable* table = static_cast<const HopTable*>(source);
     if (table == nullptr) return formatTraceText(nullptr, 0, out, capacity);
     return formatTraceText(*table, out, capacity);
 }
 
-// Hands a block holding the trace text to the open clipboard. Returns false when
-// nothing reached it; a block the clipboard refused is freed again.
-bool putTraceText(const HopTable* table) {
-    size_t size = std::max(kMinimumBlockSize, traceText(table, nullptr, 0) + 1);
+// Hands a block holding the text to the open clipboard. Returns false when nothing
+// reached it; a block the clipboard refused is freed again.
+bool putText(size_t minimumSize, ClipboardTextWriter write, const void* source) {
+    size_t size = std::max(minimumSize, write(source, nullptr, 0) + 1);
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
     if (block == nullptr) return false;
     char* text = static_cast<char*>(GlobalLock(block));
@@ -27,7 +30,7 @@ bool putTraceText(const HopTable* table) {
         GlobalFree(block);
         return false;
     }
-    traceText(table, text, size);
+    write(source, text, size);
     GlobalUnlock(block);
     if (SetClipboardData(CF_TEXT, block) == nullptr) {
         GlobalFree(block);
@@ -38,13 +41,17 @@ bool putTraceText(const HopTable* table) {
 
 }  // namespace
 
-void TraceApp::copyTrace() {
-    if (!OpenClipboard(mainWindow)) return;
+bool putClipboardText(HWND owner, size_t minimumSize, ClipboardTextWriter write, const void* source) {
+    if (!OpenClipboard(owner)) return false;
     EmptyClipboard();
-    bool copied = putTraceText(hopTable);
+    const bool copied = putText(minimumSize, write, source);
     CloseClipboard();
+    return copied;
+}
+
+void TraceApp::copyTrace() {
     // The confirmation is only true when the text reached the clipboard.
-    if (copied) {
+    if (putClipboardText(mainWindow, kMinimumBlockSize, traceText, hopTable)) {
         MessageBoxA(mainWindow, "Trace has been copied to the clipboard.", "Copy to clipboard", MB_OK);
     }
 }

@@ -20,3 +20,9 @@
 // Dialog captions: the templates carry them, and the tests find the dialogs by them.
 #define OPTIONS_CAPTION "Options"
 #define ABOUT_CAPTION "About Lumentrax"
+
+// The timeline window's span and copy commands (its right-click menu).
+#define IDM_TIMELINE_10MIN 40101
+#define IDM_TIMELINE_1H 40102
+#define IDM_TIMELINE_24H 40103
+#define IDM_TIMELINE_COPY 40104

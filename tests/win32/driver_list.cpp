@@ -32,6 +32,16 @@ struct RemoteBlock {
         if (process != nullptr) CloseHandle(process);
     }
 
+    // Where cell (row, 1) lies in the list's client area; its middle is clear of the box.
+    POINT cellMiddle(HWND list, int row) {
+        RECT rect{LVIR_BOUNDS, 1, 0, 0};
+        SIZE_T moved = 0;
+        WriteProcessMemory(process, base, &rect, sizeof rect, &moved);
+        SendMessageA(list, LVM_GETSUBITEMRECT, row, reinterpret_cast<LPARAM>(base));
+        ReadProcessMemory(process, base, &rect, sizeof rect, &moved);
+        return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    }
+
     void cellText(HWND list, int row, int column, char (&out)[kTextSize]) {
         LVITEMA item{};
         item.iSubItem = column;
@@ -82,6 +92,20 @@ int rows(char**) {
         std::printf("\n");
     }
     return 0;
+}
+
+// A double-click on the row, as the list gets it from the mouse; then the hop's timeline
+// window is waited for and its title printed.
+int activate(char** args) {
+    const int row = std::atoi(args[0]);
+    HWND list = listView();
+    RemoteBlock block;
+    if (list == nullptr || row >= rowCount(list) || !block.open(list)) return 1;
+    const POINT at = block.cellMiddle(list, row);
+    PostMessageA(list, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    HWND window = nullptr;
+    if (waitFor(args[1], [&] { return (window = timelineWindow(row)) != nullptr; }) != 0) return 1;
+    return printText(window);
 }
 
 int waitCount(char** args) {

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "ui/resource.h"
+
 namespace driver {
 
 HWND mainWindow() { return FindWindowA(kMainWindowClass, nullptr); }
@@ -116,6 +118,34 @@ int pressButton(HWND dialog, int id) {
                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)))
                ? 0
                : 1;
+}
+
+// Timeline windows are told apart by the hop number that heads their titles.
+HWND timelineWindow(int row) {
+    char head[32];
+    std::snprintf(head, sizeof head, "Hop %d - ", row + 1);
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, kTimelineWindowClass, nullptr)) != nullptr;) {
+        char title[kTextSize];
+        windowText(w, title);
+        if (std::strncmp(title, head, std::strlen(head)) == 0) return w;
+    }
+    return nullptr;
+}
+
+int timelines(char**) {
+    for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, kTimelineWindowClass, nullptr)) != nullptr;) printText(w);
+    return 0;
+}
+
+// The clipboard is emptied first, so the text read is the one this copy put there.
+int timelineCopy(char** args) {
+    HWND window = timelineWindow(std::atoi(args[0]));
+    if (window == nullptr || !OpenClipboard(nullptr)) return 1;
+    EmptyClipboard();
+    CloseClipboard();
+    if (!PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_TIMELINE_COPY, 0), 0)) return 1;
+    if (waitFor(args[1], [] { return IsClipboardFormatAvailable(CF_TEXT) != 0; }) != 0) return 1;
+    return writeClipboard(stdout);
 }
 
 int writeClipboard(FILE* out) {

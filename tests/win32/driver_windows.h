@@ -52,6 +52,9 @@ int waitDialogGone(const char* title, const char* seconds);
 // Posts the command a click on button `id` sends; 0 when posted.
 int pressButton(HWND dialog, int id);
 
+// The program's timeline window of row ROW's hop, or null.
+HWND timelineWindow(int row);
+
 // Writes the clipboard's CF_TEXT bytes unchanged to `out`; 0 when there was text.
 int writeClipboard(FILE* out);
 
@@ -60,11 +63,15 @@ int rows(char** args);
 int waitCount(char** args);
 int waitCell(char** args);
 int waitMin(char** args);
+int activate(char** args);
+int timelines(char** args);
+int timelineCopy(char** args);
 
 int copy(char** args);
 int setOptions(char** args);
 int readOptions(char** args);
 int place(char** args);
+int placeTimeline(char** args);
 int rect(char** args);
 int history(char** args);
 int dialogs(char** args);

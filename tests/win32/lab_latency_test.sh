@@ -8,8 +8,12 @@
 #    monitor phase: the target loses every echo from then on, though its answers come,
 #    late, during the echoes that follow, which must not count them; hop 1 answers every
 #    echo;
-#  - the trace restarted with that short TimeOut: the target and what lies beyond are
-#    silent.
+#  - stopped, each hop's timeline since the Start: activating hop 3's row opens one
+#    window titled with its hop and address (a second activation no second one), whose
+#    copy has one line per second with echoes summing to the row's Sent and Received,
+#    about a third lost; the target's copy has averages from its links' round trip on;
+#  - the trace restarted with that short TimeOut: the timeline windows are gone, the
+#    target and what lies beyond are silent.
 # The table is read through the clipboard, whose text is taken in one piece.
 # Usage: lab_latency_test.sh LUMENTRAX_EXE DRIVER_EXE
 set -u
@@ -21,6 +25,23 @@ e2e_setup_driven latency "$1" "$2"
 copy_table() {
     e2e_copy_checked "" "$1" "$work/clip"
     table=$(tr -d '\r' <"$work/clip")
+}
+# Copies hop HOP's timeline window (open since `drive activate`) into FILE and checks its
+# form: one line per second, oldest first, six fields; the sent and answered sums are
+# compared with the row's Sent and Received.
+copy_timeline() {
+    local hop=$1 file=$2
+    drive_raw timeline-copy $((hop - 1)) 30 >"$file"
+    check "hop $hop: timeline copied" 0 $?
+    tr -d '\r' <"$file"
+    local lines
+    lines=$(wc -l <"$file")
+    check "hop $hop: timeline lines are 'YYYY-MM-DD HH:MM:SS' and five counts, CR LF" "$lines, none empty" \
+        "$(grep -cP '^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\t\d+\t\d+(\t\d*){3}\r$' "$file"), $([ "$lines" -gt 0 ] && echo none empty)"
+    check "hop $hop: one line per second, in order" "some: $(cut -f1 "$file" | sort -u)" \
+        "$([ "$lines" -gt 0 ] && echo some): $(cut -f1 "$file")"
+    check "hop $hop: timeline sums to the row's Sent and Received" "$(cell "$rows" "$hop" 7) $(cell "$rows" "$hop" 8)" \
+        "$(awk -F'\t' '{ s += $2; a += $3 } END { print s + 0, a + 0 }' "$file")"
 }
 # Hop 3's echoes: r3 answers all but those its drop rule takes (lab_common.sh).
 check_drop_rule() {
@@ -59,8 +80,23 @@ check_round_trips "$after" 1 3
 e2e_stop
 check "target's time cells in the list read N ms, at least 1000" 4 \
     "$(for column in 3 4 5 6; do cell "$rows" 4 $column; done | grep -cE '^[0-9]{4,} ms$')"
+
+check "hop 3's row opens its timeline window" "Hop 3 - $LAB_HOP3" "$(drive activate 2 30)"
+drive activate 2 30 >/dev/null
+check "a second activation opens no second window" "Hop 3 - $LAB_HOP3" "$(drive timelines)"
+copy_timeline 3 "$work/hop3"
+check "hop 3: about a third of its echoes lost" 1 \
+    "$(awk -F'\t' '{ s += $2; a += $3 } END { l = 3 * (s - a); print (s > 0 && l >= s - 3 && l <= s + 3) }' "$work/hop3")"
+check "the target's row opens its timeline window" "Hop 4 - $LAB_TARGET" "$(drive activate 3 30)"
+copy_timeline 4 "$work/target"
+least=$(awk -F'\t' '$3 > 0 { print $5 }' "$work/target" | sort -n | tee "$work/averages" | head -1)
+echo "target's averages per second: $(paste -sd' ' "$work/averages")"
+check "target: no average below its links' $LAB_RTT_HOP4 ms, the least within $((LAB_JITTER_HOP4 + rtt_slack_ms)) ms above" 1 \
+    "$((${least:-0} >= LAB_RTT_HOP4 && ${least:-0} <= LAB_RTT_HOP4 + LAB_JITTER_HOP4 + rtt_slack_ms))"
+open=$(drive timelines | wc -l)
 drive start-stop 20
 check "restarted" 0 $?
+check "the restart closed both timeline windows" "2 0" "$open $(drive timelines | wc -l)"
 drive wait-count 6 60
 check "six hops traced" 0 $?
 e2e_wait_sent "" 1 3

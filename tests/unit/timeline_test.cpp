@@ -1,0 +1,146 @@
+// The timeline's bucket store fed from record counters, its axis arithmetic and its text.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "timeline/timeline_axis.h"
+#include "timeline/timeline_text.h"
+
+namespace {
+
+struct Step {
+    int64_t atMs;
+    int32_t roundTripMs;  // -1 = the echo was lost
+};
+
+// A record as the monitor phase leaves it after each echo of `steps`, fed after each.
+struct FedHop {
+    HopRecord record{};
+    TimelineStore store;
+
+    void run(std::initializer_list<Step> steps) {
+        for (const Step& step : steps) {
+            ++record.sent;
+            if (step.roundTripMs >= 0) answer(step.roundTripMs);
+            store.feed(&record, 1, step.atMs);
+        }
+    }
+    void answer(int32_t ms) {
+        record.bestMs = record.received == 0 || ms < record.bestMs ? ms : record.bestMs;
+        record.worstMs = record.received == 0 || ms > record.worstMs ? ms : record.worstMs;
+        ++record.received;
+        record.lastMs = ms;
+        record.totalMs += ms;
+    }
+    std::string bucket(TimelineSpan span, int64_t nowMs, int32_t index) const {
+        const TimelineBucket* b = store.hop(0)->bucketAt(span, nowMs, index);
+        if (b == nullptr) return "empty";
+        return std::to_string(b->sent) + " " + std::to_string(b->answered) + " " + std::to_string(b->bestMs) +
+               " " + std::to_string(b->averageMs()) + " " + std::to_string(b->worstMs);
+    }
+    std::string text(TimelineSpan span, int64_t nowMs, int64_t offsetMs, size_t capacity = 4096) const {
+        char out[4096];
+        const size_t length = formatTimelineText(*store.hop(0), span, nowMs, offsetMs, out, capacity);
+        return std::to_string(length) + ":" + out;
+    }
+};
+
+const int64_t kLastSecond = 599;  // index of the newest bucket of the 10-minute span
+
+TEST(TimelineStore, CountsEachStepIntoItsSecondAndMinute) {
+    FedHop hop;
+    hop.run({{500, 10}, {800, 30}, {1200, -1}, {1500, 5}, {61000, 0}, {61500, HopTable::kMaxTimeoutMs}});
+    EXPECT_EQ(hop.bucket(TimelineSpan::TenMinutes, 1999, kLastSecond - 1), "2 2 10 20 30");
+    EXPECT_EQ(hop.bucket(TimelineSpan::TenMinutes, 1999, kLastSecond), "2 1 5 5 5");
+    EXPECT_EQ(hop.bucket(TimelineSpan::TenMinutes, 61999, kLastSecond), "2 2 0 30000 60000");
+    EXPECT_EQ(hop.bucket(TimelineSpan::TenMinutes, 61999, kLastSecond - 1), "empty");
+    EXPECT_EQ(hop.bucket(TimelineSpan::OneDay, 61999, 1438), "4 3 5 15 30");
+    EXPECT_EQ(hop.bucket(TimelineSpan::OneDay, 61999, 1439), "2 2 0 30000 60000");
+
+    // A step that counted several answers: the last one and the extremes it moved are exact.
+    FedHop several;
+    several.run({{500, 20}});
+    several.record.sent += 3;
+    several.answer(40), several.answer(2), several.answer(9);
+    several.store.feed(&several.record, 1, 1000);
+    EXPECT_EQ(several.bucket(TimelineSpan::TenMinutes, 1000, kLastSecond), "3 3 2 17 40");
+    // A record written afresh (a new trace without a clear) counts all of its echoes.
+    hop.record = HopRecord{};
+    hop.run({{63000, 7}});
+    EXPECT_EQ(hop.bucket(TimelineSpan::TenMinutes, 63000, kLastSecond), "1 1 7 7 7");
+}
+
+TEST(TimelineStore, RollsOverInPlaceForDaysAndClearsAtStart) {
+    FedHop hop;
+    const int64_t days = 2 * 86400;
+    for (int64_t second = 0; second < days; ++second) hop.run({{second * 1000 + 300, static_cast<int32_t>(1 + second % 100)}});
+    const int64_t nowMs = days * 1000 - 1;
+    EXPECT_EQ(hop.store.hopsHeld(), 1);
+    EXPECT_LE(sizeof(HopTimeline), 121000u) << "the README's bound per hop";
+    for (int32_t i : {0, 1799, 3599}) EXPECT_NE(hop.bucket(TimelineSpan::OneHour, nowMs, i), "empty") << i;
+    for (int32_t i : {0, 720, 1439}) EXPECT_EQ(hop.bucket(TimelineSpan::OneDay, nowMs, i).substr(0, 6), "60 60 ") << i;
+    EXPECT_EQ(hop.bucket(TimelineSpan::OneHour, nowMs + 3600 * 1000, 0), "empty") << "an hour later";
+
+    hop.store.clear();
+    EXPECT_EQ(hop.store.hopsHeld(), 1);
+    EXPECT_EQ(hop.bucket(TimelineSpan::OneHour, nowMs, 3599), "empty");
+    hop.record = HopRecord{};
+    HopRecord silent{};
+    hop.store.feed(&silent, 1, nowMs);
+    EXPECT_EQ(hop.bucket(TimelineSpan::OneHour, nowMs, 3599), "empty") << "a silent hop counts nothing";
+}
+
+TEST(TimelineText, OneLinePerBucketWithEchoesLocalTimesMovedByTheClockOnlyAndTheTitle) {
+    FedHop hop;
+    hop.run({{10200, 12}, {10700, 20}, {11400, -1}, {13100, 0}});
+    const int64_t offsetMs = 1796667310LL * 1000 - 10000;  // 10 s of uptime = 2026-12-07 18:15:10
+    const std::string lines = "2026-12-07 18:15:10\t2\t2\t12\t16\t20\r\n"
+                              "2026-12-07 18:15:11\t1\t0\t\t\t\r\n"
+                              "2026-12-07 18:15:13\t1\t1\t0\t0\t0\r\n";
+    EXPECT_EQ(hop.text(TimelineSpan::TenMinutes, 13999, offsetMs), std::to_string(lines.size()) + ":" + lines);
+    EXPECT_EQ(hop.text(TimelineSpan::TenMinutes, 13999, offsetMs + 3600 * 1000).substr(0, 29),
+              "93:2026-12-07 19:15:10\t2\t2\t12");
+    EXPECT_EQ(hop.text(TimelineSpan::TenMinutes, 13999, offsetMs, 60), "93:" + lines.substr(0, 34))
+        << "only whole lines";
+    EXPECT_EQ(hop.text(TimelineSpan::OneDay, 13999, offsetMs), "33:2026-12-07 18:15:00\t4\t3\t0\t10\t20\r\n");
+
+    char title[300];
+    std::strcpy(hop.record.addressText, "10.71.3.2");
+    formatTimelineTitle(3, hop.record, title, sizeof title);
+    EXPECT_STREQ(title, "Hop 3 - 10.71.3.2");
+    std::strcpy(hop.record.hostName, "r3.lab.test");
+    formatTimelineTitle(3, hop.record, title, sizeof title);
+    EXPECT_STREQ(title, "Hop 3 - 10.71.3.2 r3.lab.test");
+}
+
+TEST(TimelineAxis, RoundTicksForMillisecondsAndTimes) {
+    const struct { int32_t largestMs, maxTicks, stepMs, topMs; } scales[] = {
+        {0, 5, 1, 1},         {1, 5, 1, 1},          {7, 5, 2, 8},        {46, 5, 10, 50},
+        {999, 5, 200, 1000},  {1001, 5, 500, 1500},  {60000, 5, 20000, 60000}, {60000, 1, 100000, 100000},
+    };
+    for (const auto& s : scales) {
+        const MsScale scale = msScale(s.largestMs, s.maxTicks);
+        EXPECT_EQ(scale.stepMs, s.stepMs) << s.largestMs;
+        EXPECT_EQ(scale.topMs, s.topMs) << s.largestMs;
+    }
+    EXPECT_EQ(timeTickSeconds(600, 6), 120);
+    EXPECT_EQ(timeTickSeconds(3600, 6), 600);
+    EXPECT_EQ(timeTickSeconds(86400, 6), 21600);
+    EXPECT_EQ(timeTickSeconds(600, 100), 10);
+    EXPECT_EQ(firstTickSecond(61, 60), 120);
+    EXPECT_EQ(firstTickSecond(120, 60), 120);
+    EXPECT_EQ(firstTickSecond(-61, 60), -60);
+
+    const struct { CivilTime time; int64_t seconds; } dates[] = {
+        {{1970, 1, 1, 0, 0, 0}, 0},           {{1969, 12, 31, 23, 59, 59}, -1},
+        {{2000, 3, 1, 0, 0, 0}, 951868800},   {{2024, 2, 29, 23, 59, 59}, 1709251199},
+    };
+    for (const auto& d : dates) {
+        EXPECT_EQ(secondsFromCivil(d.time), d.seconds);
+        const CivilTime back = civilFromSeconds(d.seconds);
+        EXPECT_EQ(std::memcmp(&back, &d.time, sizeof back), 0) << d.seconds;
+    }
+}
+
+}  // namespace
