@@ -216,6 +216,10 @@ TEST(Report, TargetsAreEscapedOrMadePrintableAndShortBuffersGiveNothing) {
     EXPECT_EQ(std::string(out).substr(0, 28), "{\"target\":\"x\\\\\\u000a\\u007f\",");
     ASSERT_TRUE(formatReport(ReportFormat::kTsv, facts, nullptr, 0, out, sizeof out));
     EXPECT_EQ(std::string(out), "# 2026-12-31 22:29:59 -01:30 x\\?? 10.0.0.9\r\n");
+    // A target cut inside a UTF-8 sequence, or not UTF-8 at all, still gives valid JSON.
+    std::strcpy(facts.target, "\xc3\xa9-\xff-\xc3");
+    ASSERT_TRUE(formatReport(ReportFormat::kJson, facts, nullptr, 0, out, sizeof out));
+    EXPECT_EQ(std::string(out).substr(0, 29), "{\"target\":\"\xc3\xa9-\\ufffd-\\ufffd\",");
     const HopRecord hop = silentHop();
     for (ReportFormat format : {ReportFormat::kTsv, ReportFormat::kCsv, ReportFormat::kJson}) {
         EXPECT_FALSE(formatReport(format, facts, &hop, 1, out, 50));
