@@ -1,6 +1,7 @@
 // Row cells and clipboard text, compared byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -220,6 +221,11 @@ TEST(Report, TargetsAreEscapedOrMadePrintableAndShortBuffersGiveNothing) {
     std::strcpy(facts.target, "\xc3\xa9-\xff-\xc3");
     ASSERT_TRUE(formatReport(ReportFormat::kJson, facts, nullptr, 0, out, sizeof out));
     EXPECT_EQ(std::string(out).substr(0, 29), "{\"target\":\"\xc3\xa9-\\ufffd-\\ufffd\",");
+    // A CSV reader takes a quote after a comma for the start of a field that runs on past
+    // the line's end: the stamp line's quotes must pair up, or it swallows the rows after it.
+    std::strcpy(facts.target, "t,\"q");
+    ASSERT_TRUE(formatReport(ReportFormat::kCsv, facts, nullptr, 0, out, sizeof out));
+    EXPECT_EQ(std::count(out, out + std::strlen(out), '"') % 2, 0) << out;
     const HopRecord hop = silentHop();
     for (ReportFormat format : {ReportFormat::kTsv, ReportFormat::kCsv, ReportFormat::kJson}) {
         EXPECT_FALSE(formatReport(format, facts, &hop, 1, out, 50));
