@@ -64,13 +64,6 @@ constexpr FigureColumn kFigures[] = {
     {9, "loss_percent", "lossPercent"},
 };
 
-void addStampLine(ReportWriter& out, const ReportFacts& facts) {
-    char stamp[kStampSize];
-    formatLocalStamp(facts.endLocal, stamp);
-    char target[kHostNameSize];
-    copyPrintable(target, facts.target);  // a target can never break the line apart
-    out.addFormatted("# %s %s %s\r\n", stamp, target, facts.address);
-}
 
 void addTsv(ReportWriter& out, const HopRecord* records, int count) {
     if (out.cut) return;
@@ -94,6 +87,23 @@ void addCsvField(ReportWriter& out, const char* text) {
         out.add(piece);
     }
     out.add("\"");
+}
+
+// In a CSV report a target holding a comma is written as a quoted CSV field: a quote
+// after one of its commas would otherwise open a field that runs on into the rows below
+// (a quote inside a field is taken as it stands).
+void addStampLine(ReportWriter& out, const ReportFacts& facts, bool csv) {
+    char stamp[kStampSize];
+    formatLocalStamp(facts.endLocal, stamp);
+    char target[kHostNameSize];
+    copyPrintable(target, facts.target);  // a target can never break the line apart
+    out.addFormatted("# %s ", stamp);
+    if (csv && std::strchr(target, ',') != nullptr) {
+        addCsvField(out, target);
+    } else {
+        out.add(target);
+    }
+    out.addFormatted(" %s\r\n", facts.address);
 }
 
 void addCsv(ReportWriter& out, const HopRecord* records, int count) {
@@ -219,7 +229,7 @@ bool formatReport(ReportFormat format, const ReportFacts& facts, const HopRecord
     if (capacity == 0) return false;
     ReportWriter writer{out, capacity, 0, false};
     out[0] = '\0';
-    if (facts.stamped && format != ReportFormat::kJson) addStampLine(writer, facts);
+    if (facts.stamped && format != ReportFormat::kJson) addStampLine(writer, facts, format == ReportFormat::kCsv);
     if (format == ReportFormat::kTsv) addTsv(writer, records, count);
     if (format == ReportFormat::kCsv) addCsv(writer, records, count);
     if (format == ReportFormat::kJson) addJson(writer, facts, records, count);
