@@ -217,12 +217,11 @@ TEST(Report, TargetsAreEscapedOrMadePrintableAndShortBuffersGiveNothing) {
     EXPECT_EQ(std::string(out).substr(0, 28), "{\"target\":\"x\\\\\\u000a\\u007f\",");
     ASSERT_TRUE(formatReport(ReportFormat::kTsv, facts, nullptr, 0, out, sizeof out));
     EXPECT_EQ(std::string(out), "# 2026-12-31 22:29:59 -01:30 x\\?? 10.0.0.9\r\n");
-    // A target cut inside a UTF-8 sequence, or not UTF-8 at all, still gives valid JSON.
+    // Valid JSON from a target cut inside a UTF-8 character; CSV rows that stay rows after
+    // a target whose `,"` would open a quoted field running on past its line.
     std::strcpy(facts.target, "\xc3\xa9-\xff-\xc3");
     ASSERT_TRUE(formatReport(ReportFormat::kJson, facts, nullptr, 0, out, sizeof out));
     EXPECT_EQ(std::string(out).substr(0, 29), "{\"target\":\"\xc3\xa9-\\ufffd-\\ufffd\",");
-    // A CSV reader takes a quote after a comma for the start of a field that runs on past
-    // the line's end: the stamp line's quotes must pair up, or it swallows the rows after it.
     std::strcpy(facts.target, "t,\"q");
     ASSERT_TRUE(formatReport(ReportFormat::kCsv, facts, nullptr, 0, out, sizeof out));
     EXPECT_EQ(std::count(out, out + std::strlen(out), '"') % 2, 0) << out;
