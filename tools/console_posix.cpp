@@ -1,8 +1,9 @@
 // lumentrax-trace's platform on Linux: ICMP sockets need no network library, and a
 // standard output that was closed is found before a socket can take its descriptor
-// (the table would then be sent into the socket). Interrupts are caught without
-// SA_RESTART: a step's receive is a poll with a deadline, which goes on waiting after
-// EINTR, so a step always ends as it would have.
+// (the table would then be sent into the socket). Interrupts are caught with
+// SA_RESTART, so a report's write that waits for a slow reader goes on instead of failing
+// with EINTR; a step's receive is a poll with a deadline (never restarted), which goes on
+// waiting after EINTR, so a step always ends as it would have.
 #include "console_platform.h"
 
 #include <fcntl.h>
@@ -73,6 +74,7 @@ void watchInterrupts() {
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }

@@ -64,13 +64,6 @@ constexpr FigureColumn kFigures[] = {
     {9, "loss_percent", "lossPercent"},
 };
 
-void addStampLine(ReportWriter& out, const ReportFacts& facts) {
-    char stamp[kStampSize];
-    formatLocalStamp(facts.endLocal, stamp);
-    char target[kHostNameSize];
-    copyPrintable(target, facts.target);  // a target can never break the line apart
-    out.addFormatted("# %s %s %s\r\n", stamp, target, facts.address);
-}
 
 void addTsv(ReportWriter& out, const HopRecord* records, int count) {
     if (out.cut) return;
@@ -96,6 +89,23 @@ void addCsvField(ReportWriter& out, const char* text) {
     out.add("\"");
 }
 
+// In a CSV report a target holding a comma is written as a quoted CSV field: a quote
+// after one of its commas would otherwise open a field that runs on into the rows below
+// (a quote inside a field is taken as it stands).
+void addStampLine(ReportWriter& out, const ReportFacts& facts, bool csv) {
+    char stamp[kStampSize];
+    formatLocalStamp(facts.endLocal, stamp);
+    char target[kHostNameSize];
+    copyPrintable(target, facts.target);  // a target can never break the line apart
+    out.addFormatted("# %s ", stamp);
+    if (csv && std::strchr(target, ',') != nullptr) {
+        addCsvField(out, target);
+    } else {
+        out.add(target);
+    }
+    out.addFormatted(" %s\r\n", facts.address);
+}
+
 void addCsv(ReportWriter& out, const HopRecord* records, int count) {
     out.add("hop,address,name");
     for (const FigureColumn& figure : kFigures) out.addFormatted(",%s", figure.csvName);
@@ -116,11 +126,43 @@ void addCsv(ReportWriter& out, const HopRecord* records, int count) {
     }
 }
 
-// A JSON string: quotes, backslashes and control bytes escaped.
+// The length of the well-formed UTF-8 sequence that starts at `c` (RFC 3629), 0 when
+// none does. Reads no further than the first byte out of range, so never past the zero.
+int utf8SequenceLength(const unsigned char* c) {
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    int length = 0;
+    if (c[0] >= 0xC2 && c[0] <= 0xDF) length = 2;
+    if (c[0] >= 0xE0 && c[0] <= 0xEF) length = 3;
+    if (c[0] >= 0xF0 && c[0] <= 0xF4) length = 4;
+    if (c[0] == 0xE0) low = 0xA0;   // no overlong forms
+    if (c[0] == 0xF0) low = 0x90;
+    if (c[0] == 0xED) high = 0x9F;  // no surrogates
+    if (c[0] == 0xF4) high = 0x8F;  // nothing past U+10FFFF
+    if (length == 0 || c[1] < low || c[1] > high) return 0;
+    for (int i = 2; i < length; ++i) {
+        if (c[i] < 0x80 || c[i] > 0xBF) return 0;
+    }
+    return length;
+}
+
+// A JSON string: quotes, backslashes and control bytes escaped. JSON text is UTF-8, and
+// a target is any bytes the command line held (cut to fit its buffer, maybe inside a
+// character): a byte that does not belong to a whole UTF-8 character is U+FFFD.
 void addJsonString(ReportWriter& out, const char* text) {
     out.add("\"");
     for (const unsigned char* c = reinterpret_cast<const unsigned char*>(text); *c != '\0'; ++c) {
-        if (*c == '"' || *c == '\\') {
+        if (*c >= 0x80) {
+            const int length = utf8SequenceLength(c);
+            if (length == 0) {
+                out.add("\\ufffd");
+                continue;
+            }
+            char piece[5] = {};
+            std::memcpy(piece, c, static_cast<size_t>(length));
+            out.add(piece);
+            c += length - 1;
+        } else if (*c == '"' || *c == '\\') {
             const char piece[3] = {'\\', static_cast<char>(*c), '\0'};
             out.add(piece);
         } else if (*c < 0x20 || *c == 0x7F) {
@@ -187,7 +229,7 @@ bool formatReport(ReportFormat format, const ReportFacts& facts, const HopRecord
     if (capacity == 0) return false;
     ReportWriter writer{out, capacity, 0, false};
     out[0] = '\0';
-    if (facts.stamped && format != ReportFormat::kJson) addStampLine(writer, facts);
+    if (facts.stamped && format != ReportFormat::kJson) addStampLine(writer, facts, format == ReportFormat::kCsv);
     if (format == ReportFormat::kTsv) addTsv(writer, records, count);
     if (format == ReportFormat::kCsv) addCsv(writer, records, count);
     if (format == ReportFormat::kJson) addJson(writer, facts, records, count);

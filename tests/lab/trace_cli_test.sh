@@ -85,4 +85,22 @@ status=$?
 sent=$(tr -d '\r' <"$err.out" | awk -F'\t' '$2 == "127.0.0.1" { sent = $8 } END { print sent + 0 }')
 check "interrupt: status, a last report before the run's end" "0 1" "$status $((sent > 0 && sent < 1000000))"
 rm -f "$err.out"
+
+# Interrupted while its report waits for the reader of a full pipe: whole, status 0.
+out=$(python3 - "${trace[@]}" --steps 3 --no-dns 127.0.0.1 <<'EOF'
+import fcntl, os, signal, subprocess, sys, time
+r, w = os.pipe()
+fcntl.fcntl(w, 1031, 4096)  # F_SETPIPE_SZ: the smallest pipe, filled before the run
+os.write(w, b"x" * 4096)
+p = subprocess.Popen(sys.argv[1:], stdout=w, stderr=subprocess.DEVNULL)
+os.close(w)
+for _ in range(600):
+    if "pipe_write" in open(f"/proc/{p.pid}/wchan").read(): break
+    time.sleep(0.1)
+p.send_signal(signal.SIGINT), time.sleep(0.5)
+report = b"".join(iter(lambda: os.read(r, 65536), b""))[4096:]  # until the run ends
+print(p.wait(timeout=60), report.count(b"\t127.0.0.1\t"))
+EOF
+)
+check "interrupt while the report waits for a full pipe: status, the report" "0 1" "$out"
 finish

@@ -1,6 +1,7 @@
 // Row cells and clipboard text, compared byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <string>
@@ -216,6 +217,14 @@ TEST(Report, TargetsAreEscapedOrMadePrintableAndShortBuffersGiveNothing) {
     EXPECT_EQ(std::string(out).substr(0, 28), "{\"target\":\"x\\\\\\u000a\\u007f\",");
     ASSERT_TRUE(formatReport(ReportFormat::kTsv, facts, nullptr, 0, out, sizeof out));
     EXPECT_EQ(std::string(out), "# 2026-12-31 22:29:59 -01:30 x\\?? 10.0.0.9\r\n");
+    // Valid JSON from a target cut inside a UTF-8 character; CSV rows that stay rows after
+    // a target whose `,"` would open a quoted field running on past its line.
+    std::strcpy(facts.target, "\xc3\xa9-\xff-\xc3");
+    ASSERT_TRUE(formatReport(ReportFormat::kJson, facts, nullptr, 0, out, sizeof out));
+    EXPECT_EQ(std::string(out).substr(0, 29), "{\"target\":\"\xc3\xa9-\\ufffd-\\ufffd\",");
+    std::strcpy(facts.target, "t,\"q");
+    ASSERT_TRUE(formatReport(ReportFormat::kCsv, facts, nullptr, 0, out, sizeof out));
+    EXPECT_EQ(std::count(out, out + std::strlen(out), '"') % 2, 0) << out;
     const HopRecord hop = silentHop();
     for (ReportFormat format : {ReportFormat::kTsv, ReportFormat::kCsv, ReportFormat::kJson}) {
         EXPECT_FALSE(formatReport(format, facts, &hop, 1, out, 50));
