@@ -95,10 +95,26 @@ int runSteps(HopTable& table, const TraceOptions& options, RunState& run) {
     }
 }
 
-// The run's facts for its reports, and its start on both clocks.
+int32_t heldWithin(int32_t value, int32_t low, int32_t high) {
+    return value < low ? low : value > high ? high : value;
+}
+
+// The run's facts for its reports, and its start on both clocks. The options are given
+// as the engine applies them (a hop limit within its table, a timeout within its longest,
+// a size within one echo's), so a report never claims what did not run.
 void beginRun(const TraceOptions& options, RunState& run) {
-    run.facts = ReportFacts{{}, {}, options.maxHops, options.timeoutMs, options.monitorTimeoutMs,
-                            options.packetSize, options.reverseDns, {}, {}, {}, options.everyMs > 0};
+    const uint32_t size = static_cast<uint32_t>(options.packetSize);
+    run.facts = ReportFacts{{},
+                            {},
+                            heldWithin(options.maxHops, 0, kMaxTimeToLive),
+                            heldWithin(options.timeoutMs, 1, HopTable::kMaxTimeoutMs),
+                            heldWithin(options.monitorTimeoutMs, 1, HopTable::kMaxTimeoutMs),
+                            static_cast<int32_t>(size > kEchoDataMax ? kEchoDataMax : size),
+                            options.reverseDns,
+                            {},
+                            {},
+                            {},
+                            options.everyMs > 0};
     copyBounded(run.facts.target, options.host);
     WallTime startLocal;
     readWallClock(run.facts.startUtc, startLocal);

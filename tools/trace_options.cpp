@@ -60,7 +60,10 @@ struct ArgumentReader {
     bool seconds(const char* option, long long& fieldMs) {
         const char* text = next < argc ? argv[next] : "";
         long long value = 0;
-        if (!number(option, LLONG_MIN, LLONG_MAX, value)) return false;
+        if (!number(option, LLONG_MIN, LLONG_MAX, value)) {
+            // Beyond 64 bits: the range that counts is that of seconds, not of the parse.
+            return errno == ERANGE ? outOfRange(option, text, 1, kMaxSeconds) : false;
+        }
         if (value <= 0) return fault("%s %s: not a positive number of seconds", option, text);
         if (value > kMaxSeconds) return outOfRange(option, text, 1, kMaxSeconds);
         fieldMs = value * 1000;

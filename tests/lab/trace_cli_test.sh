@@ -40,6 +40,7 @@ expect_usage --version --version 127.0.0.1
 expect_usage "--format \"xml\"" --format xml 127.0.0.1
 expect_usage "--every 0: not a positive" --every 0 127.0.0.1
 expect_usage "--duration -3: not a positive" --duration -3 127.0.0.1
+expect_usage "--duration 99999999999999999999: out of range (1 to" --duration 99999999999999999999 127.0.0.1
 
 # A wrong command line needs no standard output: status 2, the usage on stderr.
 "${trace[@]}" --bogus 127.0.0.1 >&- 2>"$err"
@@ -56,6 +57,10 @@ out=$("${trace[@]}" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.
 check "zero steps status" 0 $?
 check "zero steps stdout" "" "$out"
 check "zero steps stderr" "" "$(cat "$err")"
+# The options a report names are those in force: values beyond the engine's limits held.
+out=$("${trace[@]}" --steps 0 --format json --max-hops 999 --timeout 99999 --size -1 --no-dns 127.0.0.1)
+check "options in force" '"options":{"maxHops":255,"timeoutMs":60000,"monitorTimeoutMs":60000,"sizeBytes":2048,' \
+    "$(grep -o '"options":{[^,]*,[^,]*,[^,]*,[^,]*,' <<<"$out")"
 # Two steps to loopback, the table written to a full disk or to no standard output at all.
 "${trace[@]}" --steps 2 --timeout 500 --no-dns 127.0.0.1 >/dev/full 2>"$err"
 check "full disk: status, one line naming the cause" "1 1 1" \
