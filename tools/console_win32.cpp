@@ -23,9 +23,11 @@ volatile LONG interrupts = 0;
 // steps; a second ends the process at once with status 130, as a shell reports Ctrl+C.
 // When the console closes, Windows ends the process once this returns (or after about
 // five seconds), so the handler waits there while the run writes its report and exits.
+// The second ends it by TerminateProcess, not ExitProcess: the exit handlers would wait
+// for the stdio lock that the main thread may hold in the middle of a report.
 BOOL WINAPI onControlEvent(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
-    if (InterlockedIncrement(&interrupts) > 1) ExitProcess(130);
+    if (InterlockedIncrement(&interrupts) > 1) TerminateProcess(GetCurrentProcess(), 130);
     if (event == CTRL_CLOSE_EVENT) Sleep(10000);
     return TRUE;
 }
