@@ -300,3 +300,21 @@ TEST_F(AppTest, SavedSizesAreKeptIn96DpiUnitsAtEveryDpi) {
     EXPECT_EQ(savedValues("Window", {"XPos", "YPos", "Width", "Height"}) + " " + drive::settingsValue("Column", "C2"),
               "40 30 600 400 90") << dpi;
 }
+
+// A DPI change message that no monitor sends (0, 1, 65535: forged by another program)
+// leaves no trace: back at the start DPI the check boxes and columns are as they were.
+TEST_F(WindowTest, OddDpiChangesLeaveTheBoxesAndColumnsAsTheyWere) {
+    const long start = static_cast<long>(app->dpi);
+    const auto boxesAndColumns = [&] {
+        int box[2] = {-1, -1};
+        ImageList_GetIconSize(ListView_GetImageList(app->listView, LVSIL_STATE), &box[0], &box[1]);
+        Values values{box[0], box[1]};
+        for (int n = 0; n < kColumnCount; ++n) values.push_back(columnWidth(n));
+        return values;
+    };
+    const Values before = boxesAndColumns();
+    for (long odd : {0L, 1L, 65535L}) {
+        for (long dpi : {odd, start}) SendMessageA(app->mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0);
+        EXPECT_EQ(boxesAndColumns(), before) << "after " << odd << " DPI and back to " << start;
+    }
+}
