@@ -318,3 +318,18 @@ TEST_F(WindowTest, OddDpiChangesLeaveTheBoxesAndColumnsAsTheyWere) {
         EXPECT_EQ(boxesAndColumns(), before) << "after " << odd << " DPI and back to " << start;
     }
 }
+
+// The save converts the sizes with the DPI they were drawn for, the one the last DPI
+// change message named (the system's own may lag: Windows 10 before 1607, Wine): after a
+// move to twice the DPI the file holds the sizes it held before the move.
+TEST_F(WindowTest, SaveAfterADpiChangeKeepsTheSizesIn96DpiUnits) {
+    SetWindowPos(app->mainWindow, nullptr, 10, 10, 500, 300, SWP_NOZORDER);
+    const Values was = placement(app->mainWindow);
+    const uint32_t from = app->dpi, to = 2 * from;
+    const Values in96{scaleFromDpi(was[2], from), scaleFromDpi(was[3], from), scaleFromDpi(columnWidth(2), from)};
+    RECT outer{was[0], was[1], was[0] + rescaleDpi(was[2], from, to), was[1] + rescaleDpi(was[3], from, to)};
+    SendMessageA(app->mainWindow, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&outer));
+    closeByCloseBox();
+    EXPECT_EQ(savedValues("Window", {"Width", "Height"}) + " " + drive::settingsValue("Column", "C2"),
+              std::to_string(in96[0]) + " " + std::to_string(in96[1]) + " " + std::to_string(in96[2]));
+}
