@@ -70,9 +70,13 @@ void commandOptions(TraceApp& app) {
 // A move to a monitor of another DPI (the new one in wParam): the suggested rectangle,
 // the font and bar for the new DPI, every column scaled by new/old. The layout runs
 // again even when the rectangle keeps the client size, so no size message comes.
+// Windows scales a monitor from 100 % (96 DPI) up to 500 %; a DPI outside 96 to ten
+// times that (0, or a message another program made up) is ignored: the columns and
+// check boxes would shrink or fail past what a later change could restore.
 LRESULT onDpiChanged(TraceApp& app, HWND window, UINT, WPARAM wParam, LPARAM lParam) {
     const uint32_t oldDpi = app.dpi;
     const uint32_t newDpi = HIWORD(wParam);
+    if (newDpi < kBaseDpi || newDpi > 10 * kBaseDpi) return 0;
     app.applyDpi(oldDpi, newDpi);
     for (int n = 0; n < kColumnCount; ++n) {
         const auto width = static_cast<int32_t>(SendMessageA(app.listView, LVM_GETCOLUMNWIDTH, n, 0));

@@ -134,7 +134,9 @@ void writeHistory(KeyWriter& writer, const HistorySlots& history) {
 bool writeKeys(TraceApp& app, const char* path, bool checking) {
     KeyWriter writer{path, checking, true};
     for (const IntegerKey& key : kOptionKeys) writer.integer(kOptionsSection, key.name, app.*key.field);
-    const uint32_t dpi = windowDpi(app.mainWindow);
+    // The DPI the window's sizes were drawn for; the system's answer can lag behind a
+    // DPI change message (Windows 10 before 1607 has no DPI per window).
+    const uint32_t dpi = app.dpi;
     writeWindow(writer, app.mainWindow, dpi);
     for (int n = 0; n < kColumnCount; ++n) {
         const auto width = savedSizeFromDpi(

@@ -300,3 +300,36 @@ TEST_F(AppTest, SavedSizesAreKeptIn96DpiUnitsAtEveryDpi) {
     EXPECT_EQ(savedValues("Window", {"XPos", "YPos", "Width", "Height"}) + " " + drive::settingsValue("Column", "C2"),
               "40 30 600 400 90") << dpi;
 }
+
+// A DPI change message that no monitor sends (0, 1, 65535: forged by another program)
+// leaves no trace: back at the start DPI the check boxes and columns are as they were.
+TEST_F(WindowTest, OddDpiChangesLeaveTheBoxesAndColumnsAsTheyWere) {
+    const long start = static_cast<long>(app->dpi);
+    const auto boxesAndColumns = [&] {
+        int box[2] = {-1, -1};
+        ImageList_GetIconSize(ListView_GetImageList(app->listView, LVSIL_STATE), &box[0], &box[1]);
+        Values values{box[0], box[1]};
+        for (int n = 0; n < kColumnCount; ++n) values.push_back(columnWidth(n));
+        return values;
+    };
+    const Values before = boxesAndColumns();
+    for (long odd : {0L, 1L, 65535L}) {
+        for (long dpi : {odd, start}) SendMessageA(app->mainWindow, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0);
+        EXPECT_EQ(boxesAndColumns(), before) << "after " << odd << " DPI and back to " << start;
+    }
+}
+
+// The save converts the sizes with the DPI they were drawn for, the one the last DPI
+// change message named (the system's own may lag: Windows 10 before 1607, Wine): after a
+// move to twice the DPI the file holds the sizes it held before the move.
+TEST_F(WindowTest, SaveAfterADpiChangeKeepsTheSizesIn96DpiUnits) {
+    SetWindowPos(app->mainWindow, nullptr, 10, 10, 500, 300, SWP_NOZORDER);
+    const Values was = placement(app->mainWindow);
+    const uint32_t from = app->dpi, to = 2 * from;
+    const Values in96{scaleFromDpi(was[2], from), scaleFromDpi(was[3], from), scaleFromDpi(columnWidth(2), from)};
+    RECT outer{was[0], was[1], was[0] + rescaleDpi(was[2], from, to), was[1] + rescaleDpi(was[3], from, to)};
+    SendMessageA(app->mainWindow, WM_DPICHANGED, MAKEWPARAM(to, to), reinterpret_cast<LPARAM>(&outer));
+    closeByCloseBox();
+    EXPECT_EQ(savedValues("Window", {"Width", "Height"}) + " " + drive::settingsValue("Column", "C2"),
+              std::to_string(in96[0]) + " " + std::to_string(in96[1]) + " " + std::to_string(in96[2]));
+}
