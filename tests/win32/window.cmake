@@ -14,6 +14,7 @@ foreach(dpi 120 144 192)
   add_test(NAME win32_window_dpi_${dpi}
            COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/at_dpi.sh ${dpi} ${CMAKE_CROSSCOMPILING_EMULATOR}
                    $<TARGET_FILE:window_tests> --gtest_filter=*Dpi*)
+  set_tests_properties(win32_window_dpi_${dpi} PROPERTIES TIMEOUT 400)
 endforeach()
 # Ends the default Wine prefix's wineserver and display after the last test that uses
 # them (tests/win32/CMakeLists.txt names those).
