@@ -30,4 +30,4 @@ file(CREATE_LINK Настройки ${CMAKE_CURRENT_BINARY_DIR}/linked-unspellab
 file(CREATE_LINK other-folder/target.ini ${CMAKE_CURRENT_BINARY_DIR}/linked-file.ini SYMBOLIC)
 target_compile_definitions(settings_dialogs_tests PRIVATE LUMENTRAX_LINKED_FOLDER="linked-folder"
   LUMENTRAX_LINKED_UNSPELLABLE="linked-unspellable" LUMENTRAX_LINKED_FILE="linked-file.ini"
-  LUMENTRAX_LINKED_TARGET="other-folder\\target.ini")
+  LUMENTRAX_LINKED_TARGET_FOLDER="other-folder")

@@ -225,6 +225,9 @@ TEST_F(SettingsFileTest, AFileReachedThroughALinkIsSavedAndLockedAsTheFileItName
               "42 blue");
     DeleteFileA(unspellable.c_str());
 
+    const std::string target = folder + LUMENTRAX_LINKED_TARGET_FOLDER "\\target.ini";
+    WritePrivateProfileStringA("Mine", "Colour", "blue", target.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, target.c_str());
     HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr), done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::thread holder([&] {
         SettingsLock link((folder + LUMENTRAX_LINKED_FILE).c_str());
@@ -232,9 +235,10 @@ TEST_F(SettingsFileTest, AFileReachedThroughALinkIsSavedAndLockedAsTheFileItName
         WaitForSingleObject(done, 10000);
     });
     WaitForSingleObject(taken, 10000);
-    EXPECT_FALSE(SettingsLock((folder + LUMENTRAX_LINKED_TARGET).c_str()).held) << "one lock for the link and its target";
+    EXPECT_FALSE(SettingsLock(target.c_str()).held) << "one lock for the link and its target";
     SetEvent(done);
     holder.join();
+    DeleteFileA(target.c_str());
     CloseHandle(taken);
     CloseHandle(done);
 }
