@@ -31,11 +31,11 @@ bool retried(Attempt attempt) {
 
 bool fileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
-// The file the settings path leads to: a symbolic link's target, so that the link stays
-// a link and its target gets the settings. The path itself where that is unknown. False
-// where the target's name holds characters the ANSI code page cannot spell: the A
-// functions cannot name it, and the caller writes through the path given.
-bool finalPath(const char* settingsPath, char (&out)[kSettingsPathSize]) {
+}  // namespace
+
+// A symbolic link's target is what a save replaces, so that the link stays a link and
+// its target gets the settings.
+bool settingsFinalPath(const char* settingsPath, char (&out)[kSettingsPathSize]) {
     std::snprintf(out, sizeof out, "%s", settingsPath);
     HANDLE file = CreateFileA(settingsPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
@@ -60,6 +60,8 @@ bool finalPath(const char* settingsPath, char (&out)[kSettingsPathSize]) {
     }
     return true;
 }
+
+namespace {
 
 // "<settings file>.<process id>.tmp": beside the real file, so the replacement stays on
 // one volume, and named for this process, so that copies never share one. False when
@@ -151,7 +153,7 @@ bool replaced(const SettingsSave& save) {
 }  // namespace
 
 SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, SettingsSave& save) {
-    const bool spelt = finalPath(settingsPath, save.target);
+    const bool spelt = settingsFinalPath(settingsPath, save.target);
     const DWORD attributes = GetFileAttributesA(save.target);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return SaveTarget::nothing;
