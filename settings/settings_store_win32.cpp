@@ -31,6 +31,16 @@ bool retried(Attempt attempt) {
 
 bool fileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
+// A name that shows no file yet cannot be made anew: under Wine, a symbolic link that
+// leads nowhere. Writing through it in place makes its target and keeps the link.
+bool nameTaken(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;
+    CloseHandle(file);
+    return false;
+}
+
 }  // namespace
 
 // A symbolic link's target is what a save replaces, so that the link stays a link and
@@ -157,8 +167,9 @@ SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, 
     const DWORD attributes = GetFileAttributesA(save.target);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return SaveTarget::nothing;
-    // A target the A functions cannot name is written through the link, in place.
-    if (!spelt) return SaveTarget::realFile;
+    // A target the A functions cannot name, or a link to no file yet, is written
+    // through the link, in place.
+    if (!spelt || (!exists && nameTaken(settingsPath))) return SaveTarget::realFile;
     char processPart[16];
     std::snprintf(processPart, sizeof processPart, "%lu", static_cast<unsigned long>(GetCurrentProcessId()));
     // A settings path near the longest the profile functions take leaves no room for
