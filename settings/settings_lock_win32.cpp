@@ -70,7 +70,10 @@ struct EveryoneMayWait {
 // meet.
 SettingsLock::SettingsLock(const char* settingsPath) : mutex(nullptr), held(false) {
     char name[kSettingsLockNameSize];
-    if (!identityLockName(settingsPath, name)) settingsLockName(settingsPath, name);
+    // Named after the file the path leads to: a link and the file it names are one file.
+    char file[kSettingsPathSize];
+    settingsFinalPath(settingsPath, file);
+    if (!identityLockName(file, name)) settingsLockName(settingsPath, name);
     char global[kSettingsLockNameSize + 8];
     std::snprintf(global, sizeof global, "Global\\%s", name);
     EveryoneMayWait everyone;

@@ -31,24 +31,47 @@ bool retried(Attempt attempt) {
 
 bool fileExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
-// The file the settings path leads to: a symbolic link's target, so that the link stays
-// a link and its target gets the settings. The path itself where that is unknown.
-void finalPath(const char* settingsPath, char (&out)[kSettingsPathSize]) {
+// A name that shows no file yet cannot be made anew: under Wine, a symbolic link that
+// leads nowhere. Writing through it in place makes its target and keeps the link.
+bool nameTaken(const char* path) {
+    HANDLE file = CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_EXISTS;
+    CloseHandle(file);
+    return false;
+}
+
+}  // namespace
+
+// A symbolic link's target is what a save replaces, so that the link stays a link and
+// its target gets the settings.
+bool settingsFinalPath(const char* settingsPath, char (&out)[kSettingsPathSize]) {
     std::snprintf(out, sizeof out, "%s", settingsPath);
     HANDLE file = CreateFileA(settingsPath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    char found[kSettingsPathSize];
-    const DWORD length = GetFinalPathNameByHandleA(file, found, sizeof found, FILE_NAME_NORMALIZED);
+    if (file == INVALID_HANDLE_VALUE) return true;
+    wchar_t wide[kSettingsPathSize];
+    const DWORD length = GetFinalPathNameByHandleW(file, wide, kSettingsPathSize, FILE_NAME_NORMALIZED);
     CloseHandle(file);
-    if (length == 0 || length >= sizeof found) return;
+    if (length == 0 || length >= kSettingsPathSize) return true;
+    // Where the ANSI code page is UTF-8 every name can be spelt (and no default is used).
+    const bool utf8 = GetACP() == CP_UTF8;
+    char found[kSettingsPathSize];
+    BOOL lossy = FALSE;
+    if (WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, wide, -1, found, sizeof found, nullptr,
+                            utf8 ? nullptr : &lossy) == 0 || lossy) {
+        return false;
+    }
     // "\\?\C:\..." or "\\?\UNC\server\share\...": the A functions take neither prefix.
     if (std::strncmp(found, "\\\\?\\UNC\\", 8) == 0) {
         std::snprintf(out, sizeof out, "\\\\%s", found + 8);
     } else if (std::strncmp(found, "\\\\?\\", 4) == 0) {
         std::snprintf(out, sizeof out, "%s", found + 4);
     }
+    return true;
 }
+
+namespace {
 
 // "<settings file>.<process id>.tmp": beside the real file, so the replacement stays on
 // one volume, and named for this process, so that copies never share one. False when
@@ -140,10 +163,13 @@ bool replaced(const SettingsSave& save) {
 }  // namespace
 
 SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, SettingsSave& save) {
-    finalPath(settingsPath, save.target);
+    const bool spelt = settingsFinalPath(settingsPath, save.target);
     const DWORD attributes = GetFileAttributesA(save.target);
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & FILE_ATTRIBUTE_READONLY) != 0) return SaveTarget::nothing;
+    // A target the A functions cannot name, or a link to no file yet, is written
+    // through the link, in place.
+    if (!spelt || (!exists && nameTaken(settingsPath))) return SaveTarget::realFile;
     char processPart[16];
     std::snprintf(processPart, sizeof processPart, "%lu", static_cast<unsigned long>(GetCurrentProcessId()));
     // A settings path near the longest the profile functions take leaves no room for

@@ -21,6 +21,11 @@ struct SettingsLock {
     bool held;
 };
 
+// The file the settings path leads to (a symbolic link's target), or the path itself
+// where that is unknown. False where the A functions cannot spell the target's name
+// (`out` is then the path itself).
+bool settingsFinalPath(const char* settingsPath, char (&out)[kSettingsPathSize]);
+
 // Where a save writes, as openSettingsSave decided it.
 enum class SaveTarget {
     temporaryFile,  // `path` of the SettingsSave: commitSettingsSave afterwards

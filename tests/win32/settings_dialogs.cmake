@@ -23,4 +23,11 @@ foreach(mode copy restart copies)
 endforeach()
 # A symbolic link to the tests' own folder: a second spelling of their settings file.
 file(CREATE_LINK ${CMAKE_CURRENT_BINARY_DIR} ${CMAKE_CURRENT_BINARY_DIR}/linked-folder SYMBOLIC)
-target_compile_definitions(settings_dialogs_tests PRIVATE LUMENTRAX_LINKED_FOLDER="linked-folder")
+# A linked folder whose target's name the ANSI code page cannot spell, and a settings file
+# linked into a folder of its own.
+file(MAKE_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/Настройки ${CMAKE_CURRENT_BINARY_DIR}/other-folder)
+file(CREATE_LINK Настройки ${CMAKE_CURRENT_BINARY_DIR}/linked-unspellable SYMBOLIC)
+file(CREATE_LINK other-folder/target.ini ${CMAKE_CURRENT_BINARY_DIR}/linked-file.ini SYMBOLIC)
+target_compile_definitions(settings_dialogs_tests PRIVATE LUMENTRAX_LINKED_FOLDER="linked-folder"
+  LUMENTRAX_LINKED_UNSPELLABLE="linked-unspellable" LUMENTRAX_LINKED_FILE="linked-file.ini"
+  LUMENTRAX_LINKED_TARGET_FOLDER="other-folder")

@@ -192,6 +192,60 @@ TEST_F(SettingsFileTest, ALockHeldThroughALinkedFolderOrAFileHeldForAMomentStill
     }
 }
 
+// One save of MaxHops into `ini` through the store, in the steps the program's save takes.
+void storeSave(const std::string& ini, const char* maxHops) {
+    SettingsLock lock(ini.c_str());
+    SettingsSave save;
+    switch (openSettingsSave(ini.c_str(), lock, save)) {
+    case SaveTarget::temporaryFile:
+        WritePrivateProfileStringA("Options", "MaxHops", maxHops, save.path);
+        commitSettingsSave(save, settingsSectionsKept(save));
+        break;
+    case SaveTarget::realFile:
+        WritePrivateProfileStringA("Options", "MaxHops", maxHops, ini.c_str());
+        break;
+    case SaveTarget::nothing:
+        break;
+    }
+}
+
+std::string profileValue(const std::string& ini, const char* section, const char* key) {
+    char value[64];
+    GetPrivateProfileStringA(section, key, "<absent>", value, sizeof value, ini.c_str());
+    return value;
+}
+
+// A settings file reached through links: saved wherever the link leads (into a folder
+// whose name the ANSI code page cannot spell too), and one lock for the link and the
+// file it names.
+TEST_F(SettingsFileTest, AFileReachedThroughALinkIsSavedAndLockedAsTheFileItNames) {
+    const std::string ini = drive::settingsFile(), folder = ini.substr(0, ini.find_last_of('\\') + 1);
+    const std::string unspellable = folder + LUMENTRAX_LINKED_UNSPELLABLE "\\linked.ini";
+    WritePrivateProfileStringA("Mine", "Colour", "blue", unspellable.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, unspellable.c_str());
+    storeSave(unspellable, "42");
+    EXPECT_EQ(profileValue(unspellable, "Options", "MaxHops") + " " + profileValue(unspellable, "Mine", "Colour"),
+              "42 blue");
+    DeleteFileA(unspellable.c_str());
+
+    const std::string target = folder + LUMENTRAX_LINKED_TARGET_FOLDER "\\target.ini";
+    WritePrivateProfileStringA("Mine", "Colour", "blue", target.c_str());
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, target.c_str());
+    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr), done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        SettingsLock link((folder + LUMENTRAX_LINKED_FILE).c_str());
+        SetEvent(taken);
+        WaitForSingleObject(done, 10000);
+    });
+    WaitForSingleObject(taken, 10000);
+    EXPECT_FALSE(SettingsLock(target.c_str()).held) << "one lock for the link and its target";
+    SetEvent(done);
+    holder.join();
+    DeleteFileA(target.c_str());
+    CloseHandle(taken);
+    CloseHandle(done);
+}
+
 TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
     launch();
     MoveWindow(app->mainWindow, -37, 25, 610, 433, TRUE);

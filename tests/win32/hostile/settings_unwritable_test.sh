@@ -91,6 +91,13 @@ check "linked file: still a link, target saved" "target.ini $LAB_TARGET yes" \
 check "linked file: temporary file flushed, then renamed" "fsync rename" "$(cat "$work"/strace.* | sort -k2 -n |
     grep -oE '(fsync|rename[a-z0-9]*)\(.*target\.ini\.[0-9]+\.tmp' | grep -oE '^(fsync|rename)' | uniq | paste -sd' ')"
 
+# A link whose target is not there yet: the save makes the target through the link, as
+# writing in place did, and the link stays.
+rm -f "$work/target.ini"
+run_once "dangling link"
+check "dangling link: still a link, its target made" "target.ini $LAB_TARGET" \
+    "$(readlink "$ini") $(ini_value "$work/target.ini" History H0)"
+
 # A full volume: a tmpfs in a mount namespace of its own (kept by a waiting shell; the
 # wineserver and the program enter it) holds the program, a file of 3984 bytes that the
 # save makes longer than a page, and a filler leaving no room or one page. The file must
