@@ -80,7 +80,9 @@ bool settingsTemporaryOwner(const char* settingsName, const char* fileName, uint
         if (foldAscii(fileName[i]) != foldAscii(settingsName[i])) return false;
     }
     const char* c = fileName + nameLength;
-    if (*c++ != '.') return false;
+    for (const char* infix = kTemporaryInfix; *infix != '\0'; ++infix, ++c) {
+        if (foldAscii(*c) != *infix) return false;
+    }
     uint64_t id = 0;
     const char* digits = c;
     // A process id never has leading zeros and fits 32 bits.

@@ -27,7 +27,13 @@ void settingsLockName(const char* settingsPath, char (&out)[kSettingsLockNameSiz
 void settingsLockNameOfFile(uint32_t volumeSerial, uint64_t folderIndex, const uint16_t* upperName,
                             size_t nameLength, char (&out)[kSettingsLockNameSize]);
 
+// A save's temporary file is "<settings file>.lumentrax-<process id>.tmp": the word
+// tells it from a user's own copies beside the file, such as a dated
+// "lumentrax.ini.20261208.tmp", which a save must never remove.
+constexpr char kTemporaryInfix[] = ".lumentrax-";
+
 // True when `fileName` is a temporary file of a save of `settingsName` (both without
-// folder): exactly "<settingsName>.<process id in decimal>.tmp", letter case aside.
+// folder): exactly "<settingsName>.lumentrax-<process id in decimal>.tmp", letter case
+// aside.
 // `processId` is then the id of the process that made it.
 bool settingsTemporaryOwner(const char* settingsName, const char* fileName, uint32_t& processId);

@@ -73,11 +73,11 @@ bool settingsFinalPath(const char* settingsPath, char (&out)[kSettingsPathSize])
 
 namespace {
 
-// "<settings file>.<process id>.tmp": beside the real file, so the replacement stays on
-// one volume, and named for this process, so that copies never share one. False when
-// it would not fit the A functions' MAX_PATH.
+// "<settings file>.lumentrax-<process id>.tmp": beside the real file, so the
+// replacement stays on one volume, and named for this process, so that copies never
+// share one. False when it would not fit the A functions' MAX_PATH.
 bool temporaryName(const char* target, const char* processPart, char (&out)[MAX_PATH]) {
-    const int length = std::snprintf(out, sizeof out, "%s.%s.tmp", target, processPart);
+    const int length = std::snprintf(out, sizeof out, "%s%s%s.tmp", target, kTemporaryInfix, processPart);
     return length > 0 && static_cast<size_t>(length) < sizeof out;
 }
 
@@ -130,9 +130,23 @@ struct SectionNames {
     SectionNames(const SectionNames&) = delete;
     SectionNames& operator=(const SectionNames&) = delete;
 
-    bool lists(const char* name) const {
-        for (const char* n = names; n != nullptr && n < names + length && *n != '\0'; n += std::strlen(n) + 1) {
-            if (std::strcmp(n, name) == 0) return true;
+    // The name after `name` in the block; null after the last one.
+    const char* next(const char* name) const {
+        const char* after = name == nullptr ? names : name + std::strlen(name) + 1;
+        return after != nullptr && after < names + length && *after != '\0' ? after : nullptr;
+    }
+    // Whether `name` is in the block, looked for from `from` on first (a copy keeps the
+    // sections in their order, so the next one is found at once), then from the start.
+    // `from` then points at the name found. Linear in the common case, even for files
+    // of many thousands of sections.
+    bool lists(const char* name, const char*& from) const {
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const char* n = pass == 0 ? from : next(nullptr); n != nullptr; n = next(n)) {
+                if (std::strcmp(n, name) == 0) {
+                    from = n;
+                    return true;
+                }
+            }
         }
         return false;
     }
@@ -175,7 +189,7 @@ SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, 
     // A settings path near the longest the profile functions take leaves no room for
     // the temporary name: such a file is written in place, as every file once was.
     if (!temporaryName(save.target, processPart, save.path)) return SaveTarget::realFile;
-    if (lock.held) removeLeftovers(save.target);
+    if (lock.held && exists) removeLeftovers(save.target);
     HANDLE file = CreateFileA(save.path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         // A read-only folder may hold a writable file: that one is still saved, as
@@ -197,14 +211,17 @@ bool settingsSectionsKept(const SettingsSave& save) {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, save.path);
     const SectionNames before(save.target);
     const SectionNames after(save.path);
-    for (const char* name = before.names; name != nullptr && name < before.names + before.length && *name != '\0';
-         name += std::strlen(name) + 1) {
-        if (!after.lists(name)) return false;
+    const char* found = after.next(nullptr);
+    for (const char* name = before.next(nullptr); name != nullptr; name = before.next(name)) {
+        if (!after.lists(name, found)) return false;
     }
     return true;
 }
 
+// A replacement that failed after the real file was taken away (Windows reports that as
+// ERROR_UNABLE_TO_MOVE_REPLACEMENT) leaves the temporary file as the only copy of the
+// settings: it is kept, and a later save does not remove it while no real file exists.
 void commitSettingsSave(const SettingsSave& save, bool whole) {
     if (whole && flushedToDisk(save.path) && retried([&] { return replaced(save); })) return;
-    DeleteFileA(save.path);
+    if (!whole || fileExists(save.target)) DeleteFileA(save.path);
 }

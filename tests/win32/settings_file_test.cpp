@@ -132,15 +132,15 @@ TEST_F(SettingsFileTest, HandWrittenValuesAreTakenAsReadAndWrittenBackUnchanged)
 TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     drive::writeSettingsFile("[Mine]\r\nColour=blue\r\n[Options]\r\nExtra=kept\r\nTimeOut=300\r\n"
                              "[History]\r\nH20=beyond.test\r\n");
-    const std::string ini = drive::settingsFile(), leftover = ini + ".4242.tmp";
+    const std::string ini = drive::settingsFile(), leftover = ini + ".lumentrax-4242.tmp";
     PROCESS_INFORMATION live{};
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     ASSERT_TRUE(CreateProcessA(ini.substr(0, ini.size() - 4).append(".exe").c_str(), nullptr, nullptr, nullptr, FALSE,
                                CREATE_SUSPENDED, nullptr, nullptr, &startup, &live));
-    const std::string kept[] = {ini + ".before-upgrade.tmp", ini + ".ini.4242.tmp",
-                                ini + "." + std::to_string(live.dwProcessId) + ".tmp"};
-    for (const std::string& file : {leftover, kept[0], kept[1], kept[2]}) {
+    const std::string kept[] = {ini + ".before-upgrade.tmp", ini + ".ini.lumentrax-4242.tmp", ini + ".20261208.tmp",
+                                ini + ".lumentrax-" + std::to_string(live.dwProcessId) + ".tmp"};
+    for (const std::string& file : {leftover, kept[0], kept[1], kept[2], kept[3]}) {
         CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
     launch();

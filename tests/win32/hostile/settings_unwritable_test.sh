@@ -89,7 +89,7 @@ run_once "linked file" start_traced
 check "linked file: still a link, target saved" "target.ini $LAB_TARGET yes" \
     "$(readlink "$ini") $(ini_value "$work/target.ini" History H0) $(ini_value "$work/target.ini" Extra Keep)"
 check "linked file: temporary file flushed, then renamed" "fsync rename" "$(cat "$work"/strace.* | sort -k2 -n |
-    grep -oE '(fsync|rename[a-z0-9]*)\(.*target\.ini\.[0-9]+\.tmp' | grep -oE '^(fsync|rename)' | uniq | paste -sd' ')"
+    grep -oE '(fsync|rename[a-z0-9]*)\(.*target\.ini\.lumentrax-[0-9]+\.tmp' | grep -oE '^(fsync|rename)' | uniq | paste -sd' ')"
 
 # A link whose target is not there yet: the save makes the target through the link, as
 # writing in place did, and the link stays.
