@@ -192,3 +192,18 @@ TEST_F(WindowTest, EnterInTheListOpensTheFocusedRowsTimeline) {
         EXPECT_EQ(window != nullptr ? drive::windowText(window) : "no window", r.title);
     }
 }
+
+// A DPI change message without its rectangle (another program can send one) moves no
+// timeline window and does not end the program, as for the main window.
+TEST_F(WindowTest, TimelineWindowTakesADpiMessageWithoutARectangle) {
+    scriptRoute();
+    traceFor("target.lab.test", 4);
+    app->openTimeline(0);
+    HWND window = app->timelineWindows.windows[0];
+    ASSERT_NE(window, nullptr);
+    RECT before{}, after{};
+    GetWindowRect(window, &before);
+    SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), 0);
+    GetWindowRect(window, &after);
+    EXPECT_EQ((Values{after.left, after.top, after.right, after.bottom}), (Values{before.left, before.top, before.right, before.bottom}));
+}
