@@ -116,15 +116,18 @@ LRESULT onCommand(TraceApp& app, HWND, UINT, WPARAM wParam, LPARAM) {
     return 0;
 }
 
-// Activating a row (double-click, or Enter in the list) opens its hop's timeline. Enter
-// may come without an item on some list versions: the focused row is the one meant.
+// Activating a row opens its hop's timeline: a double-click names its row, Enter in the
+// list acts on the focused one. The list's item-activate notification is not used: for
+// a key, Wine's list sends only its header, so the row beyond it would be read from
+// whatever lies there.
 LRESULT onNotify(TraceApp& app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-    if (header == nullptr || header->hwndFrom != app.listView || header->code != LVN_ITEMACTIVATE) {
+    const bool click = header != nullptr && header->code == NM_DBLCLK;
+    if (header == nullptr || header->hwndFrom != app.listView || (!click && header->code != NM_RETURN)) {
         return DefWindowProcA(window, message, wParam, lParam);
     }
-    int row = reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem;
-    if (row < 0) row = static_cast<int>(SendMessageA(app.listView, LVM_GETNEXTITEM, -1, LVNI_FOCUSED));
+    const int row = click ? reinterpret_cast<const NMITEMACTIVATE*>(lParam)->iItem
+                          : static_cast<int>(SendMessageA(app.listView, LVM_GETNEXTITEM, -1, LVNI_FOCUSED));
     app.openTimeline(row);
     return 0;
 }

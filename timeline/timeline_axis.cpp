@@ -28,6 +28,10 @@ int64_t daysFromCivil(int64_t year, int64_t month, int64_t day) {
 }  // namespace
 
 MsScale msScale(int32_t largestMs, int32_t maxTicks) {
+    // No echo waits anywhere near this long; a damaged time above it is drawn at the top,
+    // and the scale's top and the tick loop that passes it stay far inside int32.
+    constexpr int32_t kLargestScaleMs = 1000000000;
+    if (largestMs > kLargestScaleMs) largestMs = kLargestScaleMs;
     if (largestMs < 1) largestMs = 1;
     if (maxTicks < 1) maxTicks = 1;
     for (int64_t power = 1;; power *= 10) {

@@ -5,7 +5,8 @@
 #include <cstdint>
 
 // A vertical scale from 0 to topMs with a tick every stepMs (1, 2 or 5 times a power of
-// ten), topMs the first tick at or above `largestMs`, with at most `maxTicks` steps.
+// ten), topMs the first tick at or above `largestMs` (held at 10^9), with at most
+// `maxTicks` steps.
 struct MsScale {
     int32_t stepMs;
     int32_t topMs;

@@ -104,6 +104,17 @@ void drawMsAxis(HDC context, const Frame& frame, const MsScale& scale) {
     }
 }
 
+// The widest millisecond label, the top one, moves the plot right when the designed
+// margin cannot hold it (a long time-out's "60000 ms"), so that no label is cut.
+void fitMsLabels(HDC context, Frame& frame) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%d ms", frame.topMs);
+    SIZE size{};
+    GetTextExtentPoint32A(context, text, lstrlenA(text), &size);
+    const LONG left = size.cx + 2 * px(kGap96, frame.dpi);
+    if (left > frame.plot.left) frame.plot.left = frame.lossBand.left = left;
+}
+
 // Vertical lines and labels at round local times: "HH:MM", with seconds when the
 // interval is shorter than a minute.
 void drawTimeAxis(HDC context, const Frame& frame, const TimelineScene& scene) {
@@ -238,11 +249,16 @@ void paintTimeline(HDC context, const RECT& client, uint32_t dpi, const Timeline
     HGDIOBJ previousFont = SelectObject(context, font);
     SetBkMode(context, TRANSPARENT);
     SetTextColor(context, kText);
-    fill(context, frame.lossBand, kLossBand);
-    const int32_t columns = width(frame.plot);
-    const int32_t largest = scene.timeline != nullptr ? largestWorst(scene, columns) : 0;
+    const int32_t largest = scene.timeline != nullptr ? largestWorst(scene, width(frame.plot)) : 0;
     const MsScale scale = msScale(largest, height(frame.plot) / px(kMsTickSpacing96, dpi));
     frame.topMs = scale.topMs;
+    fitMsLabels(context, frame);
+    if (width(frame.plot) < 1) {
+        SelectObject(context, previousFont);
+        DeleteObject(font);
+        return;
+    }
+    fill(context, frame.lossBand, kLossBand);
     drawMsAxis(context, frame, scale);
     drawTimeAxis(context, frame, scene);
     label(context, frame.lossBand.left - px(kGap96, dpi), (frame.lossBand.top + frame.lossBand.bottom - px(kFontHeight96, dpi)) / 2,

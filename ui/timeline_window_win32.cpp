@@ -148,8 +148,10 @@ LRESULT onKeyDown(HWND window, WPARAM wParam, LPARAM) { return onKey(window, wPa
 LRESULT onMinMax(HWND window, WPARAM, LPARAM lParam) { return limitSize(window, lParam), 0; }
 LRESULT onDestroyMessage(HWND window, WPARAM, LPARAM) { return onDestroy(window), 0; }
 // Moved to a monitor of another DPI: the size the system proposes for it there; the
-// paint then measures everything at the new DPI.
+// paint then measures everything at the new DPI. A message without a rectangle (sent
+// by another program) moves nothing.
 LRESULT onDpiChanged(HWND window, WPARAM, LPARAM lParam) {
+    if (lParam == 0) return 0;
     const RECT& r = *reinterpret_cast<const RECT*>(lParam);
     SetWindowPos(window, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
     return 0;

@@ -118,6 +118,7 @@ TEST(TimelineAxis, RoundTicksForMillisecondsAndTimes) {
     const struct { int32_t largestMs, maxTicks, stepMs, topMs; } scales[] = {
         {0, 5, 1, 1},         {1, 5, 1, 1},          {7, 5, 2, 8},        {46, 5, 10, 50},
         {999, 5, 200, 1000},  {1001, 5, 500, 1500},  {60000, 5, 20000, 60000}, {60000, 1, 100000, 100000},
+        {1999999999, 2, 500000000, 1000000000}, {INT32_MAX, 5, 200000000, 1000000000},
     };
     for (const auto& s : scales) {
         const MsScale scale = msScale(s.largestMs, s.maxTicks);

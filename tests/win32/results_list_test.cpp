@@ -176,3 +176,34 @@ TEST_F(WindowTest, NotificationsAndUnknownCommandsDoNothing) {
     EXPECT_FALSE(app->hopTable->isRunning());
     EXPECT_EQ(drive::windowText(app->startButton), kStartText);
 }
+
+// Enter in the list activates the focused row: its hop's timeline opens, whatever the
+// list puts beyond the notification's header for a key.
+TEST_F(WindowTest, EnterInTheListOpensTheFocusedRowsTimeline) {
+    scriptRoute();
+    traceFor("target.lab.test", 4);
+    const struct { int row; const char* title; } rows[] = {{2, "Hop 3 - 10.0.2.1"}, {0, "Hop 1 - 10.0.0.1 gw.lab.test"}, {3, "Hop 4 - 10.9.9.9"}};
+    for (const auto& r : rows) {
+        LVITEMA item{};
+        item.stateMask = item.state = LVIS_FOCUSED | LVIS_SELECTED;
+        SendMessageA(app->listView, LVM_SETITEMSTATE, r.row, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(app->listView, WM_KEYDOWN, VK_RETURN, 0);
+        HWND window = app->timelineWindows.windows[r.row];
+        EXPECT_EQ(window != nullptr ? drive::windowText(window) : "no window", r.title);
+    }
+}
+
+// A DPI change message without its rectangle (another program can send one) moves no
+// timeline window and does not end the program, as for the main window.
+TEST_F(WindowTest, TimelineWindowTakesADpiMessageWithoutARectangle) {
+    scriptRoute();
+    traceFor("target.lab.test", 4);
+    app->openTimeline(0);
+    HWND window = app->timelineWindows.windows[0];
+    ASSERT_NE(window, nullptr);
+    RECT before{}, after{};
+    GetWindowRect(window, &before);
+    SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), 0);
+    GetWindowRect(window, &after);
+    EXPECT_EQ((Values{after.left, after.top, after.right, after.bottom}), (Values{before.left, before.top, before.right, before.bottom}));
+}

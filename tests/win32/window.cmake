@@ -3,6 +3,7 @@
 add_executable(window_tests
   ${CMAKE_CURRENT_SOURCE_DIR}/main_window_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/results_list_test.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/timeline_paint_test.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/dialog_driving.cpp
   ${PROJECT_SOURCE_DIR}/ui/lumentrax.rc
 )
