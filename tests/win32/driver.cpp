@@ -68,6 +68,7 @@
 //                                    strings FileVersion= ProductVersion= ProductName=
 //                                    FileDescription= LegalCopyright= OriginalFilename=
 //   manifest FILE                    print its manifest resource (type 24, id 1)
+#include <algorithm>
 #include <cstring>
 
 #include "driver_windows.h"
@@ -149,13 +150,28 @@ int endSession(char**) {
 }
 
 // The main windows of the copies whose lists show a row (their first Start is handled).
+// EnumWindows, not a FindWindowEx walk: a copy that comes to the front while the walk goes
+// on would move in the z-order behind it and be counted twice while another is missed.
+struct CopyList {
+    HWND found[8];
+    int count;
+};
+
+BOOL CALLBACK addBusyCopy(HWND window, LPARAM state) {
+    auto& copies = *reinterpret_cast<CopyList*>(state);
+    char name[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    HWND list = std::strcmp(name, "LumentraxClass") == 0 ? FindWindowExA(window, nullptr, "SysListView32", nullptr)
+                                                       : nullptr;
+    if (list != nullptr && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0) copies.found[copies.count++] = window;
+    return copies.count < 8;
+}
+
 int busyCopies(HWND (&found)[8]) {
-    int count = 0;
-    for (HWND w = nullptr; count < 8 && (w = FindWindowExA(nullptr, w, "LumentraxClass", nullptr)) != nullptr;) {
-        HWND list = FindWindowExA(w, nullptr, "SysListView32", nullptr);
-        if (list != nullptr && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0) found[count++] = w;
-    }
-    return count;
+    CopyList copies{{}, 0};
+    EnumWindows(addBusyCopy, reinterpret_cast<LPARAM>(&copies));
+    std::copy(copies.found, copies.found + copies.count, found);
+    return copies.count;
 }
 
 // One copy's log-off: asked, told, then its process ended; 0 when all of it succeeded.
