@@ -156,6 +156,27 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     EXPECT_EQ(savedValues("History", {"H20", "H15"}), "beyond.test ");
 }
 
+// A lock that another thread holds (as another copy would) while the object lives.
+struct LockHeldElsewhere {
+    explicit LockHeldElsewhere(const std::string& path)
+        : taken(CreateEventA(nullptr, TRUE, FALSE, nullptr)), done(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+          holder([this, path] {
+              SettingsLock lock(path.c_str());
+              SetEvent(taken);
+              WaitForSingleObject(done, 15000);
+          }) {
+        WaitForSingleObject(taken, 10000);
+    }
+    ~LockHeldElsewhere() {
+        SetEvent(done);
+        holder.join();
+        CloseHandle(taken);
+        CloseHandle(done);
+    }
+    HANDLE taken, done;
+    std::thread holder;
+};
+
 // Another copy holds the lock, taken through a symbolic link to this folder: this copy
 // meets it there, waits out the bound and still saves. A file held without sharing for
 // a moment (an antivirus) is saved as well.
@@ -166,28 +187,19 @@ TEST_F(SettingsFileTest, ALockHeldThroughALinkedFolderOrAFileHeldForAMomentStill
         drive::writeSettingsFile("[Options]\r\nMaxHops=40\r\n");
         launch();
         app->maxHops = 42;
-        HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr), saved = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-        std::thread holder([&] {
-            if (lockHeld) {
-                SettingsLock other(linked.c_str());
-                SetEvent(taken);
-                WaitForSingleObject(saved, 15000);
-                return;
-            }
-            HANDLE file = CreateFileA(drive::settingsFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-            SetEvent(taken);
-            Sleep(500);
-            CloseHandle(file);
-        });
-        WaitForSingleObject(taken, 10000);
         if (lockHeld) {
+            LockHeldElsewhere other(linked);
             EXPECT_FALSE(SettingsLock(drive::settingsFile().c_str()).held) << "one lock for both spellings";
+            closeByCloseBox();
+        } else {
+            HANDLE file = CreateFileA(drive::settingsFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            std::thread release([file] {
+                Sleep(500);
+                CloseHandle(file);
+            });
+            closeByCloseBox();
+            release.join();
         }
-        closeByCloseBox();
-        SetEvent(saved);
-        holder.join();
-        CloseHandle(taken);
-        CloseHandle(saved);
         EXPECT_EQ(savedValues("Options", {"MaxHops"}), "42") << (lockHeld ? "lock held" : "file held");
     }
 }
@@ -231,19 +243,11 @@ TEST_F(SettingsFileTest, AFileReachedThroughALinkIsSavedAndLockedAsTheFileItName
     const std::string target = folder + LUMENTRAX_LINKED_TARGET_FOLDER "\\target.ini";
     WritePrivateProfileStringA("Mine", "Colour", "blue", target.c_str());
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, target.c_str());
-    HANDLE taken = CreateEventA(nullptr, TRUE, FALSE, nullptr), done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::thread holder([&] {
-        SettingsLock link((folder + LUMENTRAX_LINKED_FILE).c_str());
-        SetEvent(taken);
-        WaitForSingleObject(done, 10000);
-    });
-    WaitForSingleObject(taken, 10000);
-    EXPECT_FALSE(SettingsLock(target.c_str()).held) << "one lock for the link and its target";
-    SetEvent(done);
-    holder.join();
+    {
+        LockHeldElsewhere link(folder + LUMENTRAX_LINKED_FILE);
+        EXPECT_FALSE(SettingsLock(target.c_str()).held) << "one lock for the link and its target";
+    }
     DeleteFileA(target.c_str());
-    CloseHandle(taken);
-    CloseHandle(done);
 }
 
 TEST_F(SettingsFileTest, GeometryIncludingANegativePositionSurvivesARestart) {
