@@ -99,21 +99,13 @@ int rect(char**) {
     return 0;
 }
 
-namespace {
-
-// Moves and sizes `window` to the X Y W H of `args`.
-int placeWindow(HWND window, char** args) {
-    if (window == nullptr) return 1;
-    return SetWindowPos(window, nullptr, std::atoi(args[0]), std::atoi(args[1]), std::atoi(args[2]),
+int place(char** args) {
+    HWND main = mainWindow();
+    if (main == nullptr) return 1;
+    return SetWindowPos(main, nullptr, std::atoi(args[0]), std::atoi(args[1]), std::atoi(args[2]),
                         std::atoi(args[3]), SWP_NOZORDER | SWP_NOACTIVATE)
                ? 0
                : 1;
 }
-
-}  // namespace
-
-int place(char** args) { return placeWindow(mainWindow(), args); }
-
-int placeTimeline(char** args) { return placeWindow(timelineWindow(std::atoi(args[0])), args + 1); }
 
 }  // namespace driver

@@ -71,7 +71,6 @@ int copy(char** args);
 int setOptions(char** args);
 int readOptions(char** args);
 int place(char** args);
-int placeTimeline(char** args);
 int rect(char** args);
 int history(char** args);
 int dialogs(char** args);

@@ -43,12 +43,18 @@ std::string className(HWND window) {
 struct DpiLayout { long dpi, barHeight, buttonTop, fontHeight, boxSize; };
 constexpr DpiLayout kDpiLayouts[] = {{96, 27, 2, -11, 13}, {120, 34, 3, -14, 16}, {144, 40, 3, -17, 20}, {192, 54, 4, -22, 26}};
 
+// The width and height of the list's check boxes.
+Values checkBoxSize(HWND list) {
+    int box[2] = {-1, -1};
+    ImageList_GetIconSize(ListView_GetImageList(list, LVSIL_STATE), &box[0], &box[1]);
+    return {box[0], box[1]};
+}
+
 // One font of that height in the five controls and the list's header; boxes, bar, margin.
 void expectDpiLayout(const TraceApp& app, const DpiLayout& expected) {
     LOGFONTA shape{};
     GetObjectA(app.font, sizeof shape, &shape);
-    int box[2] = {-1, -1};
-    ImageList_GetIconSize(ListView_GetImageList(app.listView, LVSIL_STATE), &box[0], &box[1]);
+    const Values box = checkBoxSize(app.listView);
     EXPECT_EQ((Values{static_cast<long>(app.dpi), app.barHeight, placement(app.startButton)[1], shape.lfHeight, box[0], box[1]}),
               (Values{expected.dpi, expected.barHeight, expected.buttonTop, expected.fontHeight, expected.boxSize, expected.boxSize}));
     for (HWND control : {app.addressBox, app.startButton, app.copyButton, app.optionsButton, app.listView,
@@ -306,9 +312,7 @@ TEST_F(AppTest, SavedSizesAreKeptIn96DpiUnitsAtEveryDpi) {
 TEST_F(WindowTest, OddDpiChangesLeaveTheBoxesAndColumnsAsTheyWere) {
     const long start = static_cast<long>(app->dpi);
     const auto boxesAndColumns = [&] {
-        int box[2] = {-1, -1};
-        ImageList_GetIconSize(ListView_GetImageList(app->listView, LVSIL_STATE), &box[0], &box[1]);
-        Values values{box[0], box[1]};
+        Values values = checkBoxSize(app->listView);
         for (int n = 0; n < kColumnCount; ++n) values.push_back(columnWidth(n));
         return values;
     };
