@@ -178,7 +178,9 @@ TEST_F(WindowTest, NotificationsAndUnknownCommandsDoNothing) {
 }
 
 // Enter in the list activates the focused row: its hop's timeline opens, whatever the
-// list puts beyond the notification's header for a key.
+// list puts beyond the notification's header for a key. A DPI change message without its
+// rectangle (another program can send one) moves no timeline window and does not end the
+// program, as for the main window.
 TEST_F(WindowTest, EnterInTheListOpensTheFocusedRowsTimeline) {
     scriptRoute();
     traceFor("target.lab.test", 4);
@@ -191,13 +193,6 @@ TEST_F(WindowTest, EnterInTheListOpensTheFocusedRowsTimeline) {
         HWND window = app->timelineWindows.windows[r.row];
         EXPECT_EQ(window != nullptr ? drive::windowText(window) : "no window", r.title);
     }
-}
-
-// A DPI change message without its rectangle (another program can send one) moves no
-// timeline window and does not end the program, as for the main window.
-TEST_F(WindowTest, TimelineWindowTakesADpiMessageWithoutARectangle) {
-    scriptRoute();
-    traceFor("target.lab.test", 4);
     app->openTimeline(0);
     HWND window = app->timelineWindows.windows[0];
     ASSERT_NE(window, nullptr);
