@@ -8,10 +8,6 @@
 namespace {
 
 constexpr int kTriesPerHop = 3;
-// The silent tail is only counted once this many hops have been probed, so that a route
-// whose first routers stay quiet is not given up on too early.
-constexpr int kSilentTailMinHops = 6;
-constexpr int kSilentTailLength = 3;
 
 int32_t clampInt(int32_t value, int32_t low, int32_t high) {
     return value < low ? low : (value > high ? high : value);
@@ -82,20 +78,7 @@ void HopTable::traceStep() {
                                effectiveTimeoutMs(), reply) != 0;
     }
     if (answered) {
-        record.address = reply.replyAddress;
-        record.received = 1;
-        record.sent = 1;
-        record.lastMs = reply.roundTripMs;
-        record.bestMs = reply.roundTripMs;
-        record.worstMs = reply.roundTripMs;
-        record.totalMs = reply.roundTripMs;
-        record.excluded = 0;
-        pinger.formatAddress(record.addressText, reply.replyAddress);
-        if (reverseDns != 0) {
-            pinger.reverseLookup(record.hostName, reply.replyAddress);
-        } else {
-            record.hostName[0] = '\0';
-        }
+        writeAnsweredHop(record, reply);
     } else {
         std::memset(&record, 0, sizeof record);
         record.excluded = 1;
@@ -103,6 +86,32 @@ void HopTable::traceStep() {
     }
     record.changed = 1;
     ++hopCount;
+}
+
+// A hop found by its first answer: that answer is its first echo sent and received.
+void HopTable::writeAnsweredHop(HopRecord& record, const EchoResult& reply) {
+    record.address = reply.replyAddress;
+    record.received = 1;
+    record.sent = 1;
+    record.lastMs = reply.roundTripMs;
+    record.bestMs = reply.roundTripMs;
+    record.worstMs = reply.roundTripMs;
+    record.totalMs = reply.roundTripMs;
+    record.excluded = 0;
+    pinger.formatAddress(record.addressText, reply.replyAddress);
+    if (reverseDns != 0) {
+        pinger.reverseLookup(record.hostName, reply.replyAddress);
+    } else {
+        record.hostName[0] = '\0';
+    }
+}
+
+void HopTable::rewriteRoute(int32_t index, const EchoResult& reply) {
+    if (index < 0 || index >= hopCount || index >= kMaxRecords) return;
+    HopRecord& record = records[index];
+    writeAnsweredHop(record, reply);
+    record.changed = 1;
+    if (reply.replyAddress == target && target != 0) hopCount = index + 1;
 }
 
 void HopTable::monitorStep() {

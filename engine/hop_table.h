@@ -9,6 +9,11 @@
 #include "icmp_pinger.h"
 
 constexpr int kMaxRecords = 256;
+// The silent tail ends discovery only once this many hops have been probed, so that a
+// route whose first routers stay quiet is not given up on too early; then this many
+// silent hops at the end of the probed ones end it.
+constexpr int kSilentTailMinHops = 6;
+constexpr int kSilentTailLength = 3;
 // Highest time-to-live an IPv4 header can carry; also the furthest hop a trace can probe.
 constexpr int kMaxTimeToLive = 255;
 
@@ -65,6 +70,15 @@ struct HopTable {
     int32_t monitorTimeToLive() const;  // maxHops held within 1..255
     int32_t effectiveTimeoutMs() const; // timeoutMs held within 1..kMaxTimeoutMs
 
+    // After a confirmed route change (route/): record `index` is written as discovery
+    // writes a hop that answered with `reply` (the new router's address and name,
+    // counters afresh from that answer, included in the monitor phase). When the new
+    // router is the target itself, the route now ends there and the hops after it go.
+    // When the last hop was the target and is now a router, the next step resumes
+    // discovery after it, as the phase is worked out afresh. Only rows already probed
+    // can be rewritten; any other index changes nothing.
+    void rewriteRoute(int32_t index, const EchoResult& reply);
+
     static constexpr int32_t kMaxTimeoutMs = 60000;
     // The table's own values from construction until the first configure; the program
     // configures it at once with the options from its settings, so these only matter to
@@ -87,4 +101,5 @@ struct HopTable {
 private:
     void traceStep();
     void monitorStep();
+    void writeAnsweredHop(HopRecord& record, const EchoResult& reply);
 };

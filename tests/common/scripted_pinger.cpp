@@ -18,6 +18,8 @@ struct Hop {
     int32_t ms;
     bool isSilent;
     int failures;
+    uint32_t alternate;  // 0: none
+    bool alternateNext;
 };
 
 struct Host {
@@ -46,6 +48,7 @@ struct State {
     int answerCount;
     EchoCall log[kMaxLog];
     int logCount;
+    int64_t clockMs;
 };
 
 State state;
@@ -99,6 +102,15 @@ void router(int ttl, uint32_t address, int32_t ms) {
 void silent(int ttl) { state.hops[ttl].isSilent = true; }
 
 void flaky(int ttl, int failures) { state.hops[ttl].failures = failures; }
+
+void alternate(int ttl, uint32_t address) {
+    state.hops[ttl].alternate = address;
+    state.hops[ttl].alternateNext = false;
+}
+
+int64_t clockMs() { return state.clockMs; }
+
+void advance(int64_t ms) { state.clockMs += ms; }
 
 void target(uint32_t address, int distance, int32_t ms) {
     state.targetAddress = address;
@@ -161,9 +173,9 @@ void IcmpPinger::formatAddress(char (&addressText)[kAddressTextSize], uint32_t a
     std::snprintf(addressText, sizeof addressText, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
 }
 
-int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int32_t timeoutMs,
-                     EchoResult& result) {
-    if (state.logCount < kMaxLog) state.log[state.logCount++] = {destination, timeToLive, size, timeoutMs};
+namespace {
+
+int answerEcho(uint32_t destination, int32_t timeToLive, EchoResult& result) {
     if (state.isUnplugged) return 0;
     const int ttl = timeToLive & 0xFF;  // what the IP header would carry
     if (destination == state.targetAddress && destination != 0) {
@@ -180,5 +192,17 @@ int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int
         --hop.failures;
         return 0;
     }
-    return reply(hop.address, hop.ms, result);
+    const bool other = hop.alternate != 0 && hop.alternateNext;
+    if (hop.alternate != 0) hop.alternateNext = !hop.alternateNext;
+    return reply(other ? hop.alternate : hop.address, hop.ms, result);
+}
+
+}  // namespace
+
+int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int32_t timeoutMs,
+                     EchoResult& result) {
+    if (state.logCount < kMaxLog) state.log[state.logCount++] = {destination, timeToLive, size, timeoutMs};
+    const int answered = answerEcho(destination, timeToLive, result);
+    state.clockMs += answered != 0 ? result.roundTripMs : timeoutMs;
+    return answered;
 }

@@ -28,6 +28,9 @@ void router(int ttl, uint32_t address, int32_t ms);
 void silent(int ttl);
 // The first `failures` echoes that reach distance `ttl` go unanswered.
 void flaky(int ttl, int failures);
+// Echoes that end at distance `ttl` are answered in turn by its router and by
+// `address` (load balancing that sends each probe another way), the router first.
+void alternate(int ttl, uint32_t address);
 // `address` is the traced host, `distance` hops away; it answers echoes whose
 // time-to-live reaches it, after `ms`.
 void target(uint32_t address, int distance, int32_t ms);
@@ -39,6 +42,11 @@ void answers(uint32_t address, const int32_t* roundTrips, int count);
 void unplugged(bool on);
 // Reverse name of `address` (copied as given, however long).
 void reverseName(uint32_t address, const char* hostName);
+
+// A clock of the script's own: each echo moves it on by its round trip, or by its
+// timeout when unanswered, as waiting for the real echo would.
+int64_t clockMs();
+void advance(int64_t ms);
 
 int echoCount();
 const EchoCall& echoAt(int index);

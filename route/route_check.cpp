@@ -1,0 +1,23 @@
+// A due route check through the table's echo service.
+#include "route/route_check.h"
+
+RouteCheckOutcome checkRoute(HopTable& table, RouteWatch& watch, RouteHistory& history, const RouteClock& clock) {
+    RouteCheckOutcome outcome{false, -1, RouteVerdict::kNone};
+    const int64_t startedMs = clock.monotonicMs();
+    const int32_t hop = watch.dueHop(table, startedMs);
+    if (hop < 0) return outcome;
+    EchoResult reply{};
+    const bool answered = table.pinger.echo(table.target, hop + 1, static_cast<int32_t>(table.packetSize),
+                                            table.effectiveTimeoutMs(), reply) != 0;
+    const int64_t endedMs = clock.monotonicMs();
+    const RouteFinding finding = watch.observe(table, hop, answered, reply, startedMs, endedMs);
+    outcome = RouteCheckOutcome{true, hop, finding.verdict};
+    if (finding.verdict == RouteVerdict::kChanged) {
+        const HopRecord before = table.records[hop];
+        table.rewriteRoute(hop, finding.reply);
+        history.addChange(clock.stampOf(endedMs), hop + 1, before, table.records[hop]);
+    } else if (finding.verdict == RouteVerdict::kBalanced) {
+        history.noteBalanced(clock.stampOf(endedMs), hop + 1, table.records[hop], watch.hops[hop]);
+    }
+    return outcome;
+}

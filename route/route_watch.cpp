@@ -1,0 +1,187 @@
+// The route checks' evidence per hop, their verdict, and their schedule.
+#include "route/route_watch.h"
+
+#include <cstring>
+
+namespace {
+
+// otherRun stops growing here: a run this long decides long before.
+constexpr int32_t kLongestRun = 1 << 30;
+
+// The hop's router answers count first in its shares; later routers in order of arrival.
+void countAnswer(HopChecks& hop, uint32_t address) {
+    for (RouterShare& share : hop.routers) {
+        if (share.address == address || share.address == 0) {
+            share.address = address;
+            ++share.answers;
+            return;
+        }
+    }
+    ++hop.otherAnswers;
+}
+
+void restartHop(HopChecks& hop, uint32_t rowAddress) {
+    std::memset(&hop, 0, sizeof hop);
+    hop.rowAddress = rowAddress;
+    hop.routers[0].address = rowAddress;
+}
+
+// The router that answered most often in the run (the newest of those that tie), with
+// its newest answer.
+OtherAnswer runLeader(const HopChecks& hop) {
+    const int32_t length = hop.otherRun < kRouteBalancedConfirmChecks ? hop.otherRun : kRouteBalancedConfirmChecks;
+    OtherAnswer leader{};
+    int32_t leaderCount = 0;
+    for (int32_t age = 0; age < length; ++age) {  // newest first
+        const OtherAnswer& candidate = hop.others[(hop.otherRun - 1 - age) % kRouteBalancedConfirmChecks];
+        int32_t count = 0;
+        for (int32_t other = 0; other < length; ++other) {
+            if (hop.others[(hop.otherRun - 1 - other) % kRouteBalancedConfirmChecks].address == candidate.address) {
+                ++count;
+            }
+        }
+        if (count > leaderCount) {
+            leader = candidate;
+            leaderCount = count;
+        }
+    }
+    return leader;
+}
+
+int64_t budgetCapMs(const HopTable& table) { return 2 * kRouteTimeShare * table.effectiveTimeoutMs(); }
+
+// A hop whose latest check waited in vain is checked only when the budget can pay for
+// a whole timeout again: silent hops are spaced out instead of slowing every check.
+int64_t quietCostMs(const HopTable& table) { return kRouteTimeShare * table.effectiveTimeoutMs(); }
+
+}  // namespace
+
+bool HopChecks::balanced() const { return mixedAt > 0 && answered - mixedAt < kRouteBalancedConfirmChecks; }
+
+int32_t HopChecks::confirmChecks() const { return balanced() ? kRouteBalancedConfirmChecks : kRouteConfirmChecks; }
+
+int32_t routeCheckLimit(const HopTable& table) {
+    const int32_t limit = table.hopCount < table.traceLimit() ? table.hopCount : table.traceLimit();
+    if (limit < 0) return 0;
+    return limit < kMaxRecords ? limit : kMaxRecords;
+}
+
+RouteWatch::RouteWatch() { reset(); }
+
+void RouteWatch::reset() {
+    for (HopChecks& hop : hops) restartHop(hop, 0);
+    cursor = 0;
+    focusCursor = 0;
+    quietCursor = 0;
+    lastCheckMs = -1;
+    budgetMs = 0;
+    budgetAtMs = -1;
+}
+
+// A row written since its checks began (a new trace, discovery, a rewrite) starts its
+// evidence afresh.
+void RouteWatch::syncRows(const HopTable& table, int32_t limit) {
+    for (int32_t i = 0; i < limit; ++i) {
+        if (hops[i].rowAddress != table.records[i].address) restartHop(hops[i], table.records[i].address);
+    }
+}
+
+void RouteWatch::refreshBudget(const HopTable& table, int64_t nowMs) {
+    const int64_t cap = budgetCapMs(table);
+    if (budgetAtMs < 0) {
+        budgetMs = cap;
+    } else if (nowMs > budgetAtMs) {
+        budgetMs += nowMs - budgetAtMs;
+    }
+    if (budgetMs > cap) budgetMs = cap;
+    budgetAtMs = nowMs;
+}
+
+int32_t RouteWatch::dueHop(const HopTable& table, int64_t nowMs) {
+    if (!table.isRunning() || !table.traceComplete()) return -1;
+    const int32_t limit = routeCheckLimit(table);
+    if (limit == 0) return -1;
+    syncRows(table, limit);
+    refreshBudget(table, nowMs);
+    if (lastCheckMs >= 0 && nowMs - lastCheckMs < kRouteCheckGapMs) return -1;
+    // A hop under suspicion is checked again at once, borrowing up to one full budget, so
+    // that a change is confirmed within a few seconds of being seen.
+    for (int32_t i = 0; i < limit; ++i) {
+        const int32_t hop = (focusCursor + i) % limit;
+        const HopChecks& checks = hops[hop];
+        const bool suspect = checks.otherRun > 0 && checks.otherRun < checks.confirmChecks() && !checks.balanced();
+        const bool affordable = checks.quiet ? budgetMs >= quietCostMs(table) : budgetMs >= -budgetCapMs(table);
+        if (suspect && affordable) {
+            focusCursor = (hop + 1) % limit;
+            return hop;
+        }
+    }
+    if (budgetMs < 0) return -1;
+    // Silent hops take their own turns whenever the budget pays for a timeout, so that
+    // the first of them cannot keep the others from ever being checked.
+    for (int32_t i = 0; i < limit && budgetMs >= quietCostMs(table); ++i) {
+        const int32_t hop = (quietCursor + i) % limit;
+        if (hops[hop].quiet) {
+            quietCursor = (hop + 1) % limit;
+            return hop;
+        }
+    }
+    for (int32_t i = 0; i < limit; ++i) {
+        const int32_t hop = (cursor + i) % limit;
+        if (!hops[hop].quiet) {
+            cursor = (hop + 1) % limit;
+            return hop;
+        }
+    }
+    return -1;
+}
+
+// A change may not take the trace past what it probed: a router found in the silent
+// tail of a trace that ended there would resume discovery. The target found earlier
+// (a shorter route) and a router where the target was (a longer one) always apply.
+bool RouteWatch::applicable(const HopTable& table, int32_t hopIndex, uint32_t router) const {
+    const int32_t last = table.hopCount - 1;
+    if (router == table.target || table.hopCount >= table.traceLimit()) return true;
+    if (table.records[last].address == table.target) return true;
+    int32_t tail = 0;
+    int32_t i = last;
+    for (; i > hopIndex && table.records[i].address == 0; --i) ++tail;
+    if (i > hopIndex || table.records[hopIndex].address != 0) return true;  // the tail stays as it is
+    return table.hopCount >= kSilentTailMinHops && tail >= kSilentTailLength;
+}
+
+RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool answered, const EchoResult& reply,
+                                 int64_t startedMs, int64_t endedMs) {
+    RouteFinding finding{RouteVerdict::kNone, hopIndex, {}};
+    const int32_t limit = routeCheckLimit(table);
+    if (hopIndex < 0 || hopIndex >= limit) return finding;
+    syncRows(table, limit);
+    refreshBudget(table, endedMs);
+    lastCheckMs = startedMs;
+    if (endedMs > startedMs) budgetMs -= kRouteTimeShare * (endedMs - startedMs);
+    HopChecks& hop = hops[hopIndex];
+    if (!answered || reply.replyAddress == 0) {
+        hop.quiet = true;
+        return finding;
+    }
+    hop.quiet = false;
+    ++hop.answered;
+    countAnswer(hop, reply.replyAddress);
+    if (reply.replyAddress == hop.rowAddress) {
+        if (hop.otherRun > 0) hop.mixedAt = hop.answered;
+        hop.otherRun = 0;
+    } else {
+        hop.others[hop.otherRun % kRouteBalancedConfirmChecks] = OtherAnswer{reply.replyAddress, reply.roundTripMs};
+        if (hop.otherRun < kLongestRun) ++hop.otherRun;
+    }
+    if (hop.balanced()) {
+        finding.verdict = RouteVerdict::kBalanced;
+        return finding;
+    }
+    if (hop.otherRun < hop.confirmChecks()) return finding;
+    const OtherAnswer leader = runLeader(hop);
+    if (!applicable(table, hopIndex, leader.address)) return finding;
+    finding.verdict = RouteVerdict::kChanged;
+    finding.reply = EchoResult{leader.address, 0, leader.roundTripMs};
+    return finding;
+}

@@ -1,0 +1,105 @@
+// What the route checks saw at each hop, and the rule that turns it into a verdict.
+// While the table monitors its hops, a check is one echo to the target with
+// time-to-live k: whoever answers is the router at hop k now. A hop's router has
+// changed when several answers in a row came from another router and none from the
+// row's own; a hop where the row's router answers again after another did is load
+// balanced and keeps its router. No answer is no evidence. The watch also says which
+// hop to check when, so that checks stay a small share of the program's time. Pure:
+// the caller sends the echo (route_check.h) and passes the times in.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/hop_table.h"
+
+// Answers in a row from other routers that confirm a change.
+constexpr int32_t kRouteConfirmChecks = 6;
+// The same at a load-balanced hop, where another router answers half the time anyway.
+// Also how many answers a hop stays load balanced after its row's router last answered
+// between others.
+constexpr int32_t kRouteBalancedConfirmChecks = 16;
+// Routers told apart at one hop for the load-balancing shares; more count as "others".
+constexpr int32_t kRouteMaxRouters = 4;
+// At most one check a second.
+constexpr int64_t kRouteCheckGapMs = 1000;
+// Checks may take at most 1/kRouteTimeShare of the time, so the monitor phase keeps the
+// rest of its echo rate: a check that waited for an echo's timeout is paid for by
+// kRouteTimeShare times that long without costly checks.
+constexpr int64_t kRouteTimeShare = 25;
+
+struct RouterShare {
+    uint32_t address;
+    int64_t answers;
+};
+
+// One answer that was not the row's router.
+struct OtherAnswer {
+    uint32_t address;
+    int32_t roundTripMs;
+};
+
+// What the checks of one hop saw since its row got its current router.
+struct HopChecks {
+    uint32_t rowAddress;  // the row's router these checks compare with
+    int64_t answered;     // checks that got an answer
+    // The latest answers in a row that were not the row's router; the newest at
+    // (otherRun - 1) % kRouteBalancedConfirmChecks.
+    int32_t otherRun;
+    OtherAnswer others[kRouteBalancedConfirmChecks];
+    // The answer count at which the row's router last answered after another had:
+    // 0 = never.
+    int64_t mixedAt;
+    bool quiet;     // the latest check got no answer
+    bool reported;  // the hop's load balancing is in the history
+    RouterShare routers[kRouteMaxRouters];  // who answered, the row's router first
+    int64_t otherAnswers;                   // answers of routers beyond that list
+
+    bool balanced() const;
+    int32_t confirmChecks() const;
+};
+
+enum class RouteVerdict : int32_t {
+    kNone = 0,
+    kChanged,   // the hop's router changed to `router`: rewrite its row
+    kBalanced,  // the hop is load balanced (and its row keeps its router)
+};
+
+struct RouteFinding {
+    RouteVerdict verdict;
+    int32_t hopIndex;
+    EchoResult reply;  // kChanged: the newest answer of the new router
+};
+
+struct RouteWatch {
+    RouteWatch();
+
+    // Forgets every hop and the schedule: a new trace.
+    void reset();
+    // The hop (0-based) to check at `nowMs`, or -1 when none is due: only while the
+    // table is running and in its monitor phase, over the hops it probed within its hop
+    // limit. Hops whose latest answer came from another router are checked first.
+    int32_t dueHop(const HopTable& table, int64_t nowMs);
+    // Takes the outcome of the check of `hopIndex` that ran from `startedMs` to
+    // `endedMs` (answered, with `reply`, or not) and gives the verdict on that hop.
+    RouteFinding observe(const HopTable& table, int32_t hopIndex, bool answered, const EchoResult& reply,
+                         int64_t startedMs, int64_t endedMs);
+
+    HopChecks hops[kMaxRecords];
+    int32_t cursor;        // the next hop of the rotation
+    int32_t focusCursor;   // the next hop to look at among those under suspicion
+    int32_t quietCursor;   // the next hop to look at among the silent ones
+    int64_t lastCheckMs;   // when the latest check started; -1 before the first
+    // Wall time that pays for checks: it grows with the time that passes and a check of
+    // E ms costs kRouteTimeShare * E, so over time checks take at most their share.
+    // Held at most at two echo timeouts' worth; -1 before the first look.
+    int64_t budgetMs;
+    int64_t budgetAtMs;  // when the budget was last brought up to date
+
+private:
+    void syncRows(const HopTable& table, int32_t limit);
+    void refreshBudget(const HopTable& table, int64_t nowMs);
+    bool applicable(const HopTable& table, int32_t hopIndex, uint32_t router) const;
+};
+
+// How many hops route checks look at: those probed, within the hop limit.
+int32_t routeCheckLimit(const HopTable& table);

@@ -1,0 +1,236 @@
+// Route checks driven through the scripted echo service: the confirmation rule, the
+// table following the route, the schedule's cost, and the history's text.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "route/route_check.h"
+#include "scripted_pinger.h"
+#include "text/bounded_text.h"
+
+namespace {
+
+using script::ip;
+
+const uint32_t kTarget = ip(10, 9, 9, 9);
+const uint32_t kNewRouter = ip(10, 8, 8, 8);
+
+uint32_t routerAt(int ttl) { return ip(10, 0, ttl, 1); }
+
+RouteStamp stampOf(int64_t monotonicMs) {
+    const int32_t second = static_cast<int32_t>(monotonicMs / 1000);
+    RouteStamp stamp{};
+    stamp.local = WallTime{2026, 12, 8, 10 + second / 3600, second / 60 % 60, second % 60, 0, 60};
+    stamp.monotonicMs = monotonicMs;
+    return stamp;
+}
+
+const RouteClock kClock{script::clockMs, stampOf};
+
+class RouteChecks : public ::testing::Test {
+protected:
+    void SetUp() override { script::reset(); }
+
+    // Routers at 1..routers (1 ms a hop, `silentHops` never answering), the target
+    // behind them; traced to the end of discovery.
+    void trace(int routers, std::initializer_list<int> silentHops = {}, int32_t maxHops = 40) {
+        for (int d = 1; d <= routers; ++d) script::router(d, routerAt(d), d);
+        for (int d : silentHops) script::silent(d);
+        script::target(kTarget, routers + 1, 9);
+        table.configure(maxHops, 8, 1000, 0);
+        table.start("10.9.9.9");
+        while (!table.traceComplete()) table.step();
+    }
+
+    // The window's idle tick for `seconds` of the script's clock: a route check when one
+    // is due, else an engine step (at most one echo, 10 ms apart). Returns the checks.
+    int run(int64_t seconds) {
+        const int64_t endMs = script::clockMs() + seconds * 1000;
+        int checks = 0;
+        while (script::clockMs() < endMs) {
+            const RouteCheckOutcome outcome = checkRoute(table, watch, history, kClock);
+            checks += outcome.checked ? 1 : 0;
+            if (outcome.checked) continue;
+            table.step();
+            script::advance(10);
+        }
+        return checks;
+    }
+
+    // Seconds of the script's clock until the table holds `addresses`, at most `bound`.
+    int64_t secondsUntil(const std::vector<uint32_t>& addresses, int64_t bound) {
+        const int64_t startMs = script::clockMs();
+        while (script::clockMs() - startMs <= bound * 1000) {
+            if (routeOf() == addresses) return (script::clockMs() - startMs) / 1000;
+            run(1);
+        }
+        return -1;
+    }
+
+    std::vector<uint32_t> routeOf() const {
+        std::vector<uint32_t> addresses;
+        for (int i = 0; i < table.hopCount; ++i) addresses.push_back(table.records[i].address);
+        return addresses;
+    }
+
+    // Answers `count` checks of hop `hop` (0-based) with `address` as if they had been
+    // sent; the verdict of the last.
+    RouteVerdict answer(int hop, uint32_t address, int count) {
+        RouteFinding finding{};
+        for (int i = 0; i < count; ++i) {
+            finding = watch.observe(table, hop, true, EchoResult{address, 0, 3}, 0, 0);
+        }
+        return finding.verdict;
+    }
+
+    HopTable table;
+    RouteWatch watch;
+    RouteHistory history;
+};
+
+TEST_F(RouteChecks, LossSilenceAndAQuietTargetAreNoEvidenceAndChecksCountNowhere) {
+    trace(3, {2});
+    script::flaky(3, 1000);  // hop 3's router stops answering checks
+    const std::vector<int32_t> lost(256, -1);
+    script::answers(kTarget, lost.data(), 256);  // the target drops every echo
+    const int before = script::echoCount();
+    const int checks = run(120);
+    EXPECT_EQ(routeOf(), (std::vector<uint32_t>{routerAt(1), 0, routerAt(3), kTarget}));
+    EXPECT_EQ(history.count(), 0);
+    // At most one check a second, each one echo to the target within the probed hops;
+    // the silent ones (hops 2 to 4 here) only as often as their time share allows.
+    // Checks count in no row.
+    std::vector<int64_t> monitorEchoes(4, 0);
+    int checkEchoes = 0;
+    int silentChecks = 0;
+    for (int i = before; i < script::echoCount(); ++i) {
+        const script::EchoCall& echo = script::echoAt(i);
+        if (echo.timeToLive < 40) {
+            ++checkEchoes;
+            silentChecks += echo.timeToLive > 1;
+            EXPECT_EQ((std::vector<int64_t>{echo.destination, echo.timeoutMs}), (std::vector<int64_t>{kTarget, 1000}));
+            EXPECT_LE(echo.timeToLive, 4);
+            continue;
+        }
+        for (int hop = 0; hop < 4; ++hop) monitorEchoes[hop] += echo.destination == table.records[hop].address;
+    }
+    EXPECT_EQ(checkEchoes, checks);
+    EXPECT_LE(checks, 121);
+    EXPECT_GE(checks - silentChecks, 60);
+    EXPECT_LE(silentChecks, 2 + 120 / kRouteTimeShare);
+    for (int hop : {0, 2, 3}) EXPECT_EQ(table.records[hop].sent, 1 + monitorEchoes[hop]) << "hop " << hop + 1;
+}
+
+TEST_F(RouteChecks, SeveralAnswersInARowConfirmAChangeAndAlternationNever) {
+    trace(3);
+    EXPECT_EQ(answer(1, kNewRouter, kRouteConfirmChecks - 1), RouteVerdict::kNone);
+    EXPECT_EQ(answer(1, routerAt(2), 1), RouteVerdict::kBalanced);  // the row's router is back
+    // At a load-balanced hop a change takes the longer run.
+    EXPECT_EQ(answer(1, kNewRouter, kRouteBalancedConfirmChecks - 1), RouteVerdict::kBalanced);
+    EXPECT_EQ(answer(1, kNewRouter, 1), RouteVerdict::kChanged);
+    // A silent row takes a router that keeps answering; two others share the verdict's
+    // choice by their count, and a missing answer breaks no run.
+    trace(3, {2});
+    answer(1, kNewRouter, 2);
+    EXPECT_EQ(watch.observe(table, 1, false, EchoResult{}, 0, 0).verdict, RouteVerdict::kNone);
+    answer(1, routerAt(3), 1);
+    const RouteFinding finding = watch.observe(table, 1, true, EchoResult{kNewRouter, 0, 7}, 0, 0);
+    answer(1, kNewRouter, kRouteConfirmChecks - 5);
+    EXPECT_EQ(finding.verdict, RouteVerdict::kNone);
+    EXPECT_EQ(answer(1, kNewRouter, 1), RouteVerdict::kChanged);
+    // The row is written as discovery writes one: that answer its first echo, box ticked.
+    table.records[1].excluded = 1;
+    table.records[2].sent = 500;
+    table.rewriteRoute(1, EchoResult{kNewRouter, 0, 7});
+    EXPECT_EQ((std::vector<int64_t>{table.records[1].address, table.records[1].excluded, table.records[1].changed,
+                                    table.records[1].sent, table.records[1].received, table.records[1].bestMs,
+                                    table.records[1].totalMs, table.records[2].sent, table.hopCount}),
+              (std::vector<int64_t>{kNewRouter, 0, 1, 1, 1, 7, 7, 500, 4}));
+    EXPECT_STREQ(table.records[1].addressText, "10.8.8.8");
+    table.rewriteRoute(4, EchoResult{kNewRouter, 0, 7});  // beyond the probed hops: nothing
+    table.rewriteRoute(1, EchoResult{kTarget, 0, 7});
+    EXPECT_EQ(table.hopCount, 2);
+}
+
+TEST_F(RouteChecks, ALoadBalancedHopKeepsItsRowAndShowsItsShares) {
+    trace(3);
+    script::alternate(2, kNewRouter);
+    run(90);
+    EXPECT_EQ(routeOf(), (std::vector<uint32_t>{routerAt(1), routerAt(2), routerAt(3), kTarget}));
+    EXPECT_GT(table.records[1].sent, 1000);
+    ASSERT_EQ(history.count(), 1);
+    RouteEventCells cells;
+    formatRouteEventCells(history.newest(0), cells);
+    EXPECT_EQ((std::vector<std::string>{cells.text[1], cells.text[2], cells.text[3]}),
+              (std::vector<std::string>{"2", "load-balanced", "10.0.2.1"}));
+    EXPECT_TRUE(std::regex_match(cells.text[9], std::regex("10\\.0\\.2\\.1 (4[0-9]|5[0-9]|60)%, 10\\.8\\.8\\.8 (4[0-9]|5[0-9]|60)%")))
+        << cells.text[9];
+}
+
+TEST_F(RouteChecks, TheTableFollowsAShorterAndALongerRouteWithinItsBound) {
+    trace(3);
+    run(10);
+    const int64_t hop1Sent = table.records[0].sent;
+    // The target now answers at hop 3 (router 3 bypassed): its row is rewritten as
+    // discovery writes one, the hop after it goes, hops 1 and 2 keep counting.
+    script::target(kTarget, 3, 9);
+    EXPECT_LE(secondsUntil({routerAt(1), routerAt(2), kTarget}, 4 + 15), 4 + 15);
+    EXPECT_GT(table.records[0].sent, hop1Sent);
+    ASSERT_EQ(history.count(), 1);
+    const RouteEvent& shorter = history.newest(0);
+    EXPECT_EQ((std::vector<int64_t>{shorter.hop, shorter.before.address, shorter.after.address, shorter.sent}),
+              (std::vector<int64_t>{3, routerAt(3), kTarget, shorter.received}));
+    EXPECT_GT(shorter.sent, 10);
+    EXPECT_LT(table.records[2].sent, shorter.sent / 2);  // counting afresh
+    // Back: router 3 answers where the target did, and discovery finds the target again.
+    script::target(kTarget, 4, 9);
+    EXPECT_LE(secondsUntil({routerAt(1), routerAt(2), routerAt(3), kTarget}, 3 + 15), 3 + 15);
+    EXPECT_EQ(history.count(), 2);
+    EXPECT_EQ(history.newest(0).after.address, routerAt(3));
+}
+
+TEST_F(RouteChecks, AHopLimitAndASilentTailStayWithinWhatWasProbed) {
+    trace(5, {}, 3);  // stopped by the hop limit at a router
+    script::router(3, kNewRouter, 3);
+    run(60);
+    EXPECT_EQ(routeOf(), (std::vector<uint32_t>{routerAt(1), routerAt(2), kNewRouter}));
+    for (int i = 0; i < script::echoCount(); ++i) ASSERT_LE(script::echoAt(i).timeToLive, 3);
+    // Silent from hop 3 on: a router appearing in the tail leaves it, the target
+    // appearing there shortens the route.
+    script::reset();
+    watch.reset();
+    for (int d = 1; d <= 2; ++d) script::router(d, routerAt(d), d);
+    script::target(kTarget, 99, 9);
+    table.configure(40, 8, 1000, 0);
+    table.start("10.9.9.9");
+    while (!table.traceComplete()) table.step();
+    ASSERT_EQ(table.hopCount, 6);
+    script::router(4, kNewRouter, 3);
+    run(300);
+    EXPECT_EQ(routeOf(), (std::vector<uint32_t>{routerAt(1), routerAt(2), 0, 0, 0, 0}));
+    script::silent(4);
+    script::target(kTarget, 5, 9);
+    run(300);
+    EXPECT_EQ(routeOf(), (std::vector<uint32_t>{routerAt(1), routerAt(2), 0, 0, kTarget}));
+}
+
+TEST_F(RouteChecks, TheHistoryKeepsTheNewestAndCopiesThemNewestFirst) {
+    trace(2);
+    HopRecord after = table.records[1];
+    copyBounded(after.addressText, "10.8.8.8");
+    copyBounded(after.hostName, "new.example");
+    for (int i = 0; i < kRouteHistoryCapacity + 10; ++i) history.addChange(stampOf(i * 1000), i, table.records[1], after);
+    EXPECT_EQ(history.count(), kRouteHistoryCapacity);
+    EXPECT_EQ(history.changes, kRouteHistoryCapacity + 10);
+    char text[kRouteHistoryCapacity * 200];
+    const size_t length = formatRouteHistoryText(history, text, sizeof text);
+    ASSERT_LT(length, sizeof text);
+    const std::string first(text, std::string(text).find('\n') + 1);
+    EXPECT_EQ(first, "2026-12-08 10:04:25\t265\tchanged\t10.0.2.1\t1\t1\t2 ms\t2 ms\t2 ms\t10.8.8.8 new.example\r\n");
+    EXPECT_EQ(formatRouteHistoryText(history, text, 10), length);  // sized by a short call
+    EXPECT_EQ(text[0], '\0');
+}
+
+}  // namespace
