@@ -1,7 +1,7 @@
 // The one calendar of the program: a moment of the wall clock as its calendar fields,
 // counted to and from milliseconds since 1970-01-01 00:00 UTC, its printed forms, and
 // the local offsets over a stretch of time. Pure: what offset local time has at an
-// instant is the platform's to say (calendar/local_offset.h), handed in as a function.
+// instant is the platform's to say (calendar/system_clock.h), handed in as a function.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +30,7 @@ void formatUtcStamp(const WallTime& utc, char (&stamp)[kStampSize]);
 void formatLocalStamp(const WallTime& local, char (&stamp)[kStampSize]);
 
 // Minutes that local time is ahead of UTC at the UTC second `utcSecond`, by the rules in
-// force at that instant, not today's: a daylight-saving change lies between.
+// force at that instant (not today's: a daylight-saving change may lie between).
 using LocalOffsetAt = int32_t (*)(int64_t utcSecond);
 
 // The local offsets over a stretch of time: the one at its start until `changeSecond`,
