@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "calendar/system_clock.h"
 #include "timeline/timeline_store.h"
 #include "ui/timeline_window_win32.h"
 
@@ -49,7 +50,8 @@ int main() {
     SelectObject(memory, bitmap);
     const char* names[] = {"10 minutes", "1 hour", "24 hours"};
     for (int span = 0; span < 3; ++span) {
-        const TimelineScene scene{store.hop(0), static_cast<TimelineSpan>(span), dayMs - 1, 0};
+        const TimelineClock clock{systemUtcMs() - (dayMs - 1), localOffsetMinutesAt};  // as the window reads it
+        const TimelineScene scene{store.hop(0), static_cast<TimelineSpan>(span), dayMs - 1, clock};
         std::printf("timeline paint, %d x %d, last %s: %.2f ms\n", kWidth, kHeight, names[span], paintMs(memory, scene));
     }
     DeleteDC(memory);

@@ -9,7 +9,7 @@
 
 #include "engine/hop_table.h"
 #include "route/route_watch.h"
-#include "tools/wall_time.h"
+#include "calendar/calendar.h"
 
 // When an event happened: the local time for people, UTC for reports, the monotonic
 // clock for the timeline's marks.

@@ -4,13 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "timeline/timeline_axis.h"
-
 namespace {
 
 // One bucket's line; the time fields of an all-lost bucket stay empty.
-int formatLine(const TimelineBucket& bucket, int64_t localSecond, char (&line)[kMaxTimelineLineLength]) {
-    const CivilTime t = civilFromSeconds(localSecond);
+int formatLine(const TimelineBucket& bucket, const WallTime& t, char (&line)[kMaxTimelineLineLength]) {
     int length = std::snprintf(line, sizeof line, "%04d-%02d-%02d %02d:%02d:%02d\t%d\t%d", t.year, t.month, t.day,
                                t.hour, t.minute, t.second, bucket.sent, bucket.answered);
     if (length < 0 || length >= static_cast<int>(sizeof line)) return 0;
@@ -24,19 +21,22 @@ int formatLine(const TimelineBucket& bucket, int64_t localSecond, char (&line)[k
 
 }  // namespace
 
-size_t formatTimelineText(const HopTimeline& timeline, TimelineSpan span, int64_t nowMs, int64_t wallOffsetMs,
+size_t formatTimelineText(const HopTimeline& timeline, TimelineSpan span, int64_t nowMs, const TimelineClock& clock,
                           char* out, size_t capacity) {
     const SpanShape shape = spanShape(span);
     const int64_t newestStartMs = (nowMs < 0 ? 0 : nowMs) / shape.bucketMs * shape.bucketMs;
+    const int64_t oldestStartMs = newestStartMs - (shape.bucketCount - 1) * shape.bucketMs;
+    const LocalOffsets offsets = localOffsetsOver(clock.localOffsetAt, clock.utcSecondOf(oldestStartMs),
+                                                  clock.utcSecondOf(newestStartMs));
     size_t total = 0;
     bool fits = true;
     if (capacity > 0) out[0] = '\0';
     for (int32_t i = 0; i < shape.bucketCount; ++i) {
         const TimelineBucket* bucket = timeline.bucketAt(span, nowMs, i);
         if (bucket == nullptr) continue;
-        const int64_t startMs = newestStartMs - (shape.bucketCount - 1 - i) * shape.bucketMs;
+        const int64_t startSecond = clock.utcSecondOf(oldestStartMs + i * shape.bucketMs);
         char line[kMaxTimelineLineLength];
-        const int length = formatLine(*bucket, localSecondOf(startMs, wallOffsetMs), line);
+        const int length = formatLine(*bucket, wallTimeAt(startSecond * 1000, offsets.minutesAt(startSecond)), line);
         fits = fits && total + length < capacity;
         if (fits) std::memcpy(out + total, line, static_cast<size_t>(length) + 1);
         total += static_cast<size_t>(length);

@@ -7,19 +7,27 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "calendar/calendar.h"
 #include "timeline/timeline_store.h"
 
-// Local wall-clock time of a monotonic instant: the monotonic time plus the offset
-// between the two clocks, which the caller measures afresh each time it shows a time, so
-// that a change of the wall clock moves only the labels.
-inline int64_t localSecondOf(int64_t monotonicMs, int64_t wallOffsetMs) {
-    const int64_t wallMs = monotonicMs + wallOffsetMs;
-    return wallMs >= 0 ? wallMs / 1000 : -((-wallMs + 999) / 1000);
-}
+// How the timeline reads the wall clock: a monotonic instant plus `utcOffsetMs` is UTC,
+// and local time is UTC plus the offset `localOffsetAt` gives for that instant. The
+// caller measures `utcOffsetMs` afresh each time it shows a time, so that a change of the
+// wall clock moves only the labels.
+struct TimelineClock {
+    int64_t utcOffsetMs;  // UTC minus monotonic time, measured now
+    LocalOffsetAt localOffsetAt;
+
+    int64_t utcSecondOf(int64_t monotonicMs) const {
+        const int64_t utcMs = monotonicMs + utcOffsetMs;
+        return utcMs >= 0 ? utcMs / 1000 : -((-utcMs + 999) / 1000);
+    }
+};
 
 // Writes whole lines of the span's text into `out` (capacity bytes, zero included) and
 // returns the length of the complete text, so a first call with capacity 0 sizes a buffer.
-size_t formatTimelineText(const HopTimeline& timeline, TimelineSpan span, int64_t nowMs, int64_t wallOffsetMs,
+// Each bucket's start is shown by the local rules in force at that instant.
+size_t formatTimelineText(const HopTimeline& timeline, TimelineSpan span, int64_t nowMs, const TimelineClock& clock,
                           char* out, size_t capacity);
 
 // Longest line one bucket can give, its CR LF included.

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "calendar/system_clock.h"
+
 namespace {
 
 volatile sig_atomic_t interrupted = 0;
@@ -26,12 +28,6 @@ void onInterrupt(int signalNumber) {
         return;
     }
     interrupted = 1;
-}
-
-WallTime toWallTime(const tm& fields, long nanoseconds, long offsetSeconds) {
-    return WallTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
-                    fields.tm_min, fields.tm_sec, static_cast<int32_t>(nanoseconds / 1000000),
-                    static_cast<int32_t>(offsetSeconds / 60)};
 }
 
 }  // namespace
@@ -55,13 +51,9 @@ bool echoServiceUsable(const IcmpPinger& pinger, char (&reason)[kConsoleReasonSi
 }
 
 void readWallClock(WallTime& utc, WallTime& local) {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm fields{};
-    gmtime_r(&now.tv_sec, &fields);
-    utc = toWallTime(fields, now.tv_nsec, 0);
-    localtime_r(&now.tv_sec, &fields);
-    local = toWallTime(fields, now.tv_nsec, fields.tm_gmtoff);
+    const int64_t utcMs = systemUtcMs();
+    utc = wallTimeAt(utcMs, 0);
+    local = wallTimeAt(utcMs, localOffsetMinutesAt(utcMs / 1000));
 }
 
 long long monotonicMs() {

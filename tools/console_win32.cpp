@@ -13,6 +13,7 @@
 
 #include <cstdio>
 
+#include "calendar/system_clock.h"
 #include "engine/system_library_win32.h"
 
 namespace {
@@ -30,15 +31,6 @@ BOOL WINAPI onControlEvent(DWORD event) {
     if (InterlockedIncrement(&interrupts) > 1) TerminateProcess(GetCurrentProcess(), 130);
     if (event == CTRL_CLOSE_EVENT) Sleep(10000);
     return TRUE;
-}
-
-long long fileTimeValue(const FILETIME& time) {
-    return (static_cast<long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
-WallTime toWallTime(const SYSTEMTIME& time, int32_t offsetMinutes) {
-    return WallTime{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
-                    time.wMilliseconds, offsetMinutes};
 }
 
 }  // namespace
@@ -76,18 +68,9 @@ bool echoServiceUsable(const IcmpPinger& pinger, char (&reason)[kConsoleReasonSi
 }
 
 void readWallClock(WallTime& utc, WallTime& local) {
-    SYSTEMTIME utcTime;
-    GetSystemTime(&utcTime);
-    SYSTEMTIME localTime = utcTime;
-    SystemTimeToTzSpecificLocalTime(nullptr, &utcTime, &localTime);
-    FILETIME utcFile;
-    FILETIME localFile;
-    SystemTimeToFileTime(&utcTime, &utcFile);
-    SystemTimeToFileTime(&localTime, &localFile);
-    constexpr long long kFileTimePerMinute = 600000000;  // 100 ns units
-    const long long offset = (fileTimeValue(localFile) - fileTimeValue(utcFile)) / kFileTimePerMinute;
-    utc = toWallTime(utcTime, 0);
-    local = toWallTime(localTime, static_cast<int32_t>(offset));
+    const int64_t utcMs = systemUtcMs();
+    utc = wallTimeAt(utcMs, 0);
+    local = wallTimeAt(utcMs, localOffsetMinutesAt(utcMs / 1000));
 }
 
 long long monotonicMs() { return static_cast<long long>(GetTickCount64()); }

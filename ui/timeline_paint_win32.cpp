@@ -116,24 +116,23 @@ void fitMsLabels(HDC context, Frame& frame) {
 }
 
 // Vertical lines and labels at round local times: "HH:MM", with seconds when the
-// interval is shorter than a minute.
+// interval is shorter than a minute. The labels follow the local rules in force at each
+// tick; the lines stand where their instants are on the monotonic clock.
 void drawTimeAxis(HDC context, const Frame& frame, const TimelineScene& scene) {
     const SpanShape shape = spanShape(scene.span);
     const int64_t spanSeconds = shape.bucketCount * shape.bucketMs / 1000;
     const int64_t rightMs = (scene.nowMs / shape.bucketMs + 1) * shape.bucketMs;
-    const int64_t leftSecond = localSecondOf(rightMs, scene.wallOffsetMs) - spanSeconds;
+    const int64_t rightSecond = scene.clock.utcSecondOf(rightMs);
+    const int64_t leftSecond = rightSecond - spanSeconds;
+    const LocalOffsets offsets = localOffsetsOver(scene.clock.localOffsetAt, leftSecond, rightSecond);
     const int32_t maxTicks = width(frame.plot) / px(kTimeTickSpacing96, frame.dpi);
     const int32_t step = timeTickSeconds(spanSeconds, maxTicks);
-    for (int64_t t = firstTickSecond(leftSecond, step); t < leftSecond + spanSeconds; t += step) {
+    for (int64_t t = firstTickSecond(leftSecond, step, offsets); t < rightSecond;
+         t = firstTickSecond(t + 1, step, offsets)) {
         const LONG x = frame.plot.left + static_cast<LONG>((t - leftSecond) * width(frame.plot) / spanSeconds);
         fill(context, RECT{x, frame.plot.top, x + 1, frame.lossBand.bottom}, kGrid);
-        const CivilTime time = civilFromSeconds(t);
-        char text[16];
-        if (step < 60) {
-            std::snprintf(text, sizeof text, "%02d:%02d:%02d", time.hour, time.minute, time.second);
-        } else {
-            std::snprintf(text, sizeof text, "%02d:%02d", time.hour, time.minute);
-        }
+        char text[kTimeLabelSize];
+        formatTimeLabel(offsets.localSecondOf(t), step, text);
         label(context, x, frame.lossBand.bottom + px(2, frame.dpi), TA_CENTER | TA_TOP, text);
     }
 }

@@ -4,7 +4,7 @@
 #include "ui/timeline_window_win32.h"
 
 #include "app/trace_app_win32.h"
-#include "timeline/timeline_axis.h"
+#include "calendar/system_clock.h"
 #include "timeline/timeline_text.h"
 #include "ui/clipboard_win32.h"
 #include "ui/display_scale.h"
@@ -43,7 +43,8 @@ bool validHop(int32_t hop) { return hop >= 0 && hop < kMaxRecords; }
 
 TimelineScene sceneOf(const TraceApp& app, int32_t hop) {
     const int64_t nowMs = monotonicNowMs();
-    return TimelineScene{app.timelines.hop(hop), app.timelineWindows.spans[hop], nowMs, wallOffsetMs(nowMs)};
+    return TimelineScene{app.timelines.hop(hop), app.timelineWindows.spans[hop], nowMs,
+                         TimelineClock{utcOffsetMs(nowMs), localOffsetMinutesAt}};
 }
 
 size_t sceneText(const void* source, char* out, size_t capacity) {
@@ -52,7 +53,7 @@ size_t sceneText(const void* source, char* out, size_t capacity) {
         if (capacity > 0) out[0] = '\0';
         return 0;
     }
-    return formatTimelineText(*scene.timeline, scene.span, scene.nowMs, scene.wallOffsetMs, out, capacity);
+    return formatTimelineText(*scene.timeline, scene.span, scene.nowMs, scene.clock, out, capacity);
 }
 
 void copyShownSpan(HWND window, int32_t hop) {
@@ -193,12 +194,7 @@ void registerTimelineClass(HINSTANCE instance) {
 
 int64_t monotonicNowMs() { return static_cast<int64_t>(GetTickCount64()); }
 
-int64_t wallOffsetMs(int64_t monotonicMs) {
-    SYSTEMTIME local;
-    GetLocalTime(&local);
-    const CivilTime time{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
-    return secondsFromCivil(time) * 1000 + local.wMilliseconds - monotonicMs;
-}
+int64_t utcOffsetMs(int64_t monotonicMs) { return systemUtcMs() - monotonicMs; }
 
 void TraceApp::feedTimelines() {
     if (hopTable == nullptr) return;

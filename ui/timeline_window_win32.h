@@ -8,6 +8,7 @@
 
 #include "engine/hop_table.h"
 #include "timeline/timeline_store.h"
+#include "timeline/timeline_text.h"
 
 // The open windows by hop (null = none), and the span each shows.
 struct TimelineWindows {
@@ -20,12 +21,12 @@ struct TimelineScene {
     const HopTimeline* timeline;  // null: the hop has had no echo yet
     TimelineSpan span;
     int64_t nowMs;         // monotonic
-    int64_t wallOffsetMs;  // local wall-clock time minus monotonic time, measured now
+    TimelineClock clock;
 };
 
 // Paints the scene into `context` over `client`, for a window at `dpi`.
 void paintTimeline(HDC context, const RECT& client, uint32_t dpi, const TimelineScene& scene);
 
-// The monotonic clock's time and the local wall clock's offset from it, both in ms.
+// The monotonic clock's time and UTC's offset from it, both in ms.
 int64_t monotonicNowMs();
-int64_t wallOffsetMs(int64_t monotonicMs);
+int64_t utcOffsetMs(int64_t monotonicMs);

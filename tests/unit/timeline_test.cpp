@@ -1,14 +1,28 @@
-// The timeline's bucket store fed from record counters, its axis arithmetic and its text.
+// The timeline's bucket store fed from record counters, its axis arithmetic and its text,
+// and the calendar under them, also in zones with daylight saving (tzdata's rules).
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
+#include "calendar/system_clock.h"
 #include "timeline/timeline_axis.h"
 #include "timeline/timeline_text.h"
 
 namespace {
+
+int32_t utcRules(int64_t) { return 0; }
+const LocalOffsets kUtc{0, 0, INT64_MAX};
+
+// The rules of the zone `TZ` names while it lives; the process's own zone again after.
+struct LocalZone {
+    const std::string saved = std::getenv("TZ") != nullptr ? std::getenv("TZ") : "";
+    explicit LocalZone(const char* zone) { setenv("TZ", zone, 1), tzset(); }
+    ~LocalZone() { saved.empty() ? unsetenv("TZ") : setenv("TZ", saved.c_str(), 1), tzset(); }
+};
 
 struct Step {
     int64_t atMs;
@@ -40,9 +54,10 @@ struct FedHop {
         return std::to_string(b->sent) + " " + std::to_string(b->answered) + " " + std::to_string(b->bestMs) +
                " " + std::to_string(b->averageMs()) + " " + std::to_string(b->worstMs);
     }
-    std::string text(TimelineSpan span, int64_t nowMs, int64_t offsetMs, size_t capacity = 4096) const {
+    std::string text(TimelineSpan span, int64_t nowMs, int64_t utcOffsetMs, size_t capacity = 4096,
+                     LocalOffsetAt rules = utcRules) const {
         char out[4096];
-        const size_t length = formatTimelineText(*store.hop(0), span, nowMs, offsetMs, out, capacity);
+        const size_t length = formatTimelineText(*store.hop(0), span, nowMs, {utcOffsetMs, rules}, out, capacity);
         return std::to_string(length) + ":" + out;
     }
 };
@@ -127,18 +142,56 @@ TEST(TimelineAxis, RoundTicksForMillisecondsAndTimes) {
         EXPECT_EQ(scale.topMs, s.topMs) << s.largestMs;
     }
     EXPECT_EQ((std::vector<int64_t>{timeTickSeconds(600, 6), timeTickSeconds(3600, 6), timeTickSeconds(86400, 6),
-                                    timeTickSeconds(600, 100), firstTickSecond(61, 60), firstTickSecond(120, 60),
-                                    firstTickSecond(-61, 60)}),
+                                    timeTickSeconds(600, 100), firstTickSecond(61, 60, kUtc),
+                                    firstTickSecond(120, 60, kUtc), firstTickSecond(-61, 60, kUtc)}),
               (std::vector<int64_t>{120, 600, 21600, 10, 120, 120, -60}));
 
-    const struct { CivilTime time; int64_t seconds; } dates[] = {
-        {{1970, 1, 1, 0, 0, 0}, 0},           {{1969, 12, 31, 23, 59, 59}, -1},
-        {{2000, 3, 1, 0, 0, 0}, 951868800},   {{2024, 2, 29, 23, 59, 59}, 1709251199},
+    const struct { WallTime time; int64_t utcMs; } dates[] = {
+        {{1970, 1, 1, 0, 0, 0, 0, 0}, 0},           {{1969, 12, 31, 23, 59, 59, 999, 0}, -1},
+        {{2000, 3, 1, 0, 0, 0, 0, 0}, 951868800000}, {{2024, 2, 29, 23, 59, 59, 0, 0}, 1709251199000},
     };
     for (const auto& d : dates) {
-        EXPECT_EQ(secondsFromCivil(d.time), d.seconds);
-        const CivilTime back = civilFromSeconds(d.seconds);
-        EXPECT_EQ(std::memcmp(&back, &d.time, sizeof back), 0) << d.seconds;
+        EXPECT_EQ(utcMsOf(d.time), d.utcMs);
+        const WallTime back = wallTimeAt(d.utcMs, 0);
+        EXPECT_EQ(std::memcmp(&back, &d.time, sizeof back), 0) << d.utcMs;
+    }
+}
+
+// Echoes every 30 minutes across a change of the local clock, the day's span copied two
+// hours after it: each bucket's time by the rules in force at its own instant, not by
+// today's. The axis over the five hours around the change: a tick at each round hour the
+// local clock shows (an hour it skips has none, one it shows twice has two), with the
+// minutes from the left edge to it. Both changes of Berlin, then the half-hour zones of
+// Adelaide (ahead of UTC, clock set back) and St John's (behind, clock set forward).
+TEST(TimelineZones, CopyAndAxisByTheRulesOfEachInstantAcrossAChange) {
+    const char* const kForward = "00:00@30 01:00@90 03:00@150 04:00@210 05:00@270 ";
+    const char* const kBack = "01:00@30 02:00@90 02:00@150 03:00@210 04:00@270 ";
+    const struct { const char* zone; int64_t change; const char* copied; const char* axis; } changes[] = {
+        {"Europe/Berlin", 1774746000, "2026-03-28 23:59 00:29 00:59 01:29 01:59 03:29 03:59", kForward},
+        {"Europe/Berlin", 1792890000, "2026-10-25 00:59 01:29 01:59 02:29 02:59 02:29 02:59", kBack},
+        {"Australia/Adelaide", 1775320200, "2026-04-05 00:59 01:29 01:59 02:29 02:59 02:29 02:59", kBack},
+        {"America/St_Johns", 1772947800, "2026-03-07 23:59 00:29 00:59 01:29 01:59 03:29 03:59", kForward},
+    };
+    for (const auto& c : changes) {
+        const LocalZone zone(c.zone);
+        const int64_t boot = c.change - 20 * 3600;  // monotonic 0
+        FedHop hop;
+        for (int64_t echo = c.change - 7260; echo < c.change + 3600; echo += 1800) hop.run({{(echo - boot) * 1000, 5}});
+        const std::string text =
+            hop.text(TimelineSpan::OneDay, (c.change + 7200 - boot) * 1000, boot * 1000, 4096, localOffsetMinutesAt);
+        std::string copied = text.substr(text.find(':') + 1, 10);
+        for (size_t line = text.find(':') + 1; line < text.size(); line = text.find('\n', line) + 1) {
+            copied += " " + text.substr(line + 11, 5);
+        }
+        const int64_t left = c.change - 150 * 60, right = left + 5 * 3600;
+        const LocalOffsets offsets = localOffsetsOver(localOffsetMinutesAt, left, right);
+        std::string axis;
+        char label[kTimeLabelSize];
+        for (int64_t t = firstTickSecond(left, 3600, offsets); t < right; t = firstTickSecond(t + 1, 3600, offsets)) {
+            formatTimeLabel(offsets.localSecondOf(t), 3600, label);
+            axis += std::string(label) + "@" + std::to_string((t - left) / 60) + " ";
+        }
+        EXPECT_EQ(copied + " | " + axis, std::string(c.copied) + " | " + c.axis) << c.zone << " " << c.change;
     }
 }
 
