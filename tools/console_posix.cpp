@@ -2,10 +2,11 @@
 // standard output that was closed is found before a socket can take its descriptor
 // (the table would then be sent into the socket). Interrupts are caught with
 // SA_RESTART, so a report's write that waits for a slow reader goes on instead of failing
-// with EINTR; a step's receive is a poll with a deadline (never restarted), which goes on
-// waiting after EINTR, so a step always ends as it would have.
+// with EINTR; the echo service's wait for an answer ends through a pipe that the handler
+// writes into (a signal that came just before the wait began would be missed by EINTR).
 #include "console_platform.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <time.h>
@@ -16,25 +17,36 @@
 
 namespace {
 
+// Written by the handler alone, which both signals block while it runs.
 volatile sig_atomic_t interrupted = 0;
+long long firstInterruptMs = 0;
+int wakePipe[2] = {-1, -1};  // readable once interrupted; never read
 
-// The second interrupt ends the process as the signal would have without a handler.
+// The first interrupt (and any within kInterruptRepeatMs of it) asks the run to end; a
+// later one ends the process as the signal would have without a handler.
 void onInterrupt(int signalNumber) {
-    if (interrupted != 0) {
+    const int savedErrno = errno;
+    const long long nowMs = monotonicMs();
+    if (interrupted == 0) {
+        firstInterruptMs = nowMs;
+        interrupted = 1;
+        if (wakePipe[1] >= 0) (void)!write(wakePipe[1], "", 1);
+    } else if (nowMs - firstInterruptMs >= kInterruptRepeatMs) {
         signal(signalNumber, SIG_DFL);
-        raise(signalNumber);
-        return;
+        raise(signalNumber);  // delivered once the handler returns and unblocks it
     }
-    interrupted = 1;
+    errno = savedErrno;
 }
 
-WallTime toWallTime(const tm& fields, long nanoseconds, long offsetSeconds) {
+WallTime toWallTime(const tm& fields, long long milliseconds, long offsetSeconds) {
     return WallTime{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
-                    fields.tm_min, fields.tm_sec, static_cast<int32_t>(nanoseconds / 1000000),
+                    fields.tm_min, fields.tm_sec, static_cast<int32_t>(milliseconds),
                     static_cast<int32_t>(offsetSeconds / 60)};
 }
 
 }  // namespace
+
+void takeUtf8Arguments(int&, char**&) {}
 
 bool startConsole(char (&reason)[kConsoleReasonSize]) {
     if (fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
@@ -54,15 +66,7 @@ bool echoServiceUsable(const IcmpPinger& pinger, char (&reason)[kConsoleReasonSi
     return false;
 }
 
-void readWallClock(WallTime& utc, WallTime& local) {
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm fields{};
-    gmtime_r(&now.tv_sec, &fields);
-    utc = toWallTime(fields, now.tv_nsec, 0);
-    localtime_r(&now.tv_sec, &fields);
-    local = toWallTime(fields, now.tv_nsec, fields.tm_gmtoff);
-}
+uint32_t resolveHost(IcmpPinger& pinger, const char* host) { return pinger.resolve(host); }
 
 long long monotonicMs() {
     timespec now{};
@@ -70,13 +74,41 @@ long long monotonicMs() {
     return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+void startRunClock(RunClock& clock) {
+    timespec wall{};
+    clock_gettime(CLOCK_REALTIME, &wall);
+    clock.startMs = monotonicMs();
+    clock.startWallMs = static_cast<long long>(wall.tv_sec) * 1000 + wall.tv_nsec / 1000000;
+}
+
+void wallClockAt(const RunClock& clock, long long nowMs, WallTime& utc, WallTime& local) {
+    const long long wallMs = clock.startWallMs + (nowMs - clock.startMs);
+    long long seconds = wallMs / 1000;
+    long long milliseconds = wallMs % 1000;
+    if (milliseconds < 0) {  // before 1970: whole seconds round down
+        --seconds;
+        milliseconds += 1000;
+    }
+    const time_t instant = static_cast<time_t>(seconds);
+    tm fields{};
+    gmtime_r(&instant, &fields);
+    utc = toWallTime(fields, milliseconds, 0);
+    localtime_r(&instant, &fields);
+    local = toWallTime(fields, milliseconds, fields.tm_gmtoff);
+}
+
 void watchInterrupts() {
+    if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe[0] = wakePipe[1] = -1;
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
+
+void letInterruptsEndEchoes(IcmpPinger& pinger) { pinger.wakeFd = wakePipe[0]; }
 
 bool interruptRequested() { return interrupted != 0; }
