@@ -49,6 +49,14 @@ struct IcmpPinger {
     void* icmpCreateFile;
     void* icmpCloseHandle;
     void* icmpSendEcho;
+    // Set only by a program whose echoes an outside event may end early (the console
+    // runner, on an interrupt); null from construction, and echoes then go through
+    // IcmpSendEcho alone. With `wakeEvent` set, echoes go through IcmpSendEcho2, which
+    // signals `answerEvent`, and their wait also ends once `wakeEvent` is set.
+    void* icmpSendEcho2;
+    void* icmpParseReplies;
+    void* answerEvent;
+    void* wakeEvent;
 #else
     int socketFd;          // -1 when no ICMP socket could be opened
     int isDatagram;        // 1: unprivileged ICMP datagram socket, 0: raw socket
@@ -60,5 +68,12 @@ struct IcmpPinger {
     int32_t receiveWaitMs; // the socket's receive timeout; 0: none (a read would wait for
                            // ever), -1: unknown (setting it failed)
     int staleMayWait;      // 1 when an earlier echo's answer or a foreign packet may be queued
+    // Set only by a program whose echoes an outside event may end early (the console
+    // runner, on an interrupt): a descriptor that turns readable then. -1 from
+    // construction, and the wait for an answer watches nothing else.
+    int wakeFd;
 #endif
+    // 1 once an echo's wait was ended by the wake event or descriptor: that echo and every
+    // later one return 0 at once, and the echo counts as never made.
+    int cutShort;
 };

@@ -2,7 +2,8 @@
 // the system allows it, else through a raw socket; names through getaddrinfo/getnameinfo.
 // Every answer is matched to this call's own request (see echo_parse.h). In a steady run
 // of echoes (same time-to-live and timeout, nothing foreign arriving) an answered echo
-// costs two system calls: the send, and one read that waits for the answer and takes it.
+// costs two system calls: the send, and one read that waits for the answer and takes it
+// (three where a wake descriptor is watched: the wait is then a poll of both, then a read).
 #include "icmp_pinger.h"
 
 #include <arpa/inet.h>
@@ -221,9 +222,11 @@ bool lookAtQueues(int fd, bool isDatagram, short events, const EchoProbe& probe,
 // Waits until `deadlineMs` for the probe's answer. The answer that comes in time is
 // usually the first packet: `blockFirst` reads it in the same call that waits for it
 // (the socket's receive timeout ends before the deadline). After anything else, poll
-// waits to the exact deadline and each wake-up looks at the queues.
+// waits to the exact deadline and each wake-up looks at the queues. A `wakeFd` (not -1)
+// that turns readable ends the wait with `woken` set; an answer that is there too wins.
 bool waitForAnswer(int fd, bool isDatagram, const EchoProbe& probe, int64_t deadlineMs,
-                   bool blockFirst, EchoAnswer& answer, bool& foreignSeen) {
+                   bool blockFirst, int wakeFd, bool& woken, EchoAnswer& answer,
+                   bool& foreignSeen) {
     if (blockFirst) {
         const ReadOutcome first = readPacket(fd, isDatagram, 0, probe, answer);
         if (first == kAnswer) return true;
@@ -232,12 +235,16 @@ bool waitForAnswer(int fd, bool isDatagram, const EchoProbe& probe, int64_t dead
     for (;;) {
         const int64_t nowMs = monotonicMs();
         const int64_t leftMs = deadlineMs > nowMs ? deadlineMs - nowMs : 0;
-        pollfd waiting{fd, POLLIN, 0};
-        const int ready = poll(&waiting, 1, static_cast<int>(leftMs));
+        pollfd waiting[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        const int ready = poll(waiting, wakeFd >= 0 ? 2 : 1, static_cast<int>(leftMs));
         if (ready < 0 && errno != EINTR) return false;
         if (ready > 0 &&
-            lookAtQueues(fd, isDatagram, waiting.revents, probe, answer, foreignSeen)) {
+            lookAtQueues(fd, isDatagram, waiting[0].revents, probe, answer, foreignSeen)) {
             return true;
+        }
+        if (waiting[1].revents != 0) {
+            woken = true;
+            return false;
         }
         // The last look after the deadline has been taken: a stream of foreign packets
         // cannot keep the call waiting longer than its timeout.
@@ -255,7 +262,9 @@ IcmpPinger::IcmpPinger()
       openError(0),
       timeToLiveSet(0),
       receiveWaitMs(0),
-      staleMayWait(1) {
+      staleMayWait(1),
+      wakeFd(-1),
+      cutShort(0) {
     socketFd = openDatagramSocket(identifier);
     if (socketFd >= 0) {
         isDatagram = 1;
@@ -307,7 +316,7 @@ int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int
                      EchoResult& result) {
     const int ttl = timeToLive & 0xFF;
     // A time-to-live of 0 would never leave the host; such a request is not sent at all.
-    if (socketFd < 0 || ttl == 0) return 0;
+    if (socketFd < 0 || ttl == 0 || cutShort != 0) return 0;
     const int32_t waitMs = blockingWaitMs(timeoutMs);
     if (!applySettings(socketFd, ttl, waitMs, timeToLiveSet, receiveWaitMs)) return 0;
 
@@ -333,9 +342,12 @@ int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int
     }
     const int64_t deadlineMs = startMs + (timeoutMs > 0 ? timeoutMs : 0);
     foreignSeen = false;
-    const bool blockFirst = waitMs != 0 && waitMs == receiveWaitMs;
-    const bool answered =
-        waitForAnswer(socketFd, datagram, probe, deadlineMs, blockFirst, answer, foreignSeen);
+    // A blocking read would not see the wake descriptor: where there is one, poll waits.
+    const bool blockFirst = waitMs != 0 && waitMs == receiveWaitMs && wakeFd < 0;
+    bool woken = false;
+    const bool answered = waitForAnswer(socketFd, datagram, probe, deadlineMs, blockFirst,
+                                        wakeFd, woken, answer, foreignSeen);
+    if (woken) cutShort = 1;
     // A late answer to this request, or more of what was read, may still come.
     staleMayWait = answered && !foreignSeen ? 0 : 1;
     if (!answered) return 0;

@@ -1,6 +1,8 @@
 // The echo service on Windows: the platform's ICMP library, loaded at run time from the
 // system folder and bound by name (so the program runs, with every echo failing, where
 // it is missing), and the Windows Sockets 1.1 resolver for names and dotted quads.
+// A program may give the pinger a wake event (see icmp_pinger.h); only then do echoes go
+// through IcmpSendEcho2, whose wait the event can end.
 #include "icmp_pinger.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -20,7 +22,36 @@ using IcmpCloseHandleFn = BOOL(WINAPI*)(HANDLE);
 using IcmpSendEchoFn = DWORD(WINAPI*)(HANDLE, IPAddr, LPVOID, WORD, PIP_OPTION_INFORMATION,
                                       LPVOID, DWORD, DWORD);
 
+using IcmpSendEcho2Fn = DWORD(WINAPI*)(HANDLE, HANDLE, FARPROC, PVOID, IPAddr, LPVOID, WORD,
+                                       PIP_OPTION_INFORMATION, LPVOID, DWORD, DWORD);
+using IcmpParseRepliesFn = DWORD(WINAPI*)(LPVOID, DWORD);
+
 constexpr DWORD kReplyAreaSize = 8192;
+
+// The ICMP service holds an echo cut short until its own timeout and may still write its
+// answer while the program goes on, so such an echo's reply area outlives the call. One
+// area: a process gives one pinger a wake event (the console runner's table), and once an
+// echo was cut short that pinger sends no more.
+alignas(8) unsigned char wakeableReplies[kReplyAreaSize];
+
+// An echo whose wait also ends once the pinger's wake event is set; the number of
+// answers in `wakeableReplies`, 0 when none came in time or the wait was cut short.
+DWORD sendWakeable(IcmpPinger& pinger, IPAddr destination, LPVOID request, WORD requestSize,
+                   IP_OPTION_INFORMATION& options, DWORD waitMs) {
+    HANDLE answered = static_cast<HANDLE>(pinger.answerEvent);
+    const DWORD count = reinterpret_cast<IcmpSendEcho2Fn>(pinger.icmpSendEcho2)(
+        pinger.icmpHandle, answered, nullptr, nullptr, destination, request, requestSize,
+        &options, wakeableReplies, kReplyAreaSize, waitMs);
+    if (count != 0 || GetLastError() != ERROR_IO_PENDING) return count;
+    // The service ends every request by its timeout, so this wait ends too.
+    const HANDLE events[2] = {answered, static_cast<HANDLE>(pinger.wakeEvent)};
+    if (WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) {
+        pinger.cutShort = 1;
+        return 0;
+    }
+    return reinterpret_cast<IcmpParseRepliesFn>(pinger.icmpParseReplies)(wakeableReplies,
+                                                                         kReplyAreaSize);
+}
 
 }  // namespace
 
@@ -29,7 +60,12 @@ IcmpPinger::IcmpPinger()
       icmpHandle(nullptr),
       icmpCreateFile(nullptr),
       icmpCloseHandle(nullptr),
-      icmpSendEcho(nullptr) {
+      icmpSendEcho(nullptr),
+      icmpSendEcho2(nullptr),
+      icmpParseReplies(nullptr),
+      answerEvent(nullptr),
+      wakeEvent(nullptr),
+      cutShort(0) {
     HMODULE module = loadSystemLibrary("icmp.dll");
     library = module;
     if (module == nullptr) return;
@@ -84,7 +120,7 @@ void IcmpPinger::formatAddress(char (&addressText)[kAddressTextSize], uint32_t a
 
 int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int32_t timeoutMs,
                      EchoResult& result) {
-    if (icmpHandle == nullptr || icmpSendEcho == nullptr) return 0;
+    if (icmpHandle == nullptr || icmpSendEcho == nullptr || cutShort != 0) return 0;
 
     IP_OPTION_INFORMATION options;
     std::memset(&options, 0, sizeof options);
@@ -102,12 +138,16 @@ int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int
     alignas(8) unsigned char replies[kReplyAreaSize];
     // A negative timeout would be an almost endless wait as a DWORD.
     const DWORD waitMs = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 0;
-    const DWORD count = reinterpret_cast<IcmpSendEchoFn>(icmpSendEcho)(
-        icmpHandle, destination, request, requestSize, &options, replies, kReplyAreaSize, waitMs);
+    const DWORD count =
+        wakeEvent != nullptr
+            ? sendWakeable(*this, destination, request, requestSize, options, waitMs)
+            : reinterpret_cast<IcmpSendEchoFn>(icmpSendEcho)(icmpHandle, destination, request,
+                                                             requestSize, &options, replies,
+                                                             kReplyAreaSize, waitMs);
     if (count == 0) return 0;
 
     ICMP_ECHO_REPLY first;
-    std::memcpy(&first, replies, sizeof first);
+    std::memcpy(&first, wakeEvent != nullptr ? wakeableReplies : replies, sizeof first);
     result.replyAddress = first.Address;
     result.status = first.Status;
     result.roundTripMs = static_cast<int32_t>(first.RoundTripTime);

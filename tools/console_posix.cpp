@@ -2,10 +2,11 @@
 // standard output that was closed is found before a socket can take its descriptor
 // (the table would then be sent into the socket). Interrupts are caught with
 // SA_RESTART, so a report's write that waits for a slow reader goes on instead of failing
-// with EINTR; a step's receive is a poll with a deadline (never restarted), which goes on
-// waiting after EINTR, so a step always ends as it would have.
+// with EINTR; the echo service's wait for an answer ends through a pipe that the handler
+// writes into (a signal that came just before the wait began would be missed by EINTR).
 #include "console_platform.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <time.h>
@@ -14,23 +15,33 @@
 #include <cstdio>
 #include <cstring>
 
-#include "calendar/system_clock.h"
 
 namespace {
 
+// Written by the handler alone, which both signals block while it runs.
 volatile sig_atomic_t interrupted = 0;
+long long firstInterruptMs = 0;
+int wakePipe[2] = {-1, -1};  // readable once interrupted; never read
 
-// The second interrupt ends the process as the signal would have without a handler.
+// The first interrupt (and any within kInterruptRepeatMs of it) asks the run to end; a
+// later one ends the process as the signal would have without a handler.
 void onInterrupt(int signalNumber) {
-    if (interrupted != 0) {
+    const int savedErrno = errno;
+    const long long nowMs = monotonicMs();
+    if (interrupted == 0) {
+        firstInterruptMs = nowMs;
+        interrupted = 1;
+        if (wakePipe[1] >= 0) (void)!write(wakePipe[1], "", 1);
+    } else if (nowMs - firstInterruptMs >= kInterruptRepeatMs) {
         signal(signalNumber, SIG_DFL);
-        raise(signalNumber);
-        return;
+        raise(signalNumber);  // delivered once the handler returns and unblocks it
     }
-    interrupted = 1;
+    errno = savedErrno;
 }
 
 }  // namespace
+
+void takeUtf8Arguments(int&, char**&) {}
 
 bool startConsole(char (&reason)[kConsoleReasonSize]) {
     if (fcntl(STDOUT_FILENO, F_GETFD) != -1) return true;
@@ -50,11 +61,7 @@ bool echoServiceUsable(const IcmpPinger& pinger, char (&reason)[kConsoleReasonSi
     return false;
 }
 
-void readWallClock(WallTime& utc, WallTime& local) {
-    const int64_t utcMs = systemUtcMs();
-    utc = wallTimeAt(utcMs, 0);
-    local = wallTimeAt(utcMs, localOffsetMinutesAt(utcMs / 1000));
-}
+uint32_t resolveHost(IcmpPinger& pinger, const char* host) { return pinger.resolve(host); }
 
 long long monotonicMs() {
     timespec now{};
@@ -63,12 +70,17 @@ long long monotonicMs() {
 }
 
 void watchInterrupts() {
+    if (pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) wakePipe[0] = wakePipe[1] = -1;
     struct sigaction action {};
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
     action.sa_flags = SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
+
+void letInterruptsEndEchoes(IcmpPinger& pinger) { pinger.wakeFd = wakePipe[0]; }
 
 bool interruptRequested() { return interrupted != 0; }

@@ -2,14 +2,16 @@
 // service and prints reports of the hop table on stdout (the clipboard's tab-separated
 // text, CSV or JSON): one when the run ends and, with --every, one each period while it
 // runs. A run ends after its steps or its duration, by default after the trace phase and
-// kMonitorRounds monitor rounds, or at the step after an interrupt. --monitor-timeout
-// changes the echo timeout once the route is known, as the Options dialog does while the
-// window's trace runs.
+// kMonitorRounds monitor rounds, or at an interrupt, which also ends the echo under way:
+// the step it cut short is taken back, so the report counts only whole echoes.
+// --monitor-timeout changes the echo timeout once the route is known, as the Options
+// dialog does while the window's trace runs.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "console_platform.h"
+#include "run_clock.h"
 #include "engine/hop_table.h"
 #include "lumentrax_version.h"
 #include "report_forms.h"
@@ -22,7 +24,7 @@ constexpr int kMonitorRounds = 10;
 
 // Where a run stands between steps.
 struct RunState {
-    long long startMs;
+    RunClock clock;
     long long nextReportMs;
     long long steps;
     long long monitorSteps;  // steps taken once the trace phase was complete
@@ -51,7 +53,9 @@ int emit(const char* text) {
 
 // The report of the table as it stands, stamped with the time it is taken.
 int report(const HopTable& table, const TraceOptions& options, RunState& run) {
-    readWallClock(run.facts.endUtc, run.facts.endLocal);
+    const long long nowMs = monotonicMs();
+    wallClockAt(run.clock, nowMs, run.facts.endUtc, run.facts.endLocal);
+    run.facts.elapsedMs = nowMs - run.clock.startMs;
     int count = table.hopCount < 0 ? 0 : table.hopCount;
     if (count > kMaxRecords) count = kMaxRecords;
     if (!formatReport(options.format, run.facts, table.records, count, reportText, sizeof reportText)) {
@@ -63,12 +67,37 @@ int report(const HopTable& table, const TraceOptions& options, RunState& run) {
 // True once the run has done what its options ask for.
 bool runComplete(const HopTable& table, const TraceOptions& options, const RunState& run, long long nowMs) {
     if (options.steps >= 0 && run.steps >= options.steps) return true;
-    if (options.durationMs > 0) return nowMs - run.startMs >= options.durationMs;
+    if (options.durationMs > 0) return nowMs - run.clock.startMs >= options.durationMs;
     if (options.steps >= 0) return false;
     return table.traceComplete() && run.monitorSteps >= static_cast<long long>(kMonitorRounds) * table.hopCount;
 }
 
-// One step; the first one of the monitor phase first switches to the monitor timeout.
+// What a step may change: the trace phase writes the record after the last hop found,
+// the monitor phase the one at its cursor (the first, once the cursor has run past the
+// last hop), and each moves on its count or cursor.
+struct StepUndo {
+    int32_t hopCount;
+    int32_t pingCursor;
+    int index;
+    HopRecord record;
+};
+
+void keepForUndo(const HopTable& table, bool traceDone, StepUndo& undo) {
+    undo.hopCount = table.hopCount;
+    undo.pingCursor = table.pingCursor;
+    const bool cursorInRange = table.pingCursor >= 0 && table.pingCursor < table.hopCount;
+    undo.index = !traceDone ? table.hopCount : cursorInRange ? table.pingCursor : 0;
+    if (undo.index >= 0 && undo.index < kMaxRecords) undo.record = table.records[undo.index];
+}
+
+void undoStep(HopTable& table, const StepUndo& undo) {
+    table.hopCount = undo.hopCount;
+    table.pingCursor = undo.pingCursor;
+    if (undo.index >= 0 && undo.index < kMaxRecords) table.records[undo.index] = undo.record;
+}
+
+// One step; the first one of the monitor phase first switches to the monitor timeout. A
+// step whose echo an interrupt cut short is taken back: neither sent nor a silent hop.
 void stepWith(HopTable& table, const TraceOptions& options, RunState& run) {
     const bool traceDone = table.traceComplete();
     if (!run.monitoring && traceDone) {
@@ -76,13 +105,20 @@ void stepWith(HopTable& table, const TraceOptions& options, RunState& run) {
                         options.reverseDns);
         run.monitoring = true;
     }
+    StepUndo undo;
+    keepForUndo(table, traceDone, undo);
     table.step();
+    if (table.pinger.cutShort != 0) {
+        undoStep(table, undo);
+        return;
+    }
     ++run.steps;
     if (traceDone) ++run.monitorSteps;
 }
 
 // Steps until the run is complete or interrupted, with a report each period on the way;
-// between steps nothing waits, so a run by time keeps stepping.
+// between steps nothing waits, so a run by time keeps stepping. A step cut short is
+// always one the run is interrupted in.
 int runSteps(HopTable& table, const TraceOptions& options, RunState& run) {
     for (;;) {
         const long long nowMs = monotonicMs();
@@ -114,29 +150,33 @@ void beginRun(const TraceOptions& options, RunState& run) {
                             {},
                             {},
                             {},
-                            options.everyMs > 0};
+                            options.everyMs > 0,
+                            0};
     copyBounded(run.facts.target, options.host);
+    startRunClock(run.clock);
     WallTime startLocal;
-    readWallClock(run.facts.startUtc, startLocal);
-    run.startMs = monotonicMs();
-    run.nextReportMs = run.startMs + options.everyMs;
+    wallClockAt(run.clock, run.clock.startMs, run.facts.startUtc, startLocal);
+    run.nextReportMs = run.clock.startMs + options.everyMs;
 }
 
 // The trace itself, between the network library's start and end: the table is made
-// after the start and gone before the end.
+// after the start and gone before the end. The host is resolved here, so that both
+// systems' runners resolve the same names, and handed to the table as its address.
 int traceAndReport(const TraceOptions& options) {
     HopTable table;
     char reason[kConsoleReasonSize];
     if (options.steps != 0 && !echoServiceUsable(table.pinger, reason)) return fail("", reason);
+    letInterruptsEndEchoes(table.pinger);
     RunState run{};
     beginRun(options, run);
     table.configure(options.maxHops, options.packetSize, options.timeoutMs, options.reverseDns);
-    table.start(options.host);
+    const uint32_t target = resolveHost(table.pinger, options.host);
+    table.pinger.formatAddress(run.facts.address, target);
+    if (target != 0) table.start(run.facts.address);
     if (!table.isRunning()) {
         std::fprintf(stderr, "lumentrax-trace: cannot resolve host \"%s\"\n", options.host);
         return 1;
     }
-    table.pinger.formatAddress(run.facts.address, table.target);
     if (runSteps(table, options, run) != 0) return 1;
     return report(table, options, run);
 }
@@ -145,6 +185,7 @@ int traceAndReport(const TraceOptions& options) {
 
 int main(int argc, char** argv) {
     // The command line is read first: a wrong one needs no standard output.
+    takeUtf8Arguments(argc, argv);
     TraceOptions options;
     char error[kUsageErrorSize];
     if (!parseTraceOptions(argc, argv, options, error)) {

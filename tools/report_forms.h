@@ -28,6 +28,7 @@ struct ReportFacts {
     // A TSV or CSV report then starts with "# LOCAL-TIME TARGET ADDRESS" (CR LF), so
     // that reports appended to one file say when and of what each was taken.
     bool stamped;
+    int64_t elapsedMs = 0;  // from the run's start to this report, on the monotonic clock
 };
 
 // Longest text one hop can add to any form (a JSON hop with a name of escaped quotes).

@@ -46,14 +46,52 @@ without_raw=(setpriv --bounding-set=-net_raw --inh-caps=-net_raw)
 force_raw_path() { in_client sysctl -q -w net.ipv4.ping_group_range="1 0"; }
 
 # Defines run ARGS...: the program $trace in the client namespace on the ICMP socket that
-# MODE names: "raw" (datagram sockets forbidden) or "datagram" (raw sockets made impossible).
+# MODE names: "raw" (datagram sockets forbidden) or "datagram" (raw sockets made impossible);
+# the same command as an array in $run_command.
 use_socket_mode() {
+    run_command=(ip netns exec "$LAB_CLIENT_NS")
     if [ "$1" = raw ]; then
         force_raw_path
-        run() { in_client "$trace" "$@"; }
     else
-        run() { in_client "${without_raw[@]}" "$trace" "$@"; }
+        run_command+=("${without_raw[@]}")
     fi
+    run_command+=("$trace")
+    run() { "${run_command[@]}" "$@"; }
+}
+
+# True while a process in the client namespace holds an ICMP socket: a native runner once
+# its table is made, Wine's ICMP service while an echo is under way.
+icmp_socket_open() { in_client cat /proc/net/icmp /proc/net/raw | grep -qv '^ *sl '; }
+
+# interrupt_when READY OUT COMMAND...: COMMAND (a program, not a shell function: the signal
+# goes to its process), its stdout into OUT, in a process group of its own, where SIGINT
+# is not ignored, as in a terminal; SIGINT once READY (a command line, tried every 0.1 s
+# for at most 60 s) succeeds. Sets $status, and $interrupt_ms: from the signal to the end.
+interrupt_when() {
+    local ready=$1 out=$2 pid start
+    shift 2
+    set -m
+    "$@" >"$out" 2>/dev/null &
+    pid=$!
+    set +m
+    for _ in $(seq 600); do eval "$ready" && break; sleep 0.1; done
+    start=$(date +%s%N)
+    kill -INT "$pid"
+    wait "$pid"
+    status=$?
+    interrupt_ms=$((($(date +%s%N) - start) / 1000000))
+}
+
+# A trace of --timeout 5000 into the silent tail, interrupted 2 s into hop 2's first echo
+# (its step would take 15 s): the report comes at once, hop 2 in no count and no row.
+# OUT is the report's file; the rest is the runner's command.
+check_interrupted_echo() {
+    local out=$1
+    shift
+    interrupt_when 'icmp_socket_open && sleep 2' "$out" "$@" --timeout 5000 --steps 2 --no-dns "$LAB_TAIL_TARGET"
+    echo "report $interrupt_ms ms after the interrupt"
+    check "interrupted echo: status, hops, hop 1 sent, report well before the step's end" "0 1 1 1" \
+        "$status $(hop_count "$(cat "$out")") $(field "$(cat "$out")" 1 8) $((interrupt_ms < 8000))"
 }
 
 # Narrows the link between r1 and r2, so large requests must be fragmented there.

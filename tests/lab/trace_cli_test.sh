@@ -4,14 +4,15 @@
 # on stdout, with stdout closed too; option values are taken whole or not at all; --help
 # is the usage on stdout; zero steps print the empty table; --version alone prints the
 # project's version byte for byte; a table that cannot be written fails with one line;
-# a timed run stamps each periodic report; an interrupt ends a run with its report.
+# a timed run stamps each periodic report, and its times go forward when the wall clock
+# is set back; an interrupt ends a run with its report, also when it arrives twice at once.
 # Usage: trace_cli_test.sh VERSION COMMAND... (the runner, after whatever starts it)
 set -u
 . "$(dirname "$0")/lab_common.sh"
 version=$1
 trace=("${@:2}")
 err=$(mktemp)
-trap 'rm -f "$err" "$err.out"' EXIT
+trap 'rm -f "$err" "$err.out" "$err.clock"' EXIT
 
 # The first line of stderr names ARGUMENT, then the usage follows.
 expect_usage() {
@@ -77,21 +78,32 @@ stamps=$(grep -cE "$stamp" <<<"$out")
 check "every 1 s for 3 s: status, at least 3 reports, each stamped" "0 1 $stamps" \
     "$status $((stamps >= 3)) $(grep -c $'^1\t' <<<"$out")"
 
+# The wall clock set back an hour once the first report is out (libfaketime, the monotonic
+# clock left alone): the run's start and its reports' times still go forward, in JSON and
+# in the stamp lines.
+faked=(env LD_PRELOAD="$(echo /usr/lib/*/faketime/libfaketime.so.1)" FAKETIME_TIMESTAMP_FILE="$err.clock"
+       FAKETIME_NO_CACHE=1 DONT_FAKE_MONOTONIC=1)
+for form in json tsv; do
+    echo +0 >"$err.clock"
+    "${faked[@]}" "${trace[@]}" --format $form --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 >"$err.out" &
+    for _ in $(seq 600); do [ -s "$err.out" ] && break; sleep 0.1; done
+    echo -3600 >"$err.clock"
+    wait $!
+    times=$(if [ $form = json ]; then jq -rs '.[0].start, .[].end' "$err.out"; else grep -ao '^# [^ ]* [^ ]*' "$err.out"; fi)
+    check "clock set back: $form, at least 3 times, in order" "1 in order" \
+        "$(($(wc -l <<<"$times") >= 3)) $(LC_ALL=C sort -c <<<"$times" && echo in order)"
+done
+
 # Interrupted once its first report is out (a second into the run): the report of what it
-# gathered, before its million steps, status 0. Job control gives the run its own process
-# group, where SIGINT is not ignored, as in a terminal.
-set -m
-"${trace[@]}" --every 1 --steps 1000000 --timeout 500 --no-dns 127.0.0.1 >"$err.out" 2>"$err" &
-set +m
-for _ in $(seq 300); do [ -s "$err.out" ] && break; sleep 0.1; done
-kill -INT $!
-wait $!
-status=$?
+# gathered, before its million steps, status 0.
+interrupt_when '[ -s "$err.out" ]' "$err.out" "${trace[@]}" --every 1 --steps 1000000 --timeout 500 --no-dns 127.0.0.1
 sent=$(tr -d '\r' <"$err.out" | awk -F'\t' '$2 == "127.0.0.1" { sent = $8 } END { print sent + 0 }')
 check "interrupt: status, a last report before the run's end" "0 1" "$status $((sent > 0 && sent < 1000000))"
 rm -f "$err.out"
 
-# Interrupted while its report waits for the reader of a full pipe: whole, status 0.
+# Interrupted while its report waits for the reader of a full pipe: whole, status 0, also
+# when a second interrupt follows 0.2 s later (as when `timeout` passes one on to the run
+# and to its process group, or a terminal's Ctrl+C reaches both): it is the same one.
 out=$(python3 - "${trace[@]}" --steps 3 --no-dns 127.0.0.1 <<'EOF'
 import fcntl, os, signal, subprocess, sys, time
 r, w = os.pipe()
@@ -102,10 +114,10 @@ os.close(w)
 for _ in range(600):
     if "pipe_write" in open(f"/proc/{p.pid}/wchan").read(): break
     time.sleep(0.1)
-p.send_signal(signal.SIGINT), time.sleep(0.5)
+p.send_signal(signal.SIGINT), time.sleep(0.2), p.send_signal(signal.SIGINT), time.sleep(0.5)
 report = b"".join(iter(lambda: os.read(r, 65536), b""))[4096:]  # until the run ends
 print(p.wait(timeout=60), report.count(b"\t127.0.0.1\t"))
 EOF
 )
-check "interrupt while the report waits for a full pipe: status, the report" "0 1" "$out"
+check "two interrupts while the report waits for a full pipe: status, the report" "0 1" "$out"
 finish

@@ -2,7 +2,8 @@
 # lumentrax-trace through the namespace lab with the real Linux echo service, on the
 # ICMP datagram socket (raw sockets made impossible) or on the raw socket (datagram
 # sockets forbidden): the route traceroute finds, the silent router, the silent tail,
-# the exact loss of the router that drops every third echo, names from the hosts file.
+# the exact loss of the router that drops every third echo, names from the hosts file,
+# an interrupt that ends the echo under way.
 # Usage: trace_test.sh datagram|raw LUMENTRAX_TRACE
 set -u
 . "$(dirname "$0")/lab_common.sh"
@@ -13,9 +14,10 @@ require_root
 # r1 gets a name longer than a record holds, r3 one with a control byte and two bytes
 # above 0x7F (0x9B would start a terminal control sequence).
 names=$(mktemp)
+err=$(mktemp)
 long_name=$(printf 'n%.0s' $(seq 300)).lab.test
 printf 'r1 %s\nr3 r3\001ctl\233\351.lab.test\n' "$long_name" >"$names"
-cleanup_extra='rm -f "$names"'
+cleanup_extra='rm -f "$names" "$err"'
 start_lab "trace-$mode" "$names"
 use_socket_mode "$mode"
 
@@ -47,6 +49,7 @@ check "addresses match traceroute -I -n" "$(peer_route "$LAB_TARGET")" "$(route 
 out=$(run --no-dns --timeout 200 "$LAB_TAIL_TARGET")
 check "hops to the silent tail" 6 "$(hop_count "$out")"
 check "tail route" "$LAB_TAIL_ROUTE" "$(route "$out")"
+check_interrupted_echo "$err" "${run_command[@]}"
 
 # A size negative as a signed value is capped at 2048 data bytes, more than one frame
 # holds. With a narrow link between r1 and r2 the request crosses it only because
@@ -64,8 +67,6 @@ check "control and high bytes in a name replaced" "r3?ctl??.lab.test" "$(field "
 check "silent hop has no name" "" "$(field "$out" 2 3)"
 
 # A name that does not resolve: one line on stderr naming it, nothing on stdout.
-err=$(mktemp)
-cleanup_extra='rm -f "$names" "$err"'
 out=$(run nowhere.lab.test 2>"$err")
 check "unresolvable host exit status" 1 $?
 check "unresolvable host stdout" "" "$out"

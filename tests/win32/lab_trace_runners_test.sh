@@ -3,14 +3,18 @@
 # form (TSV, CSV, JSON) but for times, line endings too, past the silent router and into
 # the silent tail (9 monitor echoes per run to the dropping router keep its rule in
 # phase); the CSV and JSON read by real parsers name the lab's route, the silent hop and
-# the dropping router's loss; no ICMP.DLL: one line.
+# the dropping router's loss; a name outside the code page resolves and is reported in
+# UTF-8 by both; an interrupt ends the exe's echo under way; no ICMP.DLL: one line.
 # Usage: lab_trace_runners_test.sh LUMENTRAX_TRACE_EXE NATIVE_LUMENTRAX_TRACE
 set -u
 . "$(dirname "$0")/e2e_common.sh"
 native=$2
 require_root
 [ -x "$native" ] || { echo "no native runner at $native" >&2; [ "${CI:-}" != true ] && exit 77; exit 1; }
-e2e_setup_prefix trace-runners
+# The tail's name holds a letter outside the code page. Linux looks it up as it stands,
+# Windows in its ASCII form (as for DNS), so the hosts file holds both.
+name=ziel-ü.lab.test
+e2e_setup_prefix trace-runners <(echo "tail $name $(python3 -c 'import sys; print(sys.argv[1].encode("idna").decode())' $name)")
 e2e_add_program "$1"
 exe=$work/$(basename "$1")
 
@@ -53,6 +57,15 @@ compare_runners() {
 }
 compare_runners "$LAB_TARGET" 40 "$LAB_ROUTE"
 compare_runners "$LAB_TAIL_TARGET" 60 "$LAB_TAIL_ROUTE"
+
+# Both runners resolve the name outside the code page and report it as given, in UTF-8
+# (the terminal's: Wine takes the command line from it).
+given_name() { LC_ALL=C.UTF-8 "$@" --steps 0 --format json "$name" | jq -r '"\(.target) \(.address)"'; }
+check "a name outside the code page: Linux, Windows" "$name $LAB_TAIL_TARGET|$name $LAB_TAIL_TARGET" \
+    "$(given_name in_client "$native")|$(given_name wine_in_lab "$exe")"
+
+check_interrupted_echo "$work/out" ip netns exec "$LAB_CLIENT_NS" env LUMENTRAX_WINEPREFIX="$prefix" \
+    bash "$repo_root/cmake/wine-run.sh" "$exe"
 
 out=$(WINEDLLOVERRIDES=icmp=d wine_in_lab "$exe" --timeout 300 "$LAB_TARGET" 2>"$work/err")
 check "no ICMP library: status, stdout, one line naming it" "1||1 1" \

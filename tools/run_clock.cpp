@@ -1,0 +1,17 @@
+// The console run's clock, through the one calendar and the platform's clocks.
+#include "tools/run_clock.h"
+
+#include "calendar/system_clock.h"
+#include "tools/console_platform.h"
+
+void startRunClock(RunClock& clock) {
+    clock.startMs = monotonicMs();
+    clock.startWallMs = systemUtcMs();
+}
+
+void wallClockAt(const RunClock& clock, long long nowMs, WallTime& utc, WallTime& local) {
+    const int64_t wallMs = clock.startWallMs + (nowMs - clock.startMs);
+    const int64_t second = wallMs >= 0 ? wallMs / 1000 : -((999 - wallMs) / 1000);
+    utc = wallTimeAt(wallMs, 0);
+    local = wallTimeAt(wallMs, localOffsetMinutesAt(second));
+}
