@@ -28,7 +28,7 @@ run_once() {
 # The program copied to EXE, with the earlier settings beside it.
 program_at() {
     e2e_program=$1
-    cp "$work/lumentrax.exe" "$1" && printf '%s' "$earlier" >"${1%.exe}.ini"
+    { [ "$1" -ef "$work/lumentrax.exe" ] || cp "$work/lumentrax.exe" "$1"; } && printf '%s' "$earlier" >"${1%.exe}.ini"
 }
 
 # The values of SECTION KEY pairs of FILE, joined by blanks.
