@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-// The text GetPrivateProfileStringA returns for a key written with `written`: blanks
+// The text the profile functions return for a key written with `written`: blanks
 // (spaces and tabs) trimmed at both ends, then one pair of matching quotes (double or
 // single) around the rest stripped, cut to capacity - 1 bytes.
 void profileReadForm(const char* written, char* out, size_t capacity);

@@ -6,13 +6,17 @@
 
 struct TraceApp;
 
-// The executable's path with its extension replaced by ".ini" (settingsPathFor). A
-// module path that does not fit 511 characters gives the empty text, and an empty path
-// is neither read nor written, so a cut path can never name some other file.
-void settingsPath(char* out, size_t capacity);
+// The executable's path with its extension replaced by ".ini" (settingsPathFor), taken
+// from the wide module path: a folder name outside the ANSI code page stays itself
+// rather than a best-fit look-alike that may name another folder. A module path that
+// does not fit 511 characters, or a settings path longer than the 259 characters the
+// profile functions take, gives the empty text, and an empty path is neither read nor
+// written, so a cut path can never name some other file.
+void settingsPath(wchar_t* out, size_t capacity);
 
 // Fills the application's probe options, window placement, column widths and address
-// history from the file; what the file lacks takes its default.
+// history from the file; what the file lacks takes its default. Where a copy died while
+// replacing the file, its complete temporary file becomes the settings file first.
 void loadSettings(TraceApp& app);
 
 // Writes the probe options and the history, and measures the main window's placement

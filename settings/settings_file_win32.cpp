@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "app/trace_app_win32.h"
 #include "engine/probe_options.h"
@@ -57,26 +58,82 @@ struct NumberedKey {
     char text[8];
 };
 
-int32_t readInteger(const char* path, const char* section, const char* key, int32_t fallback) {
-    if (path[0] == '\0') return fallback;
-    return static_cast<int32_t>(GetPrivateProfileIntA(section, key, fallback, path));
+// The program's texts are ANSI; the file is named and opened through the wide profile
+// functions. Those convert what the file holds with the ANSI code page, as the ANSI
+// ones do inside, so every value keeps its bytes both ways.
+struct Wide {
+    explicit Wide(const char* text) {
+        if (MultiByteToWideChar(CP_ACP, 0, text, -1, units, kHistorySlotSize) == 0) units[0] = L'\0';
+    }
+    wchar_t units[kHistorySlotSize];  // no more units than the text has bytes
+};
+
+// Room for what a value is read into: the read takes up to twice the kept length, as
+// the ANSI functions do before they convert and cut.
+constexpr int kReadUnits = 2 * kHistorySlotSize;
+
+// `wide` in the ANSI code page, cut to capacity - 1 bytes (never inside a double-byte
+// character).
+void narrow(const wchar_t* wide, char* out, size_t capacity) {
+    char whole[3 * kReadUnits];
+    if (WideCharToMultiByte(CP_ACP, 0, wide, -1, whole, sizeof whole, nullptr, nullptr) == 0) whole[0] = '\0';
+    size_t kept = 0;
+    for (size_t step = 1; whole[kept] != '\0'; kept += step) {
+        step = IsDBCSLeadByte(static_cast<BYTE>(whole[kept])) && whole[kept + 1] != '\0' ? 2 : 1;
+        if (kept + step >= capacity) break;
+    }
+    std::memcpy(out, whole, kept);
+    out[kept] = '\0';
 }
 
-void readIntegers(TraceApp& app, const char* path, const char* section, const IntegerKey (&keys)[4]) {
+// The text of a key, or `fallback` (at most 255 bytes) when the file lacks it.
+void readText(const wchar_t* path, const char* section, const char* key, const char* fallback, char (&out)[kHistorySlotSize]) {
+    wchar_t value[kReadUnits];
+    GetPrivateProfileStringW(Wide(section).units, Wide(key).units, Wide(fallback).units, value, kReadUnits, path);
+    narrow(value, out, sizeof out);
+}
+
+int32_t readInteger(const wchar_t* path, const char* section, const char* key, int32_t fallback) {
+    if (path[0] == L'\0') return fallback;
+    return static_cast<int32_t>(GetPrivateProfileIntW(Wide(section).units, Wide(key).units, fallback, path));
+}
+
+void readIntegers(TraceApp& app, const wchar_t* path, const char* section, const IntegerKey (&keys)[4]) {
     for (const IntegerKey& key : keys) app.*key.field = readInteger(path, section, key.name, key.fallback);
 }
 
-void readHistory(const char* path, HistorySlots& history) {
+void readHistory(const wchar_t* path, HistorySlots& history) {
     presetHistory(history);
-    if (path[0] == '\0') return;
+    if (path[0] == L'\0') return;
     for (int n = 0; n < kHistorySlots; ++n) {
         char value[kHistorySlotSize];
-        GetPrivateProfileStringA(kHistorySection, NumberedKey(kHistoryKey, n).text, history[n], value,
-                                 sizeof value, path);
+        readText(path, kHistorySection, NumberedKey(kHistoryKey, n).text, history[n], value);
         // A hand-edited file can hold tabs or lone carriage returns inside a value;
         // stored as they are they would come back out as extra lines at the save.
         copyPrintable(history[n], value);
     }
+}
+
+// Whether a temporary file left by a copy that died holds a finished save: every key
+// the save always writes (the window's are skipped while it is minimised or
+// maximised). The keys are written in order, so a save cut short by a crash or a full
+// disk lacks the last ones, unless the file it copied had them: all are looked for.
+bool savedWhole(const wchar_t* path) {
+    auto has = [path](const char* section, const char* key) {
+        wchar_t value[4];
+        GetPrivateProfileStringW(Wide(section).units, Wide(key).units, L"\x01", value, 4, path);
+        return std::wcscmp(value, L"\x01") != 0;
+    };
+    for (const IntegerKey& key : kOptionKeys) {
+        if (!has(kOptionsSection, key.name)) return false;
+    }
+    for (int n = 0; n < kColumnCount; ++n) {
+        if (!has(kColumnSection, NumberedKey(kColumnKey, n).text)) return false;
+    }
+    for (int n = 0; n < kHistorySlots; ++n) {
+        if (!has(kHistorySection, NumberedKey(kHistoryKey, n).text)) return false;
+    }
+    return true;
 }
 
 // The per-key writes of one save into one file, or (`checking`) the same keys read back
@@ -86,7 +143,7 @@ struct KeyWriter {
     bool text(const char* section, const char* key, const char* value) {
         if (!ok) return false;
         if (!checking) {
-            ok = WritePrivateProfileStringA(section, key, value, path) != 0;
+            ok = WritePrivateProfileStringW(Wide(section).units, Wide(key).units, Wide(value).units, path) != 0;
             return ok;
         }
         // The profile functions trim blanks and strip quotes from what they read, so
@@ -94,7 +151,7 @@ struct KeyWriter {
         // the fallback tells an absent key.
         char found[kHistorySlotSize];
         char expected[kHistorySlotSize];
-        GetPrivateProfileStringA(section, key, "\x01", found, sizeof found, path);
+        readText(path, section, key, "\x01", found);
         profileReadForm(value, expected, sizeof expected);
         ok = std::strcmp(found, expected) == 0;
         return ok;
@@ -104,7 +161,7 @@ struct KeyWriter {
         std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
         return this->text(section, key, text);
     }
-    const char* path;
+    const wchar_t* path;
     bool checking;
     bool ok;
 };
@@ -131,7 +188,7 @@ void writeHistory(KeyWriter& writer, const HistorySlots& history) {
 }
 
 // Every key of a save into `path` (or compared with it); false when one failed.
-bool writeKeys(TraceApp& app, const char* path, bool checking) {
+bool writeKeys(TraceApp& app, const wchar_t* path, bool checking) {
     KeyWriter writer{path, checking, true};
     for (const IntegerKey& key : kOptionKeys) writer.integer(kOptionsSection, key.name, app.*key.field);
     // The DPI the window's sizes were drawn for; the system's answer can lag behind a
@@ -149,24 +206,25 @@ bool writeKeys(TraceApp& app, const char* path, bool checking) {
 
 }  // namespace
 
-void settingsPath(char* out, size_t capacity) {
+void settingsPath(wchar_t* out, size_t capacity) {
     if (capacity == 0) return;
-    out[0] = '\0';
-    char module[kSettingsPathSize];
-    DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
+    out[0] = L'\0';
+    wchar_t module[kSettingsPathSize];
+    DWORD length = GetModuleFileNameW(nullptr, module, kSettingsPathSize);
     // A path that filled the buffer may have been cut (and is then not terminated on
     // every Windows version): better no settings than a file named after a cut path.
-    if (length == 0 || length >= sizeof module) return;
-    module[length] = '\0';
-    settingsPathFor(module, out, capacity);
+    if (length == 0 || length >= kSettingsPathSize) return;
+    module[length] = L'\0';
+    settingsPathFor(module, out, capacity < kProfilePathSize ? capacity : kProfilePathSize);
 }
 
 void loadSettings(TraceApp& app) {
-    char path[kSettingsPathSize];
-    settingsPath(path, sizeof path);
+    wchar_t path[kSettingsPathSize];
+    settingsPath(path, kSettingsPathSize);
     // Another copy may be replacing the file right now (or, where the folder is
     // read-only, writing it in place).
     SettingsLock lock(path);
+    if (path[0] != L'\0') recoverSettingsFile(path, lock, savedWhole);
     readIntegers(app, path, kOptionsSection, kOptionKeys);
     readIntegers(app, path, kWindowSection, kWindowKeys);
     // Sizes in the file are 96-DPI units, drawn at the DPI of the monitor the window
@@ -184,16 +242,19 @@ void loadSettings(TraceApp& app) {
 // Copies ending together (a log-off) take turns; each replaces the whole file, so the
 // last one's settings are what the file holds, whole.
 void saveSettings(TraceApp& app) {
-    char path[kSettingsPathSize];
-    settingsPath(path, sizeof path);
-    if (path[0] == '\0') return;
+    wchar_t path[kSettingsPathSize];
+    settingsPath(path, kSettingsPathSize);
+    if (path[0] == L'\0') return;
     SettingsLock lock(path);
     SettingsSave save;
     switch (openSettingsSave(path, lock, save)) {
     case SaveTarget::temporaryFile:
         // Written, then read back from the disk: the same sections, the same values.
-        commitSettingsSave(save, writeKeys(app, save.path, false) && settingsSectionsKept(save) &&
-                                     writeKeys(app, save.path, true));
+        // A folder that lets the file be written but not replaced gets it in place.
+        if (commitSettingsSave(save, writeKeys(app, save.path, false) && settingsSectionsKept(save) &&
+                                         writeKeys(app, save.path, true)) == SaveEnd::writeInPlace) {
+            writeKeys(app, path, false);
+        }
         break;
     case SaveTarget::realFile:
         writeKeys(app, path, false);

@@ -3,7 +3,7 @@
 #include "settings/settings_store_win32.h"
 
 #include <cstdio>
-#include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -17,27 +17,30 @@ constexpr DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
 
 // Names the file after its folder's volume and file index plus its case-folded name:
 // false where the folder cannot be opened (the caller then names it after its path).
-bool identityLockName(const char* settingsPath, char (&out)[kSettingsLockNameSize]) {
-    const char* slash = std::strrchr(settingsPath, '\\');
+bool identityLockName(const wchar_t* settingsPath, char (&out)[kSettingsLockNameSize]) {
+    const wchar_t* slash = std::wcsrchr(settingsPath, L'\\');
     if (slash == nullptr) return false;
-    char folder[kSettingsPathSize];
+    wchar_t folder[kProfilePathSize];
     // A drive's root keeps its backslash ("C:\"); any other folder is named without it.
-    const int folderLength = static_cast<int>(slash - settingsPath) + (slash - settingsPath == 2 ? 1 : 0);
-    std::snprintf(folder, sizeof folder, "%.*s", folderLength, settingsPath);
-    HANDLE handle = CreateFileA(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+    const size_t folderLength = static_cast<size_t>(slash - settingsPath) + (slash - settingsPath == 2 ? 1 : 0);
+    if (folderLength >= kProfilePathSize) return false;
+    std::wmemcpy(folder, settingsPath, folderLength);
+    folder[folderLength] = L'\0';
+    HANDLE handle = CreateFileW(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
     const bool known = GetFileInformationByHandle(handle, &info) != 0;
     CloseHandle(handle);
-    wchar_t name[MAX_PATH];
-    const int nameLength = MultiByteToWideChar(CP_ACP, 0, slash + 1, -1, name, MAX_PATH) - 1;
-    if (!known || nameLength <= 0) return false;
+    wchar_t name[kProfilePathSize];
+    const size_t nameLength = std::wcslen(slash + 1);
+    if (!known || nameLength == 0 || nameLength >= kProfilePathSize) return false;
+    std::wmemcpy(name, slash + 1, nameLength);
     CharUpperBuffW(name, static_cast<DWORD>(nameLength));
-    uint16_t units[MAX_PATH];
-    for (int i = 0; i < nameLength; ++i) units[i] = static_cast<uint16_t>(name[i]);
+    uint16_t units[kProfilePathSize];
+    for (size_t i = 0; i < nameLength; ++i) units[i] = static_cast<uint16_t>(name[i]);
     const uint64_t index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    settingsLockNameOfFile(info.dwVolumeSerialNumber, index, units, static_cast<size_t>(nameLength), out);
+    settingsLockNameOfFile(info.dwVolumeSerialNumber, index, units, nameLength, out);
     return true;
 }
 
@@ -68,10 +71,10 @@ struct EveryoneMayWait {
 // terminal server) meet too. Should that name be refused (an object of that name made
 // with other rights), the session's own namespace still lets this session's copies
 // meet.
-SettingsLock::SettingsLock(const char* settingsPath) : mutex(nullptr), held(false) {
+SettingsLock::SettingsLock(const wchar_t* settingsPath) : mutex(nullptr), held(false) {
     char name[kSettingsLockNameSize];
     // Named after the file the path leads to: a link and the file it names are one file.
-    char file[kSettingsPathSize];
+    wchar_t file[kProfilePathSize];
     settingsFinalPath(settingsPath, file);
     if (!identityLockName(file, name)) settingsLockName(settingsPath, name);
     char global[kSettingsLockNameSize + 8];

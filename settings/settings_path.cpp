@@ -1,38 +1,62 @@
 // The settings path rule.
-#include "settings_path.h"
+#include "settings/settings_path.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-
-#include "text/ascii_case.h"
 
 namespace {
 
-constexpr char kEnding[] = ".ini";
-constexpr size_t kEndingLength = sizeof kEnding - 1;
+// ASCII letters folded, every other unit (those above 127 included) as it is.
+template <typename Char>
+Char fold(Char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<Char>(c - 'A' + 'a') : c;
+}
 
-// True when `text` is ".ini" in any letter case (the file system ignores case).
-bool isIniEnding(const char* text, size_t length) {
-    if (length != kEndingLength) return false;
-    for (size_t i = 0; i < length; ++i) {
-        if (foldAscii(text[i]) != kEnding[i]) return false;
+template <typename Char>
+size_t length(const Char* text) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return n;
+}
+
+// True when `text` starts with `ascii`, letter case aside (the file system ignores
+// case); `text` is then moved past it.
+template <typename Char>
+bool skipFolded(const Char*& text, const char* ascii) {
+    const Char* c = text;
+    for (; *ascii != '\0'; ++ascii, ++c) {
+        if (fold(*c) != static_cast<Char>(*ascii)) return false;
     }
+    text = c;
+    return true;
+}
+
+// A decimal number without leading zeros that fits 32 bits; `text` is moved past it.
+template <typename Char>
+bool skipNumber(const Char*& text, uint32_t& value) {
+    const Char* digits = text;
+    uint64_t number = 0;
+    const Char* c = digits;
+    for (; *c >= '0' && *c <= '9' && c - digits < 10; ++c) number = number * 10 + static_cast<uint64_t>(*c - '0');
+    if (c == digits || (*digits == '0' && c - digits > 1) || number > 0xFFFFFFFFull) return false;
+    value = static_cast<uint32_t>(number);
+    text = c;
     return true;
 }
 
 }  // namespace
 
-void settingsPathFor(const char* modulePath, char* out, size_t capacity) {
+template <typename Char>
+void settingsPathFor(const Char* modulePath, Char* out, size_t capacity) {
     if (capacity == 0) return;
-    out[0] = '\0';
-    const size_t length = std::strlen(modulePath);
+    out[0] = 0;
+    const size_t total = length(modulePath);
     size_t nameStart = 0;
-    for (size_t i = 0; i < length; ++i) {
+    for (size_t i = 0; i < total; ++i) {
         if (modulePath[i] == '\\' || modulePath[i] == '/') nameStart = i + 1;
     }
-    size_t stem = length;
-    for (size_t i = length; i > nameStart; --i) {
+    size_t stem = total;
+    for (size_t i = total; i > nameStart; --i) {
         if (modulePath[i - 1] == '.') {
             stem = i - 1;
             break;
@@ -40,10 +64,12 @@ void settingsPathFor(const char* modulePath, char* out, size_t capacity) {
     }
     // A program whose own name ends in ".ini" keeps it whole: the settings file must
     // never be the program itself.
-    if (isIniEnding(modulePath + stem, length - stem)) stem = length;
-    if (stem + kEndingLength + 1 > capacity) return;
-    std::memcpy(out, modulePath, stem);
-    std::memcpy(out + stem, kEnding, kEndingLength + 1);
+    const Char* ending = modulePath + stem;
+    if (skipFolded(ending, ".ini") && *ending == 0) stem = total;
+    constexpr char kEnding[] = ".ini";
+    if (stem + sizeof kEnding > capacity) return;
+    for (size_t i = 0; i < stem; ++i) out[i] = modulePath[i];
+    for (size_t i = 0; i < sizeof kEnding; ++i) out[stem + i] = static_cast<Char>(kEnding[i]);
 }
 
 // A 64-bit FNV-1a hash. Different files meeting on one name would only make their
@@ -58,9 +84,12 @@ struct LockHash {
     uint64_t hash = 14695981039346656037ull;
 };
 
-void settingsLockName(const char* settingsPath, char (&out)[kSettingsLockNameSize]) {
+template <typename Char>
+void settingsLockName(const Char* settingsPath, char (&out)[kSettingsLockNameSize]) {
     LockHash hash;
-    for (const char* c = settingsPath; *c != '\0'; ++c) hash.add(static_cast<unsigned char>(foldAscii(*c)), 1);
+    for (const Char* c = settingsPath; *c != 0; ++c) {
+        hash.add(static_cast<uint64_t>(fold(*c)) & (sizeof(Char) == 1 ? 0xFF : 0xFFFF), sizeof(Char) == 1 ? 1 : 2);
+    }
     hash.name(out);
 }
 
@@ -74,24 +103,24 @@ void settingsLockNameOfFile(uint32_t volumeSerial, uint64_t folderIndex, const u
     hash.name(out);
 }
 
-bool settingsTemporaryOwner(const char* settingsName, const char* fileName, uint32_t& processId) {
-    const size_t nameLength = std::strlen(settingsName);
-    for (size_t i = 0; i < nameLength; ++i) {
-        if (foldAscii(fileName[i]) != foldAscii(settingsName[i])) return false;
+template <typename Char>
+bool settingsTemporaryOwner(const Char* settingsName, const Char* fileName, uint32_t& processId) {
+    const Char* c = fileName;
+    for (const Char* s = settingsName; *s != 0; ++s, ++c) {
+        if (fold(*c) != fold(*s)) return false;
     }
-    const char* c = fileName + nameLength;
-    for (const char* infix = kTemporaryInfix; *infix != '\0'; ++infix, ++c) {
-        if (foldAscii(*c) != *infix) return false;
-    }
-    uint64_t id = 0;
-    const char* digits = c;
-    // A process id never has leading zeros and fits 32 bits.
-    for (; *c >= '0' && *c <= '9' && c - digits < 10; ++c) id = id * 10 + static_cast<uint64_t>(*c - '0');
-    if (c == digits || (*digits == '0' && c - digits > 1) || id > 0xFFFFFFFFull) return false;
-    const char ending[] = ".tmp";
-    for (size_t i = 0; i < sizeof ending; ++i) {
-        if (foldAscii(c[i]) != ending[i]) return false;
-    }
-    processId = static_cast<uint32_t>(id);
+    uint32_t owner = 0, attempt = 0;
+    if (!skipFolded(c, kTemporaryInfix) || !skipNumber(c, owner)) return false;
+    // A later attempt's name: "-<n>", n from 1.
+    if (*c == '-' && !(skipNumber(++c, attempt) && attempt != 0)) return false;
+    if (!skipFolded(c, ".tmp") || *c != 0) return false;
+    processId = owner;
     return true;
 }
+
+template void settingsPathFor(const char*, char*, size_t);
+template void settingsPathFor(const wchar_t*, wchar_t*, size_t);
+template void settingsLockName(const char*, char (&)[kSettingsLockNameSize]);
+template void settingsLockName(const wchar_t*, char (&)[kSettingsLockNameSize]);
+template bool settingsTemporaryOwner(const char*, const char*, uint32_t&);
+template bool settingsTemporaryOwner(const wchar_t*, const wchar_t*, uint32_t&);

@@ -1,6 +1,8 @@
 // How the settings file is shared and replaced: copies of the program that share one
 // file take turns through a named lock, and a save goes into a file of this process's
-// own beside the real one, which then takes the real file's place in one step.
+// own beside the real one, which then takes the real file's place in one step. Paths
+// are wide throughout: a folder name outside the ANSI code page must still name its
+// own file, never a best-fit look-alike.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +14,7 @@
 // goes on without it. A lock abandoned by a copy that died counts as taken.
 // (settings_lock_win32.cpp)
 struct SettingsLock {
-    explicit SettingsLock(const char* settingsPath);
+    explicit SettingsLock(const wchar_t* settingsPath);
     ~SettingsLock();
     SettingsLock(const SettingsLock&) = delete;
     SettingsLock& operator=(const SettingsLock&) = delete;
@@ -22,27 +24,29 @@ struct SettingsLock {
 };
 
 // The file the settings path leads to (a symbolic link's target), or the path itself
-// where that is unknown. False where the A functions cannot spell the target's name
-// (`out` is then the path itself).
-bool settingsFinalPath(const char* settingsPath, char (&out)[kSettingsPathSize]);
+// where that is unknown. False where the target's path is too long for the profile
+// functions (`out` is then the path itself).
+bool settingsFinalPath(const wchar_t* settingsPath, wchar_t (&out)[kProfilePathSize]);
 
 // Where a save writes, as openSettingsSave decided it.
 enum class SaveTarget {
     temporaryFile,  // `path` of the SettingsSave: commitSettingsSave afterwards
-    realFile,       // the folder refuses new files, or a temporary name would not fit:
-                    // per-key writes into the file itself
+    realFile,       // the folder refuses new files, or no temporary name fits: per-key
+                    // writes into the file itself
     nothing,        // a read-only file, a full disk or another failure: leave it as it is
 };
 
 struct SettingsSave {
-    char target[kSettingsPathSize];  // the file replaced: a symbolic link's target
-    char path[MAX_PATH];             // the temporary file
+    wchar_t target[kProfilePathSize];  // the file replaced: a symbolic link's target
+    wchar_t path[kProfilePathSize];    // the temporary file
 };
 
 // Removes what earlier saves of copies that died left (only with the lock held), then
-// makes this process's temporary file beside the file the settings path leads to, as a
-// copy of it, so that entries the program does not know survive.
-SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, SettingsSave& save);
+// makes this process's temporary file beside the file the settings path leads to,
+// always a new file (never through a link or over a file that stands in the way: a
+// name that is taken gives way to the next), as a copy of the real one, so that
+// entries the program does not know survive.
+SaveTarget openSettingsSave(const wchar_t* settingsPath, const SettingsLock& lock, SettingsSave& save);
 
 // After the per-key writes into the temporary file: makes the profile functions read it
 // from the disk again (Wine keeps it in memory, and a failed write to disk, as on a full
@@ -50,8 +54,22 @@ SaveTarget openSettingsSave(const char* settingsPath, const SettingsLock& lock, 
 // it. The caller then reads back what it wrote.
 bool settingsSectionsKept(const SettingsSave& save);
 
+// How a save ended.
+enum class SaveEnd {
+    replaced,      // the temporary file is the settings file now
+    writeInPlace,  // the folder does not let this user replace the file (a shared folder,
+                   // another owner), though the file may be written: the caller writes
+                   // it in place, still under the lock; the temporary file is gone
+    discarded,     // the settings file is as it was
+};
+
 // When `whole` (everything written, and found on disk), the temporary file's data is
 // flushed to the disk and it replaces the real one in one step. Otherwise, or when the
 // replacement is still refused after a second, the temporary file is removed and the
 // real file stays as it was.
-void commitSettingsSave(const SettingsSave& save, bool whole);
+SaveEnd commitSettingsSave(const SettingsSave& save, bool whole);
+
+// At start-up, with the lock held: where the settings file is missing because a copy
+// died while replacing it, the newest temporary file of a copy that is gone that
+// `complete` accepts takes its place. Nothing else is touched.
+void recoverSettingsFile(const wchar_t* settingsPath, const SettingsLock& lock, bool (*complete)(const wchar_t* file));

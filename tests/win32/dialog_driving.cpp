@@ -18,8 +18,8 @@ std::string settingsFile() {
 
 void removeSettingsFile() { DeleteFileA(settingsFile().c_str()); }
 
-void writeSettingsFile(const std::string& text) {
-    FILE* file = std::fopen(settingsFile().c_str(), "wb");
+void writeSettingsFile(const std::string& text, const std::string& path) {
+    FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) return;
     std::fwrite(text.data(), 1, text.size(), file);
     std::fclose(file);

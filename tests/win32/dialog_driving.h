@@ -15,7 +15,7 @@ namespace drive {
 // own rule: the module path with ".exe" replaced by ".ini".
 std::string settingsFile();
 void removeSettingsFile();
-void writeSettingsFile(const std::string& text);
+void writeSettingsFile(const std::string& text, const std::string& path = settingsFile());
 // The whole file as bytes; the empty text when it does not exist.
 std::string readSettingsFile();
 // The file's lines split at CR LF, blank lines left out.

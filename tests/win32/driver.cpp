@@ -58,6 +58,7 @@
 //   rect                             print the main window's "X Y W H"
 // The process
 //   handles                          print the program's Windows handle count
+//   pid                              print the program's Windows process id
 //   loadlib NAME                     try LoadLibraryA(NAME); print "loaded" or "missing"
 // An exe file (need not run)
 //   version FILE                     print its version resource as GetFileVersionInfo gives
@@ -66,6 +67,7 @@
 //                                    FileDescription= LegalCopyright= OriginalFilename=
 //   manifest FILE                    print its manifest resource (type 24, id 1)
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "driver_windows.h"
@@ -129,6 +131,14 @@ int close(char**) { return driver::postToMain(WM_CLOSE, 0) ? 0 : 1; }
 bool tellLogOff(HWND window, UINT message, WPARAM wParam) {
     DWORD_PTR answer = 0;
     return SendMessageTimeoutA(window, message, wParam, ENDSESSION_LOGOFF, SMTO_NORMAL, 30000, &answer) != 0;
+}
+
+int processId(char**) {
+    DWORD id = 0;
+    HWND window = driver::mainWindow();
+    if (window == nullptr || GetWindowThreadProcessId(window, &id) == 0) return 1;
+    std::printf("%lu\n", static_cast<unsigned long>(id));
+    return 0;
 }
 
 int endSession(char**) {
@@ -219,6 +229,7 @@ constexpr Command kCommands[] = {
     {"place", 4, driver::place},
     {"rect", 0, driver::rect},
     {"handles", 0, driver::handles},
+    {"pid", 0, processId},
     {"loadlib", 1, driver::loadLibrary},
     {"version", 1, driver::versionInfo},
     {"manifest", 1, driver::manifest},

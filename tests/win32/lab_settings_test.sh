@@ -6,7 +6,9 @@
 #            consistent with its counts) and the same figures as the list.
 #   restart: a first run moves its window, sets the options in the Options dialog and
 #            traces the target; a second run shows the same geometry, options and
-#            history, read from the settings file beside the program.
+#            history, read from the settings file beside the program; the same from
+#            folders whose names the ANSI code page cannot spell: one beside a
+#            best-fit look-alike (each keeps its own file) and a Cyrillic one.
 #   copies:  three copies in one folder, each tracing an address of its own, logged off
 #            at once, several rounds: the file holds every key, a foreign key and one
 #            copy's history each time.
@@ -80,6 +82,25 @@ restart_test() {
     check "address box empty" "" "$(drive text)"
     close_and_check_exit
     check "options, window and history kept by the second save" "$kept" "$(saved)"
+
+    # "Łukasz" best-fits to "Lukasz" in most ANSI code pages: the look-alike's file is
+    # neither read nor written. In "Настройки" the settings last across two runs.
+    local run folder target other=$work/Lukasz
+    mkdir "$other" "$work/Łukasz" "$work/Настройки"
+    printf '[History]\r\nH0=from-the-OTHER-folder.test\r\n' >"$other/lumentrax.ini"
+    cp "$other/lumentrax.ini" "$work/other.ini"
+    for run in "Łukasz $LAB_TARGET" "Настройки $LAB_TARGET" "Настройки $LAB_HOP1"; do
+        read -r folder target <<<"$run"
+        cp "$work/lumentrax.exe" "$work/$folder/"
+        e2e_program=$work/$folder/lumentrax.exe
+        e2e_start_and_wait "$folder, $target: " 1 "/ip:$target"
+        close_and_check_exit
+    done
+    cmp -s "$other/lumentrax.ini" "$work/other.ini"
+    check "look-alike folder's file untouched" 0 $?
+    check "Łukasz keeps its own file" "$LAB_TARGET,one.one.one.one" "$(ini=$work/Łukasz/lumentrax.ini saved_history 2)"
+    check "Настройки: the first run's file read by the second" "$LAB_HOP1,$LAB_TARGET" \
+        "$(ini=$work/Настройки/lumentrax.ini saved_history 2)"
 }
 
 # Every round starts from a foreign key and 15 long history entries (long saves); each copy

@@ -15,6 +15,13 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+// A path of the tests (ANSI) as the store takes it.
+std::wstring wide(const std::string& text) {
+    wchar_t units[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, units, MAX_PATH);
+    return units;
+}
+
 // The window's outer rectangle as x, y, width and height.
 Values outerRect(HWND window) {
     RECT rect{};
@@ -64,6 +71,7 @@ protected:
     // The saved values of the four window keys, or of the four options, joined by blanks.
     static std::string savedWindow() { return savedValues("Window", {"XPos", "YPos", "Width", "Height"}); }
     static std::string savedOptions() { return savedValues("Options", {"TimeOut", "MaxHops", "PacketSize", "ReverseDns"}); }
+    static bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
     // The history slots as read.
     Lines history() const { return Lines(app->history, app->history + kHistorySlots); }
 };
@@ -109,8 +117,9 @@ TEST_F(SettingsFileTest, AnEmptyH0ReplacesTheDefaultHostAndHolesKeepTheirPlace) 
 // The profile functions trim blanks and strip a pair of quotes when they read: values
 // spelt so, hand-edited or typed, never cost the save.
 TEST_F(SettingsFileTest, HandWrittenValuesAreTakenAsReadAndWrittenBackUnchanged) {
+    // H4 holds bytes above 127, which the ANSI code page maps to characters and back.
     drive::writeSettingsFile("[Options]\r\nTimeOut=5\r\nMaxHops=300\r\nPacketSize=-1\r\nReverseDns=7\r\n"
-                             "[Column]\r\nC4=-20\r\n[History]\r\nH3=\"\"x\"\"\r\n");
+                             "[Column]\r\nC4=-20\r\n[History]\r\nH3=\"\"x\"\"\r\nH4=b\xfc\xe9\x81\xff.test\r\n");
     launch();
     EXPECT_EQ(options(), (Values{300, 5, 7, -1}));
     EXPECT_EQ(app->columnWidths[4], -20);
@@ -122,8 +131,8 @@ TEST_F(SettingsFileTest, HandWrittenValuesAreTakenAsReadAndWrittenBackUnchanged)
     closeByCloseBox();
     EXPECT_EQ(savedOptions(), "6 300 -1 7");
     // As the profile functions write them (Wine's drop the blanks at both ends).
-    EXPECT_EQ(savedValues("History", {"H0", "H1", "H2", "H3", "H7"}),
-              "10.200.2.2 lead.test \"quoted.test\" 'single.test' \"x\"");
+    EXPECT_EQ(savedValues("History", {"H0", "H1", "H2", "H3", "H7", "H8"}),
+              "10.200.2.2 lead.test \"quoted.test\" 'single.test' \"x\" b\xfc\xe9\x81\xff.test");
 }
 
 // A save that a crash cut short leaves its temporary file beside the settings file. Not
@@ -132,7 +141,8 @@ TEST_F(SettingsFileTest, HandWrittenValuesAreTakenAsReadAndWrittenBackUnchanged)
 TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     drive::writeSettingsFile("[Mine]\r\nColour=blue\r\n[Options]\r\nExtra=kept\r\nTimeOut=300\r\n"
                              "[History]\r\nH20=beyond.test\r\n");
-    const std::string ini = drive::settingsFile(), leftover = ini + ".lumentrax-4242.tmp";
+    const std::string ini = drive::settingsFile(), leftover = ini + ".lumentrax-4242.tmp",
+                      retried = ini + ".lumentrax-4242-2.tmp";
     PROCESS_INFORMATION live{};
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -140,7 +150,7 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
                                CREATE_SUSPENDED, nullptr, nullptr, &startup, &live));
     const std::string kept[] = {ini + ".before-upgrade.tmp", ini + ".ini.lumentrax-4242.tmp", ini + ".20261208.tmp",
                                 ini + ".lumentrax-" + std::to_string(live.dwProcessId) + ".tmp"};
-    for (const std::string& file : {leftover, kept[0], kept[1], kept[2], kept[3]}) {
+    for (const std::string& file : {leftover, retried, kept[0], kept[1], kept[2], kept[3]}) {
         CloseHandle(CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
     launch();
@@ -149,11 +159,35 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     TerminateProcess(live.hProcess, 0);
     CloseHandle(live.hProcess);
     CloseHandle(live.hThread);
-    EXPECT_EQ(GetFileAttributesA(leftover.c_str()), INVALID_FILE_ATTRIBUTES) << "removed by the save";
+    for (const std::string& file : {leftover, retried}) EXPECT_FALSE(exists(file)) << file << " removed by the save";
     for (const std::string& file : kept) EXPECT_TRUE(DeleteFileA(file.c_str())) << file << " kept";
     EXPECT_EQ(savedValues("Mine", {"Colour"}), "blue");
     EXPECT_EQ(savedValues("Options", {"Extra", "TimeOut"}), "kept 300");
     EXPECT_EQ(savedValues("History", {"H20", "H15"}), "beyond.test ");
+}
+
+// A copy killed while its save replaced the file leaves the settings only in its
+// temporary file: the next start takes the newest complete one as the settings file. A
+// newer one cut short is neither taken nor removed until a settings file is there again.
+TEST_F(SettingsFileTest, ACompleteTemporaryFileOfACopyThatDiedBecomesTheMissingSettingsFile) {
+    const std::string ini = drive::settingsFile(), complete = ini + ".lumentrax-4242.tmp",
+                      cut = ini + ".lumentrax-4246-1.tmp";
+    std::string text = "[Mine]\r\nColour=blue\r\n[Options]\r\nMaxHops=33\r\nTimeOut=900\r\nReverseDns=0\r\n"
+                       "PacketSize=16\r\n[Column]\r\n";
+    for (int n = 0; n < kColumnCount; ++n) text += "C" + std::to_string(n) + "=70\r\n";
+    text += "[History]\r\nH0=taken.test\r\n";
+    for (int n = 1; n < kHistorySlots; ++n) text += "H" + std::to_string(n) + "=\r\n";
+    drive::writeSettingsFile(text, complete);
+    Sleep(20);
+    std::string cutShort = text.substr(0, text.find("H15="));
+    drive::writeSettingsFile(cutShort.replace(cutShort.find("=33"), 3, "=44"), cut);
+    launch();
+    EXPECT_EQ(options(), (Values{33, 900, 0, 16}));
+    EXPECT_STREQ(app->history[0], "taken.test");
+    EXPECT_TRUE(exists(cut)) << "cut short: left while no settings file is there";
+    closeByExit();
+    EXPECT_EQ(savedValues("Mine", {"Colour"}) + " " + savedValues("Options", {"MaxHops"}), "blue 33");
+    EXPECT_FALSE(exists(complete) || exists(cut)) << "one taken, the other removed by the save";
 }
 
 // A lock that another thread holds (as another copy would) while the object lives.
@@ -161,7 +195,7 @@ struct LockHeldElsewhere {
     explicit LockHeldElsewhere(const std::string& path)
         : taken(CreateEventA(nullptr, TRUE, FALSE, nullptr)), done(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
           holder([this, path] {
-              SettingsLock lock(path.c_str());
+              SettingsLock lock(wide(path).c_str());
               SetEvent(taken);
               WaitForSingleObject(done, 15000);
           }) {
@@ -189,7 +223,7 @@ TEST_F(SettingsFileTest, ALockHeldThroughALinkedFolderOrAFileHeldForAMomentStill
         app->maxHops = 42;
         if (lockHeld) {
             LockHeldElsewhere other(linked);
-            EXPECT_FALSE(SettingsLock(drive::settingsFile().c_str()).held) << "one lock for both spellings";
+            EXPECT_FALSE(SettingsLock(wide(drive::settingsFile()).c_str()).held) << "one lock for both spellings";
             closeByCloseBox();
         } else {
             HANDLE file = CreateFileA(drive::settingsFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -206,11 +240,11 @@ TEST_F(SettingsFileTest, ALockHeldThroughALinkedFolderOrAFileHeldForAMomentStill
 
 // One save of MaxHops into `ini` through the store, in the steps the program's save takes.
 void storeSave(const std::string& ini, const char* maxHops) {
-    SettingsLock lock(ini.c_str());
+    SettingsLock lock(wide(ini).c_str());
     SettingsSave save;
-    switch (openSettingsSave(ini.c_str(), lock, save)) {
+    switch (openSettingsSave(wide(ini).c_str(), lock, save)) {
     case SaveTarget::temporaryFile:
-        WritePrivateProfileStringA("Options", "MaxHops", maxHops, save.path);
+        WritePrivateProfileStringW(L"Options", L"MaxHops", wide(maxHops).c_str(), save.path);
         commitSettingsSave(save, settingsSectionsKept(save));
         break;
     case SaveTarget::realFile:
@@ -233,19 +267,17 @@ std::string profileValue(const std::string& ini, const char* section, const char
 TEST_F(SettingsFileTest, AFileReachedThroughALinkIsSavedAndLockedAsTheFileItNames) {
     const std::string ini = drive::settingsFile(), folder = ini.substr(0, ini.find_last_of('\\') + 1);
     const std::string unspellable = folder + LUMENTRAX_LINKED_UNSPELLABLE "\\linked.ini";
-    WritePrivateProfileStringA("Mine", "Colour", "blue", unspellable.c_str());
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, unspellable.c_str());
+    drive::writeSettingsFile("[Mine]\r\nColour=blue\r\n", unspellable);
     storeSave(unspellable, "42");
     EXPECT_EQ(profileValue(unspellable, "Options", "MaxHops") + " " + profileValue(unspellable, "Mine", "Colour"),
               "42 blue");
     DeleteFileA(unspellable.c_str());
 
     const std::string target = folder + LUMENTRAX_LINKED_TARGET_FOLDER "\\target.ini";
-    WritePrivateProfileStringA("Mine", "Colour", "blue", target.c_str());
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, target.c_str());
+    drive::writeSettingsFile("[Mine]\r\nColour=blue\r\n", target);
     {
         LockHeldElsewhere link(folder + LUMENTRAX_LINKED_FILE);
-        EXPECT_FALSE(SettingsLock(target.c_str()).held) << "one lock for the link and its target";
+        EXPECT_FALSE(SettingsLock(wide(target).c_str()).held) << "one lock for the link and its target";
     }
     DeleteFileA(target.c_str());
 }

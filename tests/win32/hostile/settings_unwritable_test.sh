@@ -1,6 +1,8 @@
 #!/bin/bash
 # lumentrax.exe whose settings file cannot be written: a read-only file, a read-only
-# folder without a file, a read-only folder holding a writable file, and a full volume.
+# folder without a file, a read-only folder holding a writable file, a path too long for
+# the profile functions, a shared folder where the file may be written but not replaced,
+# links planted at the temporary names, and a full volume.
 # The program traces, ends with exit code 0, and nothing already in the file is lost.
 # Root ignores file modes; every Wine process here (the wineserver, which opens the
 # files, included) runs without the capabilities that override them.
@@ -12,14 +14,29 @@ e2e_setup_driven settings-unwritable "$@"
 earlier=$'[Options]\r\nMaxHops=30\r\nTimeOut=900\r\nReverseDns=0\r\nPacketSize=16\r\n[History]\r\nH0=kept.example\r\nH1=\r\n[Extra]\r\nKeep=yes\r\n'
 
 # One run: start tracing the lab's target (with START, default e2e_start), wait for its
-# four hops, close.
+# four hops, run $before_close if set, close.
 run_once() {
     local what=$1
     local e2e_starter=${2:-e2e_start}
     e2e_start_and_wait "$what: " 4 "/ip:$LAB_TARGET"
+    ${before_close:-}
     drive close
     e2e_wait_exit 60
     check "$what: exit code after WM_CLOSE" 0 $?
+}
+
+# The program copied to EXE, with the earlier settings beside it.
+program_at() {
+    e2e_program=$1
+    { [ "$1" -ef "$work/lumentrax.exe" ] || cp "$work/lumentrax.exe" "$1"; } && printf '%s' "$earlier" >"${1%.exe}.ini"
+}
+
+# The values of SECTION KEY pairs of FILE, joined by blanks.
+values() {
+    local file=$1 out=()
+    shift
+    while [ $# -ge 2 ]; do out+=("$(ini_value "$file" "$1" "$2")") && shift 2; done
+    echo "${out[*]}"
 }
 
 # The file itself read-only (the folder writable).
@@ -48,8 +65,7 @@ chmod 555 "$work/ro"
 run_once "read-only folder, writable file"
 ro_ini=$work/ro/lumentrax.ini
 check "writable file: foreign key kept" "yes" "$(ini_value "$ro_ini" Extra Keep)"
-check "writable file: MaxHops, TimeOut, PacketSize kept" "30 900 16" \
-    "$(ini_value "$ro_ini" Options MaxHops) $(ini_value "$ro_ini" Options TimeOut) $(ini_value "$ro_ini" Options PacketSize)"
+check "writable file: MaxHops, TimeOut, PacketSize kept" "30 900 16" "$(values "$ro_ini" Options MaxHops Options TimeOut Options PacketSize)"
 h0=$(ini_value "$ro_ini" History H0)
 h1=$(ini_value "$ro_ini" History H1)
 # Saved: the traced address heads the history and the earlier head follows it.
@@ -65,12 +81,49 @@ chmod 755 "$work/ro"
 # Z: and the Linux path): no room for a temporary name beside it, yet it saves.
 deep=$work/$(printf 'd%.0s' $(seq 200))
 mkdir "$deep"
-e2e_program=$deep/$(printf 'p%.0s' $(seq $((257 - ${#deep} - 5)))).exe
-cp "$work/lumentrax.exe" "$e2e_program"
-printf '%s' "$earlier" >"${e2e_program%.exe}.ini"
+program_at "$deep/$(printf 'p%.0s' $(seq $((257 - ${#deep} - 5)))).exe"
 run_once "longest path"
-check "longest path: saved, foreign key kept" "$LAB_TARGET yes" \
-    "$(ini_value "${e2e_program%.exe}.ini" History H0) $(ini_value "${e2e_program%.exe}.ini" Extra Keep)"
+check "longest path: saved, foreign key kept" "$LAB_TARGET yes" "$(values "${e2e_program%.exe}.ini" History H0 Extra Keep)"
+
+# One character more: the profile functions cannot take the path, so there are no
+# settings. Nothing is read or written, beside the program or in the working folder.
+program_at "$deep/$(printf 'p%.0s' $(seq $((258 - ${#deep} - 5)))).exe"
+ls -A "$deep" >"$work/deep.before"
+mkdir "$work/cwd"
+pushd "$work/cwd" >/dev/null || exit 1
+run_once "one character more"
+popd >/dev/null || exit 1
+cmp -s "${e2e_program%.exe}.ini" "$work/earlier.ini"
+check "one character more: settings file unchanged" 0 $?
+check "one character more: nothing new in its folder or the working folder" "$(cat "$work/deep.before")|" \
+    "$(ls -A "$deep")|$(ls -A "$work/cwd")"
+
+# A shared folder (sticky, another user's) and a settings file of that user that this
+# one may write but not replace: saved in place, and nothing left beside it.
+shared=$work/shared
+mkdir "$shared"
+program_at "$shared/lumentrax.exe"
+chown 12345 "$shared" "$shared/lumentrax.ini"
+chmod 666 "$shared/lumentrax.ini"
+chmod 1777 "$shared"
+run_once "shared folder"
+check "shared folder: saved in place, foreign key kept" "$LAB_TARGET kept.example yes" \
+    "$(values "$shared/lumentrax.ini" History H0 History H1 Extra Keep)"
+check "shared folder: nothing left beside the file" "lumentrax.exe lumentrax.ini" "$(ls -A "$shared" | paste -sd' ')"
+
+# Links planted at temporary names beside the settings file: one of a copy that is gone,
+# one at this copy's own process id. Neither is removed nor written through.
+rm -f "$ini"
+program_at "$work/lumentrax.exe"
+mkdir "$work/home"
+echo thesis >"$work/home/thesis.txt"
+echo letter >"$work/home/letter.txt"
+ln -s home/thesis.txt "$ini.lumentrax-99996.tmp"
+plant_own() { own=$ini.lumentrax-$(drive pid).tmp && ln -s home/letter.txt "$own"; }
+before_close=plant_own run_once "planted links"
+check "planted links: targets untouched, links kept, saved" "thesis letter home/thesis.txt home/letter.txt $LAB_TARGET yes" \
+    "$( { cat "$work"/home/{thesis,letter}.txt; readlink "$ini.lumentrax-99996.tmp" "$own"; } | paste -sd' ') $(values "$ini" History H0 Extra Keep)"
+rm -rf "$ini.lumentrax-99996.tmp" "$own" "$work/home"
 
 # A settings file that is a symbolic link: the link stays, its target gets the save,
 # and the temporary file's data reaches the disk before it is renamed. The program
@@ -86,8 +139,7 @@ for _ in $(seq 1 50); do [ -S "$socket" ] && break; sleep 0.1; done
 start_traced() { local e2e_wrap=("${e2e_wrap[@]}" "${traced[@]}" "$work/strace.program"); e2e_start "$@"; }
 e2e_program=$work/lumentrax.exe
 run_once "linked file" start_traced
-check "linked file: still a link, target saved" "target.ini $LAB_TARGET yes" \
-    "$(readlink "$ini") $(ini_value "$work/target.ini" History H0) $(ini_value "$work/target.ini" Extra Keep)"
+check "linked file: still a link, target saved" "target.ini $LAB_TARGET yes" "$(readlink "$ini") $(values "$work/target.ini" History H0 Extra Keep)"
 check "linked file: temporary file flushed, then renamed" "fsync rename" "$(cat "$work"/strace.* | sort -k2 -n |
     grep -oE '(fsync|rename[a-z0-9]*)\(.*target\.ini\.lumentrax-[0-9]+\.tmp' | grep -oE '^(fsync|rename)' | uniq | paste -sd' ')"
 
@@ -125,6 +177,6 @@ for room in 0 4096; do
     in_volume cat "$work/full/lumentrax.ini" >"${after:=$work/full.after}"
     cmp -s "$after" "$work/big.ini" && echo "full volume, $room bytes free: the file is the old one" ||
         check "full volume, $room bytes free: the new file, whole (keys, history, foreign key)" "34 $LAB_TARGET h0.$long yes" \
-            "$(settings_keys "$after") $(ini_value "$after" History H0) $(ini_value "$after" History H1) $(ini_value "$after" Extra Keep)"
+            "$(settings_keys "$after") $(values "$after" History H0 History H1 Extra Keep)"
 done
 finish
