@@ -225,7 +225,9 @@ void addCsv(ReportWriter& out, const ReportFacts& facts, const HopRecord* record
     char time[kStampSize];
     formatUtcStamp(facts.endUtc, time);
     char target[kHostNameSize];
+    char address[kAddressTextSize];
     copyPrintable(target, facts.target);  // one row stays one line for line-based readers
+    copyPrintable(address, facts.address);
     for (int r = 0; r < count; ++r) {
         const HopFigureTexts hop = hopFigures(records[r], r, figures);
         out.add(hop.cells.text[0]);
@@ -238,7 +240,7 @@ void addCsv(ReportWriter& out, const ReportFacts& facts, const HopRecord* record
         out.addFormatted(",%s,", time);
         addCsvField(out, target);
         out.add(",");
-        addCsvField(out, facts.address);
+        addCsvField(out, address);
         out.addFormatted(",%lld", static_cast<long long>(facts.seq));
         addCsvNumbers(out, {&hop.intervalSent, &hop.intervalReceived, &hop.intervalLossPercent,
                             &hop.intervalBestMs, &hop.intervalAverageMs, &hop.intervalWorstMs});
