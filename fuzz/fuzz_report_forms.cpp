@@ -19,21 +19,6 @@ void require(bool condition) {
     if (!condition) std::abort();
 }
 
-// The length of the UTF-8 character at `c` (RFC 3629), 0 when it is not one or is a
-// control character.
-int utf8Length(const char* text) {
-    const unsigned char* c = reinterpret_cast<const unsigned char*>(text);
-    if (c[0] < 0x80) return c[0] >= 0x20 && c[0] != 0x7F ? 1 : 0;
-    const int length = c[0] >= 0xF0 ? 4 : c[0] >= 0xE0 ? 3 : 2;
-    const unsigned char low = c[0] == 0xE0 ? 0xA0 : c[0] == 0xF0 ? 0x90 : 0x80;
-    const unsigned char high = c[0] == 0xED ? 0x9F : c[0] == 0xF4 ? 0x8F : 0xBF;
-    if (c[0] < 0xC2 || c[0] > 0xF4 || c[1] < low || c[1] > high) return 0;
-    for (int i = 2; i < length; ++i) {
-        if ((c[i] & 0xC0) != 0x80) return 0;
-    }
-    return length;
-}
-
 // RFC 4180 records ended by CR LF, each with the header's field count.
 void checkCsv(const char* text) {
     int headerFields = 0;
@@ -69,35 +54,35 @@ const char* skipName(const char* at, bool metric) {
 
 // The text exposition format: HELP, then TYPE, of a family before its samples; each
 // sample one line: the family's name, labels whose values are UTF-8 escaping only \\, \"
-// and \n, one number (no time stamp).
+// and \n (so each value in its quotes is a JSON string), one number, no time stamp.
 void checkPrometheus(const char* text) {
     std::string family;
-    for (const char* at = text; *at != '\0'; ++at) {
+    for (const char* at = text; *at != '\0'; at = std::strchr(at, '\n') + 1) {
         const char* end = std::strchr(at, '\n');
         require(end != nullptr);
         const std::string line(at, end);
         if (line.rfind("# HELP ", 0) == 0) {
-            require(*skipName(at + 7, true) == ' ');
             family = std::string(at + 7, skipName(at + 7, true));
+            require(at[7 + family.size()] == ' ');
         } else if (line.rfind("# TYPE ", 0) == 0) {
             require(line == "# TYPE " + family + " counter" || line == "# TYPE " + family + " gauge");
         } else {
-            at = skipName(at, true);
             require(!family.empty() && line.compare(0, family.size() + 1, family + "{") == 0);
+            at += family.size();
             do {
                 at = skipName(at + 1, false);
                 require(at[0] == '=' && at[1] == '"');
-                for (at += 2; *at != '"'; at += *at == '\\' ? 2 : utf8Length(at)) {
-                    require(*at == '\\' ? std::strchr("\\\"n", at[1]) != nullptr && at[1] != '\0'
-                                        : *at != '\n' && utf8Length(at) > 0);
+                const char* value = ++at;
+                for (++at; *at != '"'; at += *at == '\\' ? 2 : 1) {
+                    require(*at != '\0' && (*at != '\\' || (at[1] != '\0' && std::strchr("\\\"n", at[1]) != nullptr)));
                 }
-            } while (*++at == ',');
+                require(nlohmann::json::accept(std::string(value, ++at)));
+            } while (*at == ',');
             char* numberEnd = nullptr;
             require(*at == '}' && at[1] == ' ' && at[2] != ' ');
             std::strtod(at + 2, &numberEnd);
             require(numberEnd == end && nlohmann::json::accept(std::string(at + 2, end)));
         }
-        at = end;
     }
 }
 
