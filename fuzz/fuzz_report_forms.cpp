@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tools/report_forms.h"
@@ -105,26 +106,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size -= 2 + targetLength;
     const int count = static_cast<int>(size / sizeof(HopRecord)) + 1;
     std::vector<HopRecord> records(count);
-    std::memset(records.data(), 0, sizeof(HopRecord) * count);
     std::memcpy(records.data(), data, size);
     // A first look at half the counters, then the records as they are.
     std::vector<HopRecord> earlier(records);
-    for (HopRecord& record : earlier) {
-        record.sent /= 2;
-        record.received /= 2;
-        record.totalMs /= 2;
-    }
+    for (HopRecord& r : earlier) std::tie(r.sent, r.received, r.totalMs) = std::make_tuple(r.sent / 2, r.received / 2, r.totalMs / 2);
     figures = HopFigures{};
     figures.feed(earlier.data(), count);
     figures.feed(records.data(), count);
 
-    require(formatReport(ReportFormat::kTsv, facts, records.data(), count, figures, out, sizeof out));
-    require(formatReport(ReportFormat::kCsv, facts, records.data(), count, figures, out, sizeof out));
-    checkCsv(out);
-    require(formatReport(ReportFormat::kJson, facts, records.data(), count, figures, out, sizeof out));
-    const char* lineEnd = std::strchr(out, '\n');
-    require(lineEnd != nullptr && lineEnd[1] == '\0' && nlohmann::json::accept(out));
-    require(formatReport(ReportFormat::kPrometheus, facts, records.data(), count, figures, out, sizeof out));
-    checkPrometheus(out);
+    const auto form = [&](ReportFormat format) {
+        require(formatReport(format, facts, records.data(), count, figures, out, sizeof out));
+        return out;
+    };
+    form(ReportFormat::kTsv);
+    checkCsv(form(ReportFormat::kCsv));
+    const char* json = form(ReportFormat::kJson);
+    require(std::strchr(json, '\n') == json + std::strlen(json) - 1 && nlohmann::json::accept(json));
+    checkPrometheus(form(ReportFormat::kPrometheus));
     return 0;
 }

@@ -77,7 +77,9 @@ check "closed standard output: status and one line" "1 1" "$? $(wc -l <"$err")"
 # Reports every second for three seconds: at least three, each headed by its local time
 # and the target with its address.
 stamp='^# [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [+-][0-9]{2}:[0-9]{2} 127\.0\.0\.1 127\.0\.0\.1'$'\r$'
-out=$("${trace[@]}" --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 2>"$err")
+# A run of three seconds with a report every second: timed [OPTION...].
+timed() { "${trace[@]}" --every 1 --duration 3 --timeout 500 --no-dns "$@" 127.0.0.1 2>"$err"; }
+out=$(timed)
 status=$?
 stamps=$(grep -cE "$stamp" <<<"$out")
 check "every 1 s for 3 s: status, at least 3 reports, each stamped" "0 1 $stamps" \
@@ -85,16 +87,14 @@ check "every 1 s for 3 s: status, at least 3 reports, each stamped" "0 1 $stamps
 
 # CSV every second: one table of twenty columns under one header, no comment line, rows
 # numbered by their report; with --no-header no header at all.
-out=$("${trace[@]}" --format csv --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 2>"$err")
+out=$(timed --format csv)
 check "csv every 1 s: status, one header, one width, reports 1, 2, 3 ..." "0 1 {20} True" "$? $(python3 -c '
-import csv, sys
-rows = list(csv.reader(sys.stdin))
-seqs = [int(r[13]) for r in rows[1:]]
-print(sum(r[0] == "hop" for r in rows), set(map(len, rows)), rows[0][0] == "hop" and len(seqs) >= 3 and seqs == sorted(seqs))' <<<"$out")"
+import csv, sys; rows = list(csv.reader(sys.stdin)); seqs = [int(r[13]) for r in rows[1:]]
+print(sum(r[0] == "hop" for r in rows), set(map(len, rows)), rows[0][0] == "hop" and seqs[-1] >= 3 and seqs == sorted(seqs))' <<<"$out")"
 out=$("${trace[@]}" --format csv --no-header --steps 2 --timeout 500 --no-dns 127.0.0.1 2>"$err")
 check "csv --no-header: the rows alone" "1,127.0.0.1," "$(head -c 12 <<<"$out")"
 # JSON every second: schema, version, numbered reports, the last one final.
-out=$("${trace[@]}" --format json --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 2>"$err")
+out=$(timed --format json)
 check "json every 1 s: status, schema and version, seq 1, 2, 3 ..., final last, target reached" "0 true" \
     "$? $(jq -s --arg v "$version" 'length >= 3 and all(.schema == 2 and .version == $v and .reached and (.host | length > 0))
          and [.[].seq] == [range(1; length + 1)] and [.[].final] == [range(length - 1) | false] + [true]' <<<"$out")"
@@ -103,13 +103,10 @@ check "json every 1 s: status, schema and version, seq 1, 2, 3 ..., final last, 
 # of one, nothing is left beside it, promtool finds nothing, and node_exporter's textfile
 # collector serves it without a scrape error.
 prom=$files/lumentrax.prom
-"${trace[@]}" --format prometheus --output "$prom" --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 >"$err.out" 2>"$err" &
+timed --format prometheus --output "$prom" >"$err.out" &
 runner=$! reads=0 torn=0
 while kill -0 $runner 2>/dev/null; do
-    if [ -e "$prom" ]; then
-        reads=$((reads + 1))
-        [[ $(cat "$prom") == *$'\nlumentrax_target_reached{target="127.0.0.1"} 1' ]] || torn=$((torn + 1))
-    fi
+    [ -e "$prom" ] && reads=$((reads + 1)) && [[ $(cat "$prom") != *$'\nlumentrax_target_reached{target="127.0.0.1"} 1' ]] && torn=$((torn + 1))
     sleep 0.05
 done
 wait $runner

@@ -55,24 +55,24 @@ std::string traceText(const HopRecord* records, int count) {
 
 }  // namespace
 
-TEST(RowCells, SilentHopLeavesAverageAndLossAbsent) {
+// A silent hop leaves average and loss absent; a hop found in the trace shows one echo
+// and no loss.
+TEST(RowCells, SilentHopAndHopFoundInTrace) {
     EXPECT_EQ(cellsOf(silentHop(), 2),
               (std::vector<std::string>{"3", "0.0.0.0", "", "0 ms", "<absent>", "0 ms", "0 ms", "0",
                                         "0", "<absent>"}));
-}
-
-TEST(RowCells, HopFoundInTraceShowsOneEchoAndNoLoss) {
-    HopRecord r = answeredHop("192.0.2.1", "gw.example", 1, 1, 4, 4, 4, 4);
-    EXPECT_EQ(cellsOf(r, 0), (std::vector<std::string>{"1", "192.0.2.1", "gw.example", "4 ms", "4 ms",
-                                                       "4 ms", "4 ms", "1", "1", "0%"}));
+    EXPECT_EQ(cellsOf(answeredHop("192.0.2.1", "gw.example", 1, 1, 4, 4, 4, 4), 0),
+              (std::vector<std::string>{"1", "192.0.2.1", "gw.example", "4 ms", "4 ms", "4 ms", "4 ms", "1", "1", "0%"}));
 }
 
 TEST(RowCells, LossAndAverageTruncate) {
-    EXPECT_EQ(cellsOf(answeredHop("a", "", 3, 2, 1, 25, 1, 24), 0)[9], "34%");
-    EXPECT_EQ(cellsOf(answeredHop("a", "", 3, 2, 1, 25, 1, 24), 0)[4], "12 ms");
-    EXPECT_EQ(cellsOf(answeredHop("a", "", 3, 1, 1, 1, 1, 1), 0)[9], "67%");
-    EXPECT_EQ(cellsOf(answeredHop("a", "", 4, 0, 0, 0, 0, 0), 0)[9], "100%");
-    EXPECT_EQ(cellsOf(answeredHop("a", "", 4, 0, 0, 0, 0, 0), 0)[4], "<absent>");
+    auto averageAndLoss = [](int64_t sent, int64_t received, int64_t totalMs) {
+        const std::vector<std::string> cells = cellsOf(answeredHop("a", "", sent, received, 1, totalMs, 1, 24), 0);
+        return cells[4] + " " + cells[9];
+    };
+    EXPECT_EQ(averageAndLoss(3, 2, 25), "12 ms 34%");
+    EXPECT_EQ(averageAndLoss(3, 1, 1), "1 ms 67%");
+    EXPECT_EQ(averageAndLoss(4, 0, 0), "<absent> 100%");
 }
 
 TEST(RowCells, CountersBeyondThirtyTwoBitsStayExact) {
@@ -218,20 +218,20 @@ TEST(Report, EachFormByteForByte) {
               "2,0.0.0.0,,,,,,0,0,,2026-12-31T23:59:59.999Z,\"a\"\"b\",10.0.0.9,2,0,0,,,,\r\n"
               "3,10.0.0.9,'=2+5,9,10,5,15,742,6,99.19,2026-12-31T23:59:59.999Z,\"a\"\"b\",10.0.0.9,2,742,6,99.19,5,10,15\r\n");
     EXPECT_EQ(reportOf(ReportFormat::kJson),
-              "{\"schema\":2,\"version\":\"1.2.3\",\"host\":\"box\",\"seq\":2,\"final\":true,"
-              "\"target\":\"a\\\"b\",\"address\":\"10.0.0.9\",\"reached\":true,\"options\":{\"maxHops\":30,"
-              "\"timeoutMs\":500,\"monitorTimeoutMs\":250,\"sizeBytes\":64,\"reverseDns\":false},"
-              "\"start\":\"2026-01-02T03:04:05.006Z\",\"end\":\"2026-12-31T23:59:59.999Z\",\"elapsedMs\":361994,"
-              "\"routeChanges\":[],\"hops\":["
-              "{\"hop\":1,\"address\":\"10.0.0.1\",\"name\":\"r,\\\"1\\\"\",\"lastMs\":2,\"averageMs\":2,"
-              "\"bestMs\":1,\"worstMs\":4,\"stdevMs\":0,\"sent\":11,\"received\":11,\"lossPercent\":0,"
-              "\"interval\":{\"sent\":11,\"received\":11,\"lossPercent\":0,\"bestMs\":1,\"averageMs\":2,\"worstMs\":4}},"
-              "{\"hop\":2,\"address\":\"0.0.0.0\",\"name\":null,\"lastMs\":null,\"averageMs\":null,"
-              "\"bestMs\":null,\"worstMs\":null,\"stdevMs\":null,\"sent\":0,\"received\":0,\"lossPercent\":null,"
-              "\"interval\":{\"sent\":0,\"received\":0,\"lossPercent\":null,\"bestMs\":null,\"averageMs\":null,\"worstMs\":null}},"
-              "{\"hop\":3,\"address\":\"10.0.0.9\",\"name\":\"=2+5\",\"lastMs\":9,\"averageMs\":10,"
+              "{\"schema\":2,\"version\":\"1.2.3\",\"host\":\"box\",\"seq\":2,\"final\":true,\"target\":\"a\\\"b\","
+              "\"address\":\"10.0.0.9\",\"reached\":true,\"options\":{\"maxHops\":30,\"timeoutMs\":500,"
+              "\"monitorTimeoutMs\":250,\"sizeBytes\":64,\"reverseDns\":false},\"start\":\"2026-01-02T03:04:05.006Z\","
+              "\"end\":\"2026-12-31T23:59:59.999Z\",\"elapsedMs\":361994,\"routeChanges\":[],\"hops\":[{\"hop\":1,"
+              "\"address\":\"10.0.0.1\",\"name\":\"r,\\\"1\\\"\",\"lastMs\":2,\"averageMs\":2,\"bestMs\":1,"
+              "\"worstMs\":4,\"stdevMs\":0,\"sent\":11,\"received\":11,\"lossPercent\":0,\"interval\":{\"sent\":11,"
+              "\"received\":11,\"lossPercent\":0,\"bestMs\":1,\"averageMs\":2,\"worstMs\":4}},{\"hop\":2,"
+              "\"address\":\"0.0.0.0\",\"name\":null,\"lastMs\":null,\"averageMs\":null,\"bestMs\":null,"
+              "\"worstMs\":null,\"stdevMs\":null,\"sent\":0,\"received\":0,\"lossPercent\":null,"
+              "\"interval\":{\"sent\":0,\"received\":0,\"lossPercent\":null,\"bestMs\":null,\"averageMs\":null,"
+              "\"worstMs\":null}},{\"hop\":3,\"address\":\"10.0.0.9\",\"name\":\"=2+5\",\"lastMs\":9,\"averageMs\":10,"
               "\"bestMs\":5,\"worstMs\":15,\"stdevMs\":0,\"sent\":742,\"received\":6,\"lossPercent\":99.19,"
-              "\"interval\":{\"sent\":742,\"received\":6,\"lossPercent\":99.19,\"bestMs\":5,\"averageMs\":10,\"worstMs\":15}}]}\n");
+              "\"interval\":{\"sent\":742,\"received\":6,\"lossPercent\":99.19,\"bestMs\":5,\"averageMs\":10,"
+              "\"worstMs\":15}}]}\n");
     const std::string prometheus = reportOf(ReportFormat::kPrometheus);
     EXPECT_TRUE(holds(prometheus, "# HELP lumentrax_hop_sent_total Echoes sent to the hop in this run.\n"
                                   "# TYPE lumentrax_hop_sent_total counter\n"
@@ -278,11 +278,10 @@ TEST(Report, IntervalAndSpreadFollowTheSteps) {
     for (int32_t ms : {2, 4, 4, 4, 5, 5, 7, 9, -1, -1, -1, 20}) {  // one echo a step; -1: lost
         if (hop.sent == 8) figures.startInterval();  // a report after the eighth echo
         ++hop.sent;
-        hop.received += ms >= 0 ? 1 : 0;
-        hop.lastMs = ms >= 0 ? ms : hop.lastMs;
-        hop.totalMs += ms >= 0 ? ms : 0;
-        hop.bestMs = ms >= 0 ? std::min(hop.bestMs, ms) : hop.bestMs;
-        hop.worstMs = std::max(hop.worstMs, ms);
+        if (ms >= 0) {
+            std::tie(hop.received, hop.lastMs, hop.totalMs, hop.bestMs, hop.worstMs) =
+                std::make_tuple(hop.received + 1, ms, hop.totalMs + ms, std::min(hop.bestMs, ms), std::max(hop.worstMs, ms));
+        }
         figures.feed(&hop, 1);
         if (ms == 9) {
             EXPECT_TRUE(holds(report(ReportFormat::kJson, reportFacts(), &hop, 1, figures),
