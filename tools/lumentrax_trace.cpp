@@ -1,8 +1,9 @@
 // lumentrax-trace: the trace engine on the console. Traces a host with the real echo
 // service and prints reports of the hop table on stdout, or into a file that each report
 // replaces (the clipboard's tab-separated text, CSV, JSON or the Prometheus text format):
-// one when the run ends and, with --every, one each period while it runs. A run ends after its steps or its duration, by default after the trace phase and
-// kMonitorRounds monitor rounds, or at the step after an interrupt. --monitor-timeout
+// one when the run ends and, with --every, one each period while it runs. A run ends
+// after its steps or its duration, by default after the trace phase and kMonitorRounds
+// monitor rounds, or at the step after an interrupt. --monitor-timeout
 // changes the echo timeout once the route is known, as the Options dialog does while the
 // window's trace runs.
 #include <cerrno>
@@ -75,7 +76,7 @@ int report(const HopTable& table, const TraceOptions& options, RunState& run, bo
     run.facts.csvHeader = !options.noHeader && (run.facts.seq == 1 || options.outputPath != nullptr);
     if (!formatReport(options.format, run.facts, table.records, hopsIn(table), figures, reportText,
                       sizeof reportText)) {
-        return fail(kCannotWrite, "the report does not fit its buffer");
+        return fail("cannot write the report: ", "it does not fit its buffer");
     }
     figures.startInterval();
     return deliver(options, reportText);
