@@ -98,10 +98,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(facts.target, data + 2, targetLength < sizeof facts.target ? targetLength : sizeof facts.target - 1);
     std::memcpy(facts.host, data + 2, targetLength < 40 ? targetLength : 40);
     std::memcpy(facts.address, data + 2, targetLength < 10 ? targetLength : 10);
-    facts.seq = data[0];
-    facts.final = (data[0] & 1) != 0;
-    facts.routeChecks = (data[0] & 2) != 0;
-    facts.csvHeader = true;
+    std::tie(facts.seq, facts.final, facts.routeChecks, facts.csvHeader) =
+        std::make_tuple(data[0], (data[0] & 1) != 0, (data[0] & 2) != 0, true);
     data += 2 + targetLength;
     size -= 2 + targetLength;
     const int count = static_cast<int>(size / sizeof(HopRecord)) + 1;
@@ -109,7 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(records.data(), data, size);
     // A first look at half the counters, then the records as they are.
     std::vector<HopRecord> earlier(records);
-    for (HopRecord& r : earlier) std::tie(r.sent, r.received, r.totalMs) = std::make_tuple(r.sent / 2, r.received / 2, r.totalMs / 2);
+    for (HopRecord& r : earlier) {
+        std::tie(r.sent, r.received, r.totalMs) = std::make_tuple(r.sent / 2, r.received / 2, r.totalMs / 2);
+    }
     figures = HopFigures{};
     figures.feed(earlier.data(), count);
     figures.feed(records.data(), count);

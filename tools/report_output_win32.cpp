@@ -18,7 +18,8 @@ bool failed(char (&reason)[kConsoleReasonSize], const char* step, DWORD error) {
     char message[kConsoleReasonSize] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
                    message, sizeof message, nullptr);
-    for (char* end = message + std::strlen(message); end > message && (end[-1] == '\r' || end[-1] == '\n' || end[-1] == ' ');) *--end = '\0';
+    size_t length = std::strlen(message);
+    while (length > 0 && std::strchr("\r\n .", message[length - 1]) != nullptr) message[--length] = '\0';
     std::snprintf(reason, sizeof reason, "%s: %s (error %lu)", step, message, static_cast<unsigned long>(error));
     return false;
 }

@@ -60,9 +60,7 @@ check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$?|$out|$
 
 # Zero steps: the host is resolved (a dotted quad, no lookup) and nothing is probed.
 out=$("${trace[@]}" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1 2>"$err")
-check "zero steps status" 0 $?
-check "zero steps stdout" "" "$out"
-check "zero steps stderr" "" "$(cat "$err")"
+check "zero steps: status, stdout, stderr" "0||" "$?|$out|$(cat "$err")"
 # The options a report names are those in force: values beyond the engine's limits held.
 out=$("${trace[@]}" --steps 0 --format json --max-hops 999 --timeout 99999 --size -1 --no-dns 127.0.0.1)
 check "options in force" '"options":{"maxHops":255,"timeoutMs":60000,"monitorTimeoutMs":60000,"sizeBytes":2048,' \

@@ -94,13 +94,11 @@ TEST(RowCells, NamesCannotSplitARowOrOverrunACell) {
     EXPECT_EQ(cells[1], std::string(sizeof r.addressText, '7'));
 }
 
-TEST(TraceText, EmptyTableGivesEmptyText) {
+// An empty table gives an empty text; each hop one line of ten fields.
+TEST(TraceText, LinesHaveTenTabSeparatedFieldsAndCrLf) {
     char buffer[8] = "junk";
     EXPECT_EQ(formatTraceText(nullptr, 0, buffer, sizeof buffer), 0u);
     EXPECT_STREQ(buffer, "");
-}
-
-TEST(TraceText, LinesHaveTenTabSeparatedFieldsAndCrLf) {
     HopRecord records[3] = {answeredHop("192.0.2.1", "gw", 3, 2, 9, 25, 7, 18), silentHop(),
                             answeredHop("198.51.100.7", "", 4, 4, 1, 4, 1, 1)};
     EXPECT_EQ(traceText(records, 3),
@@ -238,8 +236,7 @@ TEST(Report, EachFormByteForByte) {
                                   "lumentrax_hop_sent_total{target=\"a\\\"b\",hop=\"1\",address=\"10.0.0.1\",name=\"r,\\\"1\\\"\"} 11\n"
                                   "lumentrax_hop_sent_total{target=\"a\\\"b\",hop=\"2\",address=\"0.0.0.0\",name=\"\"} 0\n"));
     EXPECT_TRUE(holds(prometheus, "name=\"=2+5\"} 0.9919\n# HELP lumentrax_hop_last_rtt_seconds") &&
-                holds(prometheus, "name=\"r,\\\"1\\\"\"} 0.004\nlumentrax_hop_worst_rtt_seconds{target=\"a\\\"b\",hop=\"3\""))
-        << prometheus;
+                holds(prometheus, "name=\"r,\\\"1\\\"\"} 0.004\nlumentrax_hop_worst_rtt_seconds{target=\"a\\\"b\",hop=\"3\""));
     EXPECT_EQ(std::count(prometheus.begin(), prometheus.end(), '\n') - 2 * 7 - 2 * 1, 2 * 3 + 5 * 2 + 1);
 }
 
@@ -314,7 +311,8 @@ TEST(Report, TargetsAreEscapedOrMadePrintableAndShortBuffersGiveNothing) {
     // field that stays one field and one line, a formula kept inert.
     std::strcpy(facts.target, "\xc3\xa9-\xff-\xc3");
     EXPECT_TRUE(holds(report(ReportFormat::kJson, facts, nullptr, 0, figures), ",\"target\":\"\xc3\xa9-\\ufffd-\\ufffd\","));
-    EXPECT_TRUE(holds(report(ReportFormat::kPrometheus, facts, nullptr, 0, figures), "{target=\"\xc3\xa9-\xef\xbf\xbd-\xef\xbf\xbd\"} 0\n"));
+    EXPECT_TRUE(holds(report(ReportFormat::kPrometheus, facts, nullptr, 0, figures),
+                      "{target=\"\xc3\xa9-\xef\xbf\xbd-\xef\xbf\xbd\"} 0\n"));
     const HopRecord hop = silentHop();
     std::strcpy(facts.target, "@t,\"q\r");
     EXPECT_TRUE(holds(report(ReportFormat::kCsv, facts, &hop, 1, figures), ",\"'@t,\"\"q?\",10.0.0.9,"));
@@ -330,7 +328,8 @@ TEST(Report, TargetsAreEscapedOrMadePrintableAndShortBuffersGiveNothing) {
             record = answeredHop("255.255.255.255", "", INT64_MAX, INT64_MAX / 3, INT32_MIN, INT64_MIN, INT32_MIN, 0);
             std::memset(record.hostName, 0xff, sizeof record.hostName - 1);
         }
-        ReportFacts longest{{}, "", "", "", 0, 0, 0, 0, 0, {}, {}, {}, 0, 1, false, false, true, true, changes, kMaxReportRouteChanges, 0};
+        ReportFacts longest{{}, "", "", "", 0, 0, 0, 0, 0, {}, {}, {}, 0, 1, false, false, true,
+                            true, changes, kMaxReportRouteChanges, 0};
         std::memset(longest.target, 0xff, sizeof longest.target - 1);
         std::memset(longest.host, 0xff, sizeof longest.host - 1);
         static HopFigures full;

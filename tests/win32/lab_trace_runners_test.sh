@@ -22,9 +22,8 @@ masked() {
         csv) python3 -c 'import csv, sys
 for row in csv.reader(open(0, newline="")):
     print("\t".join(row[:3] + [f and "t" for f in row[3:7]] + row[7:10] + ["t"] + row[11:17] + [f and "t" for f in row[17:]]))' <<<"$2" ;;
-        json) jq -c '(.start, .end, .elapsedMs, .host) = "t" | .hops[] |= (with_entries(
-                     if (.key | endswith("Ms")) and .value != null then .value = "t" else . end)
-                     | .interval |= with_entries(if (.key | endswith("Ms")) and .value != null then .value = "t" else . end))' <<<"$2" ;;
+        json) jq -c 'def t: with_entries(if (.key | endswith("Ms")) and .value != null then .value = "t" else . end);
+                     (.start, .end, .elapsedMs, .host) = "t" | .hops[] |= (t | .interval |= t)' <<<"$2" ;;
         prometheus) sed -E 's/^(lumentrax_hop_[a-z]+_rtt_seconds\{.*\}) .*/\1 t/' <<<"$2" ;;
     esac
 }
