@@ -1,11 +1,12 @@
 // lumentrax-trace: the trace engine on the console. Traces a host with the real echo
-// service and prints reports of the hop table on stdout (the clipboard's tab-separated
-// text, CSV or JSON): one when the run ends and, with --every, one each period while it
-// runs. A run ends after its steps or its duration, by default after the trace phase and
-// kMonitorRounds monitor rounds, or at an interrupt, which also ends the echo under way:
-// the step it cut short is taken back, so the report counts only whole echoes.
-// --monitor-timeout changes the echo timeout once the route is known, as the Options
-// dialog does while the window's trace runs.
+// service and prints reports of the hop table on stdout, or into a file that each report
+// replaces (the clipboard's tab-separated text, CSV, JSON or the Prometheus text format):
+// one when the run ends and, with --every, one each period while it runs. A run ends
+// after its steps or its duration, by default after the trace phase and kMonitorRounds
+// monitor rounds, or at an interrupt, which also ends the echo under way: the step it cut
+// short is taken back, so the report counts only whole echoes. --monitor-timeout changes
+// the echo timeout once the route is known, as the Options dialog does while the
+// window's trace runs.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "engine/hop_table.h"
 #include "lumentrax_version.h"
 #include "report_forms.h"
+#include "report_output.h"
 #include "text/bounded_text.h"
 #include "trace_options.h"
 
@@ -33,6 +35,7 @@ struct RunState {
 };
 
 char reportText[kMaxReportLength];
+HopFigures figures;
 constexpr const char* kCannotWrite = "cannot write the report to standard output: ";
 
 // Prints the one line that says why the run fails; the run then exits with status 1.
@@ -51,17 +54,35 @@ int emit(const char* text) {
     return fail(kCannotWrite, errno != 0 ? std::strerror(errno) : "write error");
 }
 
-// The report of the table as it stands, stamped with the time it is taken.
-int report(const HopTable& table, const TraceOptions& options, RunState& run) {
+int hopsIn(const HopTable& table) {
+    const int count = table.hopCount < 0 ? 0 : table.hopCount;
+    return count > kMaxRecords ? kMaxRecords : count;
+}
+
+// Writes the report to --output's file, replacing it, or to standard output.
+int deliver(const TraceOptions& options, const char* text) {
+    if (options.outputPath == nullptr) return emit(text);
+    char reason[kConsoleReasonSize];
+    if (replaceFile(options.outputPath, text, std::strlen(text), reason)) return 0;
+    std::fprintf(stderr, "lumentrax-trace: cannot write the report to %s: %s\n", options.outputPath, reason);
+    return 1;
+}
+
+// The report of the table as it stands, stamped with the time it is taken. A CSV header
+// heads the run's first report, or each one when each replaces a file.
+int report(const HopTable& table, const TraceOptions& options, RunState& run, bool final) {
     const long long nowMs = monotonicMs();
     wallClockAt(run.clock, nowMs, run.facts.endUtc, run.facts.endLocal);
     run.facts.elapsedMs = nowMs - run.clock.startMs;
-    int count = table.hopCount < 0 ? 0 : table.hopCount;
-    if (count > kMaxRecords) count = kMaxRecords;
-    if (!formatReport(options.format, run.facts, table.records, count, reportText, sizeof reportText)) {
-        return fail(kCannotWrite, "the report does not fit its buffer");
+    ++run.facts.seq;
+    run.facts.final = final;
+    run.facts.csvHeader = !options.noHeader && (run.facts.seq == 1 || options.outputPath != nullptr);
+    if (!formatReport(options.format, run.facts, table.records, hopsIn(table), figures, reportText,
+                      sizeof reportText)) {
+        return fail("cannot write the report: ", "it does not fit its buffer");
     }
-    return emit(reportText);
+    figures.startInterval();
+    return deliver(options, reportText);
 }
 
 // True once the run has done what its options ask for.
@@ -112,6 +133,7 @@ void stepWith(HopTable& table, const TraceOptions& options, RunState& run) {
         undoStep(table, undo);
         return;
     }
+    figures.feed(table.records, hopsIn(table));
     ++run.steps;
     if (traceDone) ++run.monitorSteps;
 }
@@ -124,7 +146,7 @@ int runSteps(HopTable& table, const TraceOptions& options, RunState& run) {
         const long long nowMs = monotonicMs();
         if (interruptRequested() || runComplete(table, options, run, nowMs)) return 0;
         if (options.everyMs > 0 && nowMs >= run.nextReportMs) {
-            if (report(table, options, run) != 0) return 1;
+            if (report(table, options, run, false) != 0) return 1;
             while (run.nextReportMs <= nowMs) run.nextReportMs += options.everyMs;
         }
         stepWith(table, options, run);
@@ -142,6 +164,8 @@ void beginRun(const TraceOptions& options, RunState& run) {
     const uint32_t size = static_cast<uint32_t>(options.packetSize);
     run.facts = ReportFacts{{},
                             {},
+                            {},
+                            {},
                             heldWithin(options.maxHops, 0, kMaxTimeToLive),
                             heldWithin(options.timeoutMs, 1, HopTable::kMaxTimeoutMs),
                             heldWithin(options.monitorTimeoutMs, 1, HopTable::kMaxTimeoutMs),
@@ -150,9 +174,18 @@ void beginRun(const TraceOptions& options, RunState& run) {
                             {},
                             {},
                             {},
+                            0,
+                            0,
+                            false,
                             options.everyMs > 0,
+                            false,
+                            false,  // route checks: none yet, so no changes to give
+                            nullptr,
+                            0,
                             0};
     copyBounded(run.facts.target, options.host);
+    copyBounded(run.facts.version, LUMENTRAX_VERSION_TEXT);
+    readMachineName(run.facts.host);
     startRunClock(run.clock);
     WallTime startLocal;
     wallClockAt(run.clock, run.clock.startMs, run.facts.startUtc, startLocal);
@@ -178,7 +211,7 @@ int traceAndReport(const TraceOptions& options) {
         return 1;
     }
     if (runSteps(table, options, run) != 0) return 1;
-    return report(table, options, run);
+    return report(table, options, run, true);
 }
 
 }  // namespace

@@ -11,7 +11,8 @@
 
 const char kTraceUsage[] =
     "usage: lumentrax-trace [--steps N] [--duration SECONDS] [--every SECONDS]\n"
-    "                       [--format tsv|csv|json] [--max-hops N] [--timeout MS]\n"
+    "                       [--format tsv|csv|json|prometheus] [--no-header]\n"
+    "                       [--output FILE] [--max-hops N] [--timeout MS]\n"
     "                       [--monitor-timeout MS] [--size BYTES] [--no-dns] HOST\n"
     "       lumentrax-trace --version | --help\n";
 
@@ -70,13 +71,21 @@ struct ArgumentReader {
         return true;
     }
 
+    bool path(const char* option, const char*& field) {
+        if (next >= argc) return fault("%s needs a value", option);
+        field = argv[next++];
+        if (field[0] == '\0') return fault("%s \"\": an empty path", option);
+        return true;
+    }
+
     bool format(ReportFormat& field) {
         if (next >= argc) return fault("%s needs a value", "--format");
         const char* text = argv[next++];
         if (std::strcmp(text, "tsv") == 0) field = ReportFormat::kTsv;
         else if (std::strcmp(text, "csv") == 0) field = ReportFormat::kCsv;
         else if (std::strcmp(text, "json") == 0) field = ReportFormat::kJson;
-        else return fault("--format \"%s\": not tsv, csv or json", text);
+        else if (std::strcmp(text, "prometheus") == 0) field = ReportFormat::kPrometheus;
+        else return fault("--format \"%s\": not tsv, csv, json or prometheus", text);
         return true;
     }
 };
@@ -86,6 +95,8 @@ bool readArgument(ArgumentReader& in, TraceOptions& options, bool& monitorTimeou
     const char* arg = in.argv[in.next++];
     if (std::strcmp(arg, "--help") == 0) options.help = true;
     else if (std::strcmp(arg, "--no-dns") == 0) options.reverseDns = 0;
+    else if (std::strcmp(arg, "--no-header") == 0) options.noHeader = true;
+    else if (std::strcmp(arg, "--output") == 0) return in.path(arg, options.outputPath);
     else if (std::strcmp(arg, "--steps") == 0) return in.number(arg, 0, LLONG_MAX, options.steps);
     else if (std::strcmp(arg, "--duration") == 0) return in.seconds(arg, options.durationMs);
     else if (std::strcmp(arg, "--every") == 0) return in.seconds(arg, options.everyMs);
@@ -114,8 +125,8 @@ bool readArgument(ArgumentReader& in, TraceOptions& options, bool& monitorTimeou
 bool parseTraceOptions(int argc, char** argv, TraceOptions& options,
                        char (&error)[kUsageErrorSize]) {
     options = TraceOptions{-1, 0, 0, kDefaultMaxHops, kDefaultTimeoutMs, kDefaultTimeoutMs,
-                           kDefaultPacketSize, kDefaultReverseDns, ReportFormat::kTsv, nullptr,
-                           false, false};
+                           kDefaultPacketSize, kDefaultReverseDns, ReportFormat::kTsv, false, nullptr,
+                           nullptr, false, false};
     error[0] = '\0';
     ArgumentReader in{argc, argv, 1, error};
     bool monitorTimeoutGiven = false;

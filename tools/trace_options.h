@@ -16,6 +16,8 @@ struct TraceOptions {
     int32_t packetSize;
     int32_t reverseDns;
     ReportFormat format;
+    bool noHeader;           // --no-header: CSV reports without their header row
+    const char* outputPath;  // --output FILE: each report replaces FILE; null: standard output
     const char* host;
     bool help;     // --help: the usage on standard output
     bool version;  // --version alone

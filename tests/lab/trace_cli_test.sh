@@ -4,15 +4,20 @@
 # on stdout, with stdout closed too; option values are taken whole or not at all; --help
 # is the usage on stdout; zero steps print the empty table; --version alone prints the
 # project's version byte for byte; a table that cannot be written fails with one line;
-# a timed run stamps each periodic report, and its times go forward when the wall clock
-# is set back; an interrupt ends a run with its report, also when it arrives twice at once.
+# a timed run stamps each periodic TSV report, gives CSV as one table under one header
+# and numbers its JSON reports, and its times go forward when the wall clock is set back;
+# --output replaces its file whole with each report, a Prometheus file that promtool and
+# node_exporter's textfile collector take without a finding; an interrupt ends a run with
+# its report, also when it arrives twice at once.
 # Usage: trace_cli_test.sh VERSION COMMAND... (the runner, after whatever starts it)
 set -u
 . "$(dirname "$0")/lab_common.sh"
 version=$1
 trace=("${@:2}")
 err=$(mktemp)
-trap 'rm -f "$err" "$err.out" "$err.clock"' EXIT
+files=$(mktemp -d)
+exporter=
+trap '[ -n "$exporter" ] && kill "$exporter" 2>/dev/null; rm -rf "$err" "$err.out" "$err.clock" "$files"' EXIT
 
 # The first line of stderr names ARGUMENT, then the usage follows.
 expect_usage() {
@@ -39,6 +44,7 @@ expect_usage "--max-hops \"\"" --max-hops "" 127.0.0.1
 expect_usage "--size \"127.0.0.1\"" --size 127.0.0.1
 expect_usage --version --version 127.0.0.1
 expect_usage "--format \"xml\"" --format xml 127.0.0.1
+expect_usage "--output \"\": an empty path" --output "" 127.0.0.1
 expect_usage "--every 0: not a positive" --every 0 127.0.0.1
 expect_usage "--duration -3: not a positive" --duration -3 127.0.0.1
 expect_usage "--duration 99999999999999999999: out of range (1 to" --duration 99999999999999999999 127.0.0.1
@@ -55,9 +61,7 @@ check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$?|$out|$
 
 # Zero steps: the host is resolved (a dotted quad, no lookup) and nothing is probed.
 out=$("${trace[@]}" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1 2>"$err")
-check "zero steps status" 0 $?
-check "zero steps stdout" "" "$out"
-check "zero steps stderr" "" "$(cat "$err")"
+check "zero steps: status, stdout, stderr" "0||" "$?|$out|$(cat "$err")"
 # The options a report names are those in force: values beyond the engine's limits held.
 out=$("${trace[@]}" --steps 0 --format json --max-hops 999 --timeout 99999 --size -1 --no-dns 127.0.0.1)
 check "options in force" '"options":{"maxHops":255,"timeoutMs":60000,"monitorTimeoutMs":60000,"sizeBytes":2048,' \
@@ -72,7 +76,9 @@ check "closed standard output: status and one line" "1 1" "$? $(wc -l <"$err")"
 # Reports every second for three seconds: at least three, each headed by its local time
 # and the target with its address.
 stamp='^# [0-9]{4}-[0-9]{2}-[0-9]{2} [0-9]{2}:[0-9]{2}:[0-9]{2} [+-][0-9]{2}:[0-9]{2} 127\.0\.0\.1 127\.0\.0\.1'$'\r$'
-out=$("${trace[@]}" --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 2>"$err")
+# A run of three seconds with a report every second: timed [OPTION...].
+timed() { "${trace[@]}" --every 1 --duration 3 --timeout 500 --no-dns "$@" 127.0.0.1 2>"$err"; }
+out=$(timed)
 status=$?
 stamps=$(grep -cE "$stamp" <<<"$out")
 check "every 1 s for 3 s: status, at least 3 reports, each stamped" "0 1 $stamps" \
@@ -93,6 +99,48 @@ for form in json tsv; do
     check "clock set back: $form, at least 3 times, in order" "1 in order" \
         "$(($(wc -l <<<"$times") >= 3)) $(LC_ALL=C sort -c <<<"$times" && echo in order)"
 done
+
+# CSV every second: one table of twenty columns under one header, no comment line, rows
+# numbered by their report; with --no-header no header at all.
+out=$(timed --format csv)
+check "csv every 1 s: status, one header, one width, reports 1, 2, 3 ..." "0 1 {20} True" "$? $(python3 -c '
+import csv, sys; rows = list(csv.reader(sys.stdin)); seqs = [int(r[13]) for r in rows[1:]]
+print(sum(r[0] == "hop" for r in rows), set(map(len, rows)), rows[0][0] == "hop" and seqs[-1] >= 3 and seqs == sorted(seqs))' <<<"$out")"
+out=$("${trace[@]}" --format csv --no-header --steps 2 --timeout 500 --no-dns 127.0.0.1 2>"$err")
+check "csv --no-header: the rows alone" "1,127.0.0.1," "$(head -c 12 <<<"$out")"
+# JSON every second: schema, version, numbered reports, the last one final.
+out=$(timed --format json)
+check "json every 1 s: status, schema and version, seq 1, 2, 3 ..., final last, target reached" "0 true" \
+    "$? $(jq -s --arg v "$version" 'length >= 3 and all(.schema == 2 and .version == $v and .reached and (.host | length > 0))
+         and [.[].seq] == [range(1; length + 1)] and [.[].final] == [range(length - 1) | false] + [true]' <<<"$out")"
+
+# Prometheus text into a file that each report replaces whole: a reader never sees part
+# of one, nothing is left beside it, promtool finds nothing, and node_exporter's textfile
+# collector serves it without a scrape error.
+prom=$files/lumentrax.prom
+timed --format prometheus --output "$prom" >"$err.out" &
+runner=$! reads=0 torn=0
+while kill -0 $runner 2>/dev/null; do
+    [ -e "$prom" ] && reads=$((reads + 1)) && [[ $(cat "$prom") != *$'\nlumentrax_target_reached{target="127.0.0.1"} 1' ]] && torn=$((torn + 1))
+    sleep 0.05
+done
+wait $runner
+check "--output: status, stdout, stderr, whole reports, one file" "0|||1 0|lumentrax.prom" \
+    "$?|$(cat "$err.out")|$(cat "$err")|$((reads > 0)) $torn|$(ls "$files")"
+check "promtool check metrics: findings and status" "|0" "$(promtool check metrics <"$prom" 2>&1)|$?"
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+prometheus-node-exporter --web.listen-address="127.0.0.1:$port" --collector.disable-defaults \
+    --collector.textfile --collector.textfile.directory="$files" >/dev/null 2>&1 &
+exporter=$!
+for _ in $(seq 100); do
+    metrics=$(python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' \
+        "http://127.0.0.1:$port/metrics" 2>/dev/null) && break
+    sleep 0.1
+done
+kill $exporter && wait $exporter 2>/dev/null
+exporter=
+check "node_exporter: no scrape error, the hop's counter" "1 1" "$(grep -c '^node_textfile_scrape_error 0$' <<<"$metrics") \
+$(grep -c '^lumentrax_hop_sent_total{address="127.0.0.1",hop="1",name="",target="127.0.0.1"} [1-9]' <<<"$metrics")"
 
 # Interrupted once its first report is out (a second into the run): the report of what it
 # gathered, before its million steps, status 0.

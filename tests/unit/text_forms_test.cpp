@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ui/row_text.h"
@@ -54,24 +55,24 @@ std::string traceText(const HopRecord* records, int count) {
 
 }  // namespace
 
-TEST(RowCells, SilentHopLeavesAverageAndLossAbsent) {
+// A silent hop leaves average and loss absent; a hop found in the trace shows one echo
+// and no loss.
+TEST(RowCells, SilentHopAndHopFoundInTrace) {
     EXPECT_EQ(cellsOf(silentHop(), 2),
               (std::vector<std::string>{"3", "0.0.0.0", "", "0 ms", "<absent>", "0 ms", "0 ms", "0",
                                         "0", "<absent>"}));
-}
-
-TEST(RowCells, HopFoundInTraceShowsOneEchoAndNoLoss) {
-    HopRecord r = answeredHop("192.0.2.1", "gw.example", 1, 1, 4, 4, 4, 4);
-    EXPECT_EQ(cellsOf(r, 0), (std::vector<std::string>{"1", "192.0.2.1", "gw.example", "4 ms", "4 ms",
-                                                       "4 ms", "4 ms", "1", "1", "0%"}));
+    EXPECT_EQ(cellsOf(answeredHop("192.0.2.1", "gw.example", 1, 1, 4, 4, 4, 4), 0),
+              (std::vector<std::string>{"1", "192.0.2.1", "gw.example", "4 ms", "4 ms", "4 ms", "4 ms", "1", "1", "0%"}));
 }
 
 TEST(RowCells, LossAndAverageTruncate) {
-    EXPECT_EQ(cellsOf(answeredHop("a", "", 3, 2, 1, 25, 1, 24), 0)[9], "34%");
-    EXPECT_EQ(cellsOf(answeredHop("a", "", 3, 2, 1, 25, 1, 24), 0)[4], "12 ms");
-    EXPECT_EQ(cellsOf(answeredHop("a", "", 3, 1, 1, 1, 1, 1), 0)[9], "67%");
-    EXPECT_EQ(cellsOf(answeredHop("a", "", 4, 0, 0, 0, 0, 0), 0)[9], "100%");
-    EXPECT_EQ(cellsOf(answeredHop("a", "", 4, 0, 0, 0, 0, 0), 0)[4], "<absent>");
+    auto averageAndLoss = [](int64_t sent, int64_t received, int64_t totalMs) {
+        const std::vector<std::string> cells = cellsOf(answeredHop("a", "", sent, received, 1, totalMs, 1, 24), 0);
+        return cells[4] + " " + cells[9];
+    };
+    EXPECT_EQ(averageAndLoss(3, 2, 25), "12 ms 34%");
+    EXPECT_EQ(averageAndLoss(3, 1, 1), "1 ms 67%");
+    EXPECT_EQ(averageAndLoss(4, 0, 0), "<absent> 100%");
 }
 
 TEST(RowCells, CountersBeyondThirtyTwoBitsStayExact) {
@@ -93,13 +94,11 @@ TEST(RowCells, NamesCannotSplitARowOrOverrunACell) {
     EXPECT_EQ(cells[1], std::string(sizeof r.addressText, '7'));
 }
 
-TEST(TraceText, EmptyTableGivesEmptyText) {
+// An empty table gives an empty text; each hop one line of ten fields.
+TEST(TraceText, LinesHaveTenTabSeparatedFieldsAndCrLf) {
     char buffer[8] = "junk";
     EXPECT_EQ(formatTraceText(nullptr, 0, buffer, sizeof buffer), 0u);
     EXPECT_STREQ(buffer, "");
-}
-
-TEST(TraceText, LinesHaveTenTabSeparatedFieldsAndCrLf) {
     HopRecord records[3] = {answeredHop("192.0.2.1", "gw", 3, 2, 9, 25, 7, 18), silentHop(),
                             answeredHop("198.51.100.7", "", 4, 4, 1, 4, 1, 1)};
     EXPECT_EQ(traceText(records, 3),
@@ -167,67 +166,174 @@ TEST(Figures, ExtremeCountersStayWithinRange) {
 
 namespace {
 
-// A report's run facts: a target with a quote, a stamp 90 minutes behind UTC.
-ReportFacts reportFacts(bool stamped) {
-    ReportFacts facts{"a\"b", "10.0.0.9", 30, 500, 250, 64, 0,
-                      {2026, 1, 2, 3, 4, 5, 6, 0}, {2026, 12, 31, 23, 59, 59, 999, 0},
-                      {2026, 12, 31, 22, 29, 59, 999, -90}, stamped};
-    return facts;
+// A report's run facts: a target with a quote, a stamp 90 minutes behind UTC, the run's
+// second report, its last, headed.
+ReportFacts reportFacts() {
+    return ReportFacts{"a\"b", "10.0.0.9", "1.2.3", "box", 30, 500, 250, 64, 0,
+                       {2026, 1, 2, 3, 4, 5, 6, 0}, {2026, 12, 31, 23, 59, 59, 999, 0},
+                       {2026, 12, 31, 22, 29, 59, 999, -90}, 361994, 2, true, false, true,
+                       false, nullptr, 0, 0};
 }
 
-// Three hops: a named one with a comma and a quote, a silent one, one losing 1 of 3.
-std::string reportOf(ReportFormat format, bool stamped) {
-    const HopRecord hops[] = {answeredHop("10.0.0.1", "r,\"1\"", 11, 11, 2, 25, 1, 4), silentHop(),
-                              answeredHop("10.0.0.9", "", 3, 2, 7, 25, 5, 9)};
-    char out[kMaxReportLength];
-    if (!formatReport(format, reportFacts(stamped), hops, 3, out, sizeof out)) return "(does not fit)";
-    return out;
+std::string report(ReportFormat format, const ReportFacts& facts, const HopRecord* hops, int count,
+                   const HopFigures& figures) {
+    static char out[kMaxReportLength];
+    return formatReport(format, facts, hops, count, figures, out, sizeof out) ? out : "(does not fit)";
 }
+
+// Three hops: a named one with a comma and a quote, a silent one, and the target
+// answering 6 of 742 under a name a spreadsheet would take for a formula; their figures
+// fed once, so each interval is the whole run.
+std::string reportOf(ReportFormat format, const ReportFacts& facts = reportFacts()) {
+    const HopRecord hops[] = {answeredHop("10.0.0.1", "r,\"1\"", 11, 11, 2, 25, 1, 4), silentHop(),
+                              answeredHop("10.0.0.9", "=2+5", 742, 6, 9, 60, 5, 15)};
+    static HopFigures figures;
+    figures = HopFigures{};
+    figures.feed(hops, 3);
+    return report(format, facts, hops, 3, figures);
+}
+
+bool holds(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 }  // namespace
 
+// Where nothing was received a round trip is null (empty in CSV, no Prometheus sample);
+// loss is exact to two decimals; CSV rows carry the report's time, target and number and
+// keep formulas inert; the TSV stays the clipboard's text.
 TEST(Report, EachFormByteForByte) {
-    EXPECT_EQ(reportOf(ReportFormat::kTsv, false),
+    ReportFacts facts = reportFacts();
+    facts.stamped = true;
+    EXPECT_EQ(reportOf(ReportFormat::kTsv, facts),
+              "# 2026-12-31 22:29:59 -01:30 a\"b 10.0.0.9\r\n"
               "1\t10.0.0.1\tr,\"1\"\t2 ms\t2 ms\t1 ms\t4 ms\t11\t11\t0%\r\n"
               "2\t0.0.0.0\t\t0 ms\t0 ms\t0 ms\t0 ms\t0\t0\t0%\r\n"
-              "3\t10.0.0.9\t\t7 ms\t12 ms\t5 ms\t9 ms\t3\t2\t34%\r\n");
-    EXPECT_EQ(reportOf(ReportFormat::kCsv, true),
-              "# 2026-12-31 22:29:59 -01:30 a\"b 10.0.0.9\r\n"
-              "hop,address,name,last_ms,average_ms,best_ms,worst_ms,sent,received,loss_percent\r\n"
-              "1,10.0.0.1,\"r,\"\"1\"\"\",2,2,1,4,11,11,0\r\n"
-              "2,0.0.0.0,,0,,0,0,0,0,\r\n"
-              "3,10.0.0.9,,7,12,5,9,3,2,34\r\n");
-    EXPECT_EQ(reportOf(ReportFormat::kJson, true),
-              "{\"target\":\"a\\\"b\",\"address\":\"10.0.0.9\",\"options\":{\"maxHops\":30,"
-              "\"timeoutMs\":500,\"monitorTimeoutMs\":250,\"sizeBytes\":64,\"reverseDns\":false},"
-              "\"start\":\"2026-01-02T03:04:05.006Z\",\"end\":\"2026-12-31T23:59:59.999Z\",\"hops\":["
-              "{\"hop\":1,\"address\":\"10.0.0.1\",\"name\":\"r,\\\"1\\\"\",\"lastMs\":2,\"averageMs\":2,"
-              "\"bestMs\":1,\"worstMs\":4,\"sent\":11,\"received\":11,\"lossPercent\":0},"
-              "{\"hop\":2,\"address\":\"0.0.0.0\",\"name\":null,\"lastMs\":0,\"averageMs\":null,"
-              "\"bestMs\":0,\"worstMs\":0,\"sent\":0,\"received\":0,\"lossPercent\":null},"
-              "{\"hop\":3,\"address\":\"10.0.0.9\",\"name\":null,\"lastMs\":7,\"averageMs\":12,"
-              "\"bestMs\":5,\"worstMs\":9,\"sent\":3,\"received\":2,\"lossPercent\":34}]}\n");
+              "3\t10.0.0.9\t=2+5\t9 ms\t10 ms\t5 ms\t15 ms\t742\t6\t100%\r\n");
+    EXPECT_EQ(reportOf(ReportFormat::kCsv, facts),
+              "hop,address,name,last_ms,average_ms,best_ms,worst_ms,sent,received,loss_percent,"
+              "time,target,target_address,seq,interval_sent,interval_received,interval_loss_percent,"
+              "interval_best_ms,interval_average_ms,interval_worst_ms\r\n"
+              "1,10.0.0.1,\"r,\"\"1\"\"\",2,2,1,4,11,11,0,2026-12-31T23:59:59.999Z,\"a\"\"b\",10.0.0.9,2,11,11,0,1,2,4\r\n"
+              "2,0.0.0.0,,,,,,0,0,,2026-12-31T23:59:59.999Z,\"a\"\"b\",10.0.0.9,2,0,0,,,,\r\n"
+              "3,10.0.0.9,'=2+5,9,10,5,15,742,6,99.19,2026-12-31T23:59:59.999Z,\"a\"\"b\",10.0.0.9,2,742,6,99.19,5,10,15\r\n");
+    EXPECT_EQ(reportOf(ReportFormat::kJson),
+              "{\"schema\":2,\"version\":\"1.2.3\",\"host\":\"box\",\"seq\":2,\"final\":true,\"target\":\"a\\\"b\","
+              "\"address\":\"10.0.0.9\",\"reached\":true,\"options\":{\"maxHops\":30,\"timeoutMs\":500,"
+              "\"monitorTimeoutMs\":250,\"sizeBytes\":64,\"reverseDns\":false},\"start\":\"2026-01-02T03:04:05.006Z\","
+              "\"end\":\"2026-12-31T23:59:59.999Z\",\"elapsedMs\":361994,\"routeChanges\":[],\"hops\":[{\"hop\":1,"
+              "\"address\":\"10.0.0.1\",\"name\":\"r,\\\"1\\\"\",\"lastMs\":2,\"averageMs\":2,\"bestMs\":1,"
+              "\"worstMs\":4,\"stdevMs\":0,\"sent\":11,\"received\":11,\"lossPercent\":0,\"interval\":{\"sent\":11,"
+              "\"received\":11,\"lossPercent\":0,\"bestMs\":1,\"averageMs\":2,\"worstMs\":4}},{\"hop\":2,"
+              "\"address\":\"0.0.0.0\",\"name\":null,\"lastMs\":null,\"averageMs\":null,\"bestMs\":null,"
+              "\"worstMs\":null,\"stdevMs\":null,\"sent\":0,\"received\":0,\"lossPercent\":null,"
+              "\"interval\":{\"sent\":0,\"received\":0,\"lossPercent\":null,\"bestMs\":null,\"averageMs\":null,"
+              "\"worstMs\":null}},{\"hop\":3,\"address\":\"10.0.0.9\",\"name\":\"=2+5\",\"lastMs\":9,\"averageMs\":10,"
+              "\"bestMs\":5,\"worstMs\":15,\"stdevMs\":0,\"sent\":742,\"received\":6,\"lossPercent\":99.19,"
+              "\"interval\":{\"sent\":742,\"received\":6,\"lossPercent\":99.19,\"bestMs\":5,\"averageMs\":10,"
+              "\"worstMs\":15}}]}\n");
+    const std::string prometheus = reportOf(ReportFormat::kPrometheus);
+    EXPECT_TRUE(holds(prometheus, "# HELP lumentrax_hop_sent_total Echoes sent to the hop in this run.\n"
+                                  "# TYPE lumentrax_hop_sent_total counter\n"
+                                  "lumentrax_hop_sent_total{target=\"a\\\"b\",hop=\"1\",address=\"10.0.0.1\",name=\"r,\\\"1\\\"\"} 11\n"
+                                  "lumentrax_hop_sent_total{target=\"a\\\"b\",hop=\"2\",address=\"0.0.0.0\",name=\"\"} 0\n"));
+    EXPECT_TRUE(holds(prometheus, "name=\"=2+5\"} 0.9919\n# HELP lumentrax_hop_last_rtt_seconds") &&
+                holds(prometheus, "name=\"r,\\\"1\\\"\"} 0.004\nlumentrax_hop_worst_rtt_seconds{target=\"a\\\"b\",hop=\"3\""));
+    EXPECT_EQ(std::count(prometheus.begin(), prometheus.end(), '\n') - 2 * 7 - 2 * 1, 2 * 3 + 5 * 2 + 1);
+}
+
+// Loss never rounds to 100 while answers arrive or to 0 while echoes go unanswered; a
+// report that is not the run's first has no CSV header; route changes are listed in
+// JSON, and counted in Prometheus when the run checks its route.
+TEST(Report, LossEdgesHeaderAndRouteChanges) {
+    HopRecord hops[] = {answeredHop("10.0.0.1", "", 20000, 1, 3, 3, 3, 3),
+                        answeredHop("10.0.0.2", "", 20000, 19999, 3, 3, 3, 3)};
+    HopFigures figures{};
+    figures.feed(hops, 2);
+    ReportFacts facts = reportFacts();
+    facts.csvHeader = false;
+    const std::string csv = report(ReportFormat::kCsv, facts, hops, 2, figures);
+    EXPECT_TRUE(csv.rfind("1,10.0.0.1,,3,3,3,3,20000,1,99.99,20", 0) == 0 &&
+                holds(csv, "\r\n2,10.0.0.2,,3,0,3,3,20000,19999,0.01,")) << csv;
+    const ReportRouteChange changes[] = {{{2026, 3, 4, 5, 6, 7, 8, 0}, 3, "10.0.0.3", "10.0.1.3"},
+                                         {{2026, 3, 4, 5, 9, 0, 0, 0}, 2, "10.0.1.2", "10.0.0.2"}};
+    std::tie(facts.routeChanges, facts.routeChangeCount, facts.routeChangesTotal) = std::make_tuple(changes, 2, 5);
+    EXPECT_TRUE(holds(report(ReportFormat::kJson, facts, hops, 2, figures),
+                      ",\"routeChanges\":[{\"time\":\"2026-03-04T05:06:07.008Z\",\"hop\":3,\"from\":\"10.0.0.3\","
+                      "\"to\":\"10.0.1.3\"},{\"time\":\"2026-03-04T05:09:00.000Z\",\"hop\":2,\"from\":\"10.0.1.2\","
+                      "\"to\":\"10.0.0.2\"}],\"hops\":[{"));
+    EXPECT_FALSE(holds(report(ReportFormat::kPrometheus, facts, hops, 2, figures), "route_changes"));
+    facts.routeChecks = true;
+    EXPECT_TRUE(holds(report(ReportFormat::kPrometheus, facts, hops, 2, figures),
+                      "\n# HELP lumentrax_route_changes_total Route changes confirmed in this run.\n"
+                      "# TYPE lumentrax_route_changes_total counter\nlumentrax_route_changes_total{target=\"a\\\"b\"} 5\n"));
+}
+
+// Each report's interval holds the echoes since the previous report; the spread is that
+// of every answered round trip; a row written afresh starts over.
+TEST(Report, IntervalAndSpreadFollowTheSteps) {
+    HopRecord hop = answeredHop("10.0.0.9", "", 0, 0, 0, 0, INT32_MAX, 0);
+    HopFigures figures{};
+    for (int32_t ms : {2, 4, 4, 4, 5, 5, 7, 9, -1, -1, -1, 20}) {  // one echo a step; -1: lost
+        if (hop.sent == 8) figures.startInterval();  // a report after the eighth echo
+        ++hop.sent;
+        if (ms >= 0) {
+            std::tie(hop.received, hop.lastMs, hop.totalMs, hop.bestMs, hop.worstMs) =
+                std::make_tuple(hop.received + 1, ms, hop.totalMs + ms, std::min(hop.bestMs, ms), std::max(hop.worstMs, ms));
+        }
+        figures.feed(&hop, 1);
+        if (ms == 9) {
+            EXPECT_TRUE(holds(report(ReportFormat::kJson, reportFacts(), &hop, 1, figures),
+                              "\"stdevMs\":2.14,\"sent\":8,\"received\":8,\"lossPercent\":0,\"interval\":{\"sent\":8,"
+                              "\"received\":8,\"lossPercent\":0,\"bestMs\":2,\"averageMs\":5,\"worstMs\":9}}"));
+        }
+    }
+    EXPECT_TRUE(holds(report(ReportFormat::kCsv, reportFacts(), &hop, 1, figures),
+                      "\r\n1,10.0.0.9,,20,6,2,20,12,9,25,2026-12-31T23:59:59.999Z,\"a\"\"b\",10.0.0.9,2,4,1,75,20,20,20\r\n"));
+    EXPECT_TRUE(holds(report(ReportFormat::kJson, reportFacts(), &hop, 1, figures), "\"stdevMs\":5.39,"));
+    figures.startInterval();
+    hop = answeredHop("10.0.0.7", "", 1, 1, 30, 30, 30, 30);
+    figures.feed(&hop, 1);
+    EXPECT_TRUE(holds(report(ReportFormat::kJson, reportFacts(), &hop, 1, figures),
+                      "\"stdevMs\":null,\"sent\":1,\"received\":1,\"lossPercent\":0,\"interval\":{\"sent\":1,"
+                      "\"received\":1,\"lossPercent\":0,\"bestMs\":30,\"averageMs\":30,\"worstMs\":30}}"));
 }
 
 TEST(Report, TargetsAreEscapedOrMadePrintableAndShortBuffersGiveNothing) {
-    ReportFacts facts = reportFacts(true);
+    ReportFacts facts = reportFacts();
+    facts.stamped = true;
     std::strcpy(facts.target, "x\\\n\x7f");
-    char out[kMaxReportLength];
-    ASSERT_TRUE(formatReport(ReportFormat::kJson, facts, nullptr, 0, out, sizeof out));
-    EXPECT_EQ(std::string(out).substr(0, 28), "{\"target\":\"x\\\\\\u000a\\u007f\",");
-    ASSERT_TRUE(formatReport(ReportFormat::kTsv, facts, nullptr, 0, out, sizeof out));
-    EXPECT_EQ(std::string(out), "# 2026-12-31 22:29:59 -01:30 x\\?? 10.0.0.9\r\n");
-    // Valid JSON from a target cut inside a UTF-8 character; CSV rows that stay rows after
-    // a target whose `,"` would open a quoted field running on past its line.
+    const HopFigures figures{};
+    EXPECT_TRUE(holds(report(ReportFormat::kJson, facts, nullptr, 0, figures), ",\"target\":\"x\\\\\\u000a\\u007f\","));
+    EXPECT_EQ(report(ReportFormat::kTsv, facts, nullptr, 0, figures), "# 2026-12-31 22:29:59 -01:30 x\\?? 10.0.0.9\r\n");
+    EXPECT_EQ(report(ReportFormat::kPrometheus, facts, nullptr, 0, figures),
+              "# HELP lumentrax_target_reached 1 when the target itself answered in this run, else 0.\n"
+              "# TYPE lumentrax_target_reached gauge\nlumentrax_target_reached{target=\"x\\\\\\n?\"} 0\n");
+    // Valid JSON and Prometheus labels from a target cut inside a UTF-8 character; a CSV
+    // field that stays one field and one line, a formula kept inert.
     std::strcpy(facts.target, "\xc3\xa9-\xff-\xc3");
-    ASSERT_TRUE(formatReport(ReportFormat::kJson, facts, nullptr, 0, out, sizeof out));
-    EXPECT_EQ(std::string(out).substr(0, 29), "{\"target\":\"\xc3\xa9-\\ufffd-\\ufffd\",");
-    std::strcpy(facts.target, "t,\"q");
-    ASSERT_TRUE(formatReport(ReportFormat::kCsv, facts, nullptr, 0, out, sizeof out));
-    EXPECT_EQ(std::count(out, out + std::strlen(out), '"') % 2, 0) << out;
+    EXPECT_TRUE(holds(report(ReportFormat::kJson, facts, nullptr, 0, figures), ",\"target\":\"\xc3\xa9-\\ufffd-\\ufffd\","));
+    EXPECT_TRUE(holds(report(ReportFormat::kPrometheus, facts, nullptr, 0, figures),
+                      "{target=\"\xc3\xa9-\xef\xbf\xbd-\xef\xbf\xbd\"} 0\n"));
     const HopRecord hop = silentHop();
-    for (ReportFormat format : {ReportFormat::kTsv, ReportFormat::kCsv, ReportFormat::kJson}) {
-        EXPECT_FALSE(formatReport(format, facts, &hop, 1, out, 50));
+    std::strcpy(facts.target, "@t,\"q\r");
+    EXPECT_TRUE(holds(report(ReportFormat::kCsv, facts, &hop, 1, figures), ",\"'@t,\"\"q?\",10.0.0.9,"));
+    for (ReportFormat format : {ReportFormat::kTsv, ReportFormat::kCsv, ReportFormat::kJson, ReportFormat::kPrometheus}) {
+        char out[50];
+        EXPECT_FALSE(formatReport(format, facts, &hop, 1, figures, out, sizeof out));
         EXPECT_STREQ(out, "");
+        // The longest report: a full table whose names and target take the most room in
+        // each form, as many route changes as a report has room for.
+        static HopRecord records[kMaxRecords];
+        static ReportRouteChange changes[kMaxReportRouteChanges];
+        for (HopRecord& record : records) {
+            record = answeredHop("255.255.255.255", "", INT64_MAX, INT64_MAX / 3, INT32_MIN, INT64_MIN, INT32_MIN, 0);
+            std::memset(record.hostName, 0xff, sizeof record.hostName - 1);
+        }
+        ReportFacts longest{{}, "", "", "", 0, 0, 0, 0, 0, {}, {}, {}, 0, 1, false, false, true,
+                            true, changes, kMaxReportRouteChanges, 0};
+        std::memset(longest.target, 0xff, sizeof longest.target - 1);
+        std::memset(longest.host, 0xff, sizeof longest.host - 1);
+        static HopFigures full;
+        full.feed(records, kMaxRecords);
+        EXPECT_NE(report(format, longest, records, kMaxRecords, full), "(does not fit)");
     }
 }

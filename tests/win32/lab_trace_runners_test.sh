@@ -1,10 +1,11 @@
 #!/bin/bash
 # lumentrax-trace.exe under Wine and the native runner in one lab: the same report in each
-# form (TSV, CSV, JSON) but for times, line endings too, past the silent router and into
-# the silent tail (9 monitor echoes per run to the dropping router keep its rule in
-# phase); the CSV and JSON read by real parsers name the lab's route, the silent hop and
-# the dropping router's loss; a name outside the code page resolves and is reported in
-# UTF-8 by both; an interrupt ends the exe's echo under way; no ICMP.DLL: one line.
+# form (TSV, CSV, JSON, Prometheus) but for times, line endings too, past the silent
+# router and into the silent tail (9 monitor echoes per run to the dropping router keep
+# its rule in phase); the CSV and JSON read by real parsers name the lab's route, the
+# silent hop without round trips and the dropping router's exact loss; a name outside
+# the code page resolves and is reported in UTF-8 by both; an interrupt ends the exe's
+# echo under way; no ICMP.DLL: one line.
 # Usage: lab_trace_runners_test.sh LUMENTRAX_TRACE_EXE NATIVE_LUMENTRAX_TRACE
 set -u
 . "$(dirname "$0")/e2e_common.sh"
@@ -19,15 +20,16 @@ e2e_add_program "$1"
 exe=$work/$(basename "$1")
 
 # A report in FORM with its times masked, read by a parser for CSV and JSON: TSV fields
-# 1-3 and 8-10; CSV and JSON with every nonempty time as "t".
+# 1-3 and 8-10; CSV, JSON and Prometheus with every nonempty time as "t".
 masked() {
     case $1 in
         tsv) tr -d '\r' <<<"$2" | cut -f1-3,8-10 ;;
         csv) python3 -c 'import csv, sys
 for row in csv.reader(open(0, newline="")):
-    print("\t".join(row[:3] + [f and "t" for f in row[3:7]] + row[7:]))' <<<"$2" ;;
-        json) jq -c '.start = "t" | .end = "t" | .hops[] |= with_entries(
-                     if (.key | endswith("Ms")) and .value != null then .value = "t" else . end)' <<<"$2" ;;
+    print("\t".join(row[:3] + [f and "t" for f in row[3:7]] + row[7:10] + ["t"] + row[11:17] + [f and "t" for f in row[17:]]))' <<<"$2" ;;
+        json) jq -c 'def t: with_entries(if (.key | endswith("Ms")) and .value != null then .value = "t" else . end);
+                     (.start, .end, .elapsedMs, .host) = "t" | .hops[] |= (t | .interval |= t)' <<<"$2" ;;
+        prometheus) sed -E 's/^(lumentrax_hop_[a-z]+_rtt_seconds\{.*\}) .*/\1 t/' <<<"$2" ;;
     esac
 }
 
@@ -35,7 +37,7 @@ for row in csv.reader(open(0, newline="")):
 # the addresses.
 compare_runners() {
     local form linux windows status json r3
-    for form in tsv csv json; do
+    for form in tsv csv json prometheus; do
         linux=$(in_client "$native" --format $form --timeout 300 --steps "$2" "$1"); status=$?
         windows=$(wine_in_lab "$exe" --format $form --timeout 300 --steps "$2" "$1")
         check "$1 $form: both statuses" "0 0" "$status $?"
@@ -43,18 +45,26 @@ compare_runners() {
         check "$1 $form: same report but for times" "$(masked $form "$linux")" "$(masked $form "$windows")"
         check "$1 $form: same line ends" "$(tr -dc '\r\n' <<<"$linux" | od -c)" "$(tr -dc '\r\n' <<<"$windows" | od -c)"
         [ $form = tsv ] && check "$1: route" "$3" "$(route "$windows")"
+        [ $form = json ] && json=$windows
         [ $form = csv ] && check "$1 csv: header and route" "address $3" \
             "$(masked csv "$windows" | cut -f2 | paste -sd' ')"
     done
-    json=$windows
     check "$1 json: target, address, route" "$1 $1 $3" \
         "$(jq -r '"\(.target) \(.address) \([.hops[].address] | join(" "))"' <<<"$json")"
-    check "$1 json: silent hops without name, echoes, average or loss" true \
-        "$(jq '[.hops[] | select(.address == "0.0.0.0") | [.name, .sent, .averageMs, .lossPercent]]
-               | length > 0 and all(. == [null, 0, null, null])' <<<"$json")"
-    r3=$(jq -r --arg a "$LAB_HOP3" '.hops[] | select(.address == $a) | "\(.sent) \(.received) \(.lossPercent)%"' <<<"$json")
-    check "$1 json: the dropping router's loss" "${r3%% *} $([ -n "$r3" ] && dropping_router_expected "${r3%% *}")" "$r3"
+    check "$1 json: silent hops without name, echoes, round trips or loss" true \
+        "$(jq '[.hops[] | select(.address == "0.0.0.0") | [.name, .sent, .lastMs, .averageMs, .bestMs, .worstMs, .lossPercent]]
+               | length > 0 and all(. == [null, 0, null, null, null, null, null])' <<<"$json")"
+    r3=$(jq -r --arg a "$LAB_HOP3" '.hops[] | select(.address == $a) | "\(.sent) \(.received) \(.lossPercent)"' <<<"$json")
+    check "$1 json: the dropping router's exact loss" "$(exact_loss "${r3%% *}")" "$r3"
 }
+# SENT, what the dropping router answers of them, and the share lost to two decimals.
+exact_loss() {
+    local received
+    received=$(dropping_router_expected "$1")
+    received=${received%% *}
+    echo "$1 $received $(awk -v s="$1" -v r="$received" 'BEGIN { printf "%.2f", (s - r) * 100 / s }' | sed -E 's/\.?0+$//')"
+}
+
 compare_runners "$LAB_TARGET" 40 "$LAB_ROUTE"
 compare_runners "$LAB_TAIL_TARGET" 60 "$LAB_TAIL_ROUTE"
 
