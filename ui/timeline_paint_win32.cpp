@@ -1,6 +1,6 @@
 // Draws one hop's timeline: per bucket a bar from best to worst round trip, the average
 // as a line, a red mark below the plot as high as the share of echoes lost, nothing where
-// no echo went; millisecond ticks at round values up the left, local times along the
+// no echo went, an orange line where the hop's router changed; millisecond ticks at round values up the left, local times along the
 // bottom. Every size is designed at 96 DPI and scaled to the window's.
 #include <cstdio>
 #include <initializer_list>
@@ -19,6 +19,7 @@ constexpr COLORREF kRange = RGB(150, 190, 235);
 constexpr COLORREF kAverage = RGB(20, 70, 160);
 constexpr COLORREF kLoss = RGB(220, 30, 30);
 constexpr COLORREF kLossBand = RGB(245, 245, 245);
+constexpr COLORREF kRouteChange = RGB(240, 130, 0);
 
 // The picture's parts at 96 DPI.
 constexpr int32_t kLeftMargin96 = 60;
@@ -31,6 +32,7 @@ constexpr int32_t kTimeLabels96 = 20;
 constexpr int32_t kMsTickSpacing96 = 30;
 constexpr int32_t kTimeTickSpacing96 = 90;
 constexpr int32_t kFontHeight96 = 12;
+constexpr int32_t kMarkWidth96 = 2;
 
 struct Frame {
     RECT plot;
@@ -223,6 +225,19 @@ void drawData(HDC context, const Frame& frame, const TimelineScene& scene) {
     for (HPEN pen : {ranges.pen, losses.pen, line.pen}) DeleteObject(pen);
 }
 
+// A line across the plot and the loss band at each route change in view, in the last
+// pixel column that shows the change's bucket, over the data it divides.
+void drawChangeMarks(HDC context, const Frame& frame, const TimelineScene& scene) {
+    const int64_t count = spanShape(scene.span).bucketCount;
+    const int64_t columns = width(frame.plot);
+    for (int32_t mark = 0; mark < scene.timeline->marksHeld(); ++mark) {
+        const int32_t index = scene.timeline->markIndex(scene.span, scene.nowMs, mark);
+        if (index < 0) continue;
+        const LONG x = frame.plot.left + static_cast<LONG>(((index + 1) * columns + count - 1) / count - 1);
+        fill(context, RECT{x, frame.plot.top, x + px(kMarkWidth96, frame.dpi), frame.lossBand.bottom}, kRouteChange);
+    }
+}
+
 const char* spanName(TimelineSpan span) {
     switch (span) {
         case TimelineSpan::OneHour: return "Last hour";
@@ -265,6 +280,7 @@ void paintTimeline(HDC context, const RECT& client, uint32_t dpi, const Timeline
           TA_RIGHT | TA_TOP, "loss");
     label(context, frame.plot.left, px(kGap96, dpi), TA_LEFT | TA_TOP, spanName(scene.span));
     if (scene.timeline != nullptr) drawData(context, frame, scene);
+    if (scene.timeline != nullptr) drawChangeMarks(context, frame, scene);
     SelectObject(context, previousFont);
     DeleteObject(font);
 }
