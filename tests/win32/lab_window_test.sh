@@ -3,7 +3,11 @@
 # target: the list shows the lab's route (read from outside by the driver), the silent
 # router as "0.0.0.0" with a clear box, the dropping router's loss, and the close box
 # ends the program with 0. On the way the window, wide enough for every column, is saved
-# as a PNG and checked not to be blank.
+# as a PNG and checked not to be blank. Route checks: a minute of this lab changes no
+# row and adds nothing to the route history; then, r2 answering, the lab's route is
+# switched to its bypass and back while the trace monitors it: the rows follow (the
+# unchanged ones counting on), so do the copy, a timeline window's title and the
+# history; a minute of the load-balanced hop 2 changes no row either.
 # Usage: lab_window_test.sh LUMENTRAX_EXE DRIVER_EXE SCREENSHOT_DIR
 set -u
 . "$(dirname "$0")/e2e_common.sh"
@@ -20,6 +24,8 @@ e2e_user_registry 'Software\\Wine\\Explorer\\Desktops' '"Default"="1060x300"'
 # dropping router has been pinged a few times.
 e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
 e2e_wait_sent "" 3 4
+monitoring=$SECONDS
+first=$(drive rows)
 check "button while tracing" "Stop" "$(drive button)"
 check "address box" "$LAB_TARGET" "$(drive text)"
 
@@ -34,7 +40,8 @@ echo "screenshot: $png ($colours colours)"
 [ "${colours:-0}" -gt 16 ] 2>/dev/null
 check "screenshot is not blank (more than 16 colours)" 0 $?
 
-# Stopped, the rows hold still and can be compared as one snapshot.
+# Stopped after a minute, the rows hold still and can be compared as one snapshot.
+sleep $((monitoring + 60 > SECONDS ? monitoring + 60 - SECONDS : 0))
 e2e_stop
 echo "$rows"
 check "button after stop" "Start" "$(drive button)"
@@ -54,6 +61,59 @@ for hop in 1 2 3 4; do check "hop number $hop" "$hop" "$(cell "$rows" $hop 0)"; 
 check "dropping router received and loss" "$(dropping_router_expected "$(cell "$rows" 3 7)")" \
     "$(cell "$rows" 3 8) $(cell "$rows" 3 9)"
 check "hop 1 lost nothing" "0%" "$(cell "$rows" 1 9)"
+
+check "a minute: hop 1 counted on" 1 "$(($(cell "$rows" 1 7) > $(cell "$first" 1 7)))"
+check "history window from the system menu" "Route history - $LAB_TARGET" "$(drive route-history 30)"
+check "a minute: no route event" "" "$(drive route-history-copy 30)"
+
+# The addresses the list shows, blank-separated.
+shown_route() { drive rows | awk -F'\t' '{ print $3 }' | paste -sd' '; }
+# Switches the lab's route to WAY and waits until the list shows ROUTE; the time it took
+# is printed beside the bound of (hops probed + 15) seconds, and not checked.
+switch_route() {
+    local start=$SECONDS bound=$(($(shown_route | wc -w) + 15)) shown
+    "$repo_root/scripts/lab" route "$lab_name" "$1"
+    for _ in $(seq 1 60); do
+        shown=$(shown_route)
+        [ "$shown" = "$2" ] && break
+        sleep 1
+    done
+    echo "$1: the list followed in $((SECONDS - start)) s (bound $bound s)"
+    check "$1: the list shows the new route" "$2" "$shown"
+}
+# The history as "HOP EVENT BEFORE AFTER" lines, newest first: addresses without names,
+# a load-balanced hop's routers without their shares.
+history_events() {
+    drive route-history-copy 30 | tr -d '\r' | awk -F'\t' '{ split($4, b, " "); after = $10
+        if ($3 == "changed") split($10, a, " "); else gsub(/ [0-9]+%/, "", after)
+        print $2, $3, b[1], ($3 == "changed" ? a[1] : after) }' | paste -sd'|'
+}
+
+ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE
+drive start-stop 20
+e2e_wait_sent "r2 answering: " 4 3
+check "hop 2's timeline window" "Hop 2 - $LAB_HOP2 $LAB_R2_NAME" "$(drive activate 1 30)"
+before=$(drive rows)
+switch_route bypass "$LAB_HOP1 $LAB_BYPASS_HOP2 $LAB_TARGET"
+e2e_copy_checked "bypass: " 3 "$work/clip"
+check "bypass: the copy is the new route" "$LAB_HOP1 $LAB_BYPASS_HOP2 $LAB_TARGET" "$(route "$(cat "$work/clip")")"
+rows=$(drive rows)
+check "bypass: hop 1 counted on, the new hop 2 box ticked" "1 2" \
+    "$(($(cell "$rows" 1 7) > $(cell "$before" 1 7))) $(box_image "$rows" 2)"
+check "bypass: hop 2's timeline window names its new router" "Hop 2 - $LAB_BYPASS_HOP2" "$(drive timelines)"
+switch_route direct "$LAB_HOP1 $LAB_HOP2 $LAB_HOP3 $LAB_TARGET"
+changes="3 changed $LAB_TARGET $LAB_HOP3|2 changed $LAB_BYPASS_HOP2 $LAB_HOP2|3 changed $LAB_HOP3 $LAB_TARGET|2 changed $LAB_HOP2 $LAB_BYPASS_HOP2"
+check "the history lists both changes, newest first" "$changes" "$(history_events)"
+
+"$repo_root/scripts/lab" route "$lab_name" balanced
+before=$(drive rows)
+sleep 60
+rows=$(drive rows)
+check "balanced: every hop counted on" "1 1 1 1" "$(for hop in 1 2 3 4; do
+    echo $(($(cell "$rows" $hop 7) > $(cell "$before" $hop 7))); done | paste -sd' ')"
+check "balanced: the rows kept their routers" "$LAB_HOP1 $LAB_HOP2 $LAB_HOP3 $LAB_TARGET" "$(shown_route)"
+check "balanced: hop 2 load-balanced, no further change" \
+    "2 load-balanced $LAB_HOP2 $LAB_HOP2, $LAB_BALANCED_HOP2|$changes" "$(history_events)"
 
 close_and_check_exit
 check "settings written at the close" 1 "$(grep -c '^\[Column\]' "$ini" 2>/dev/null)"

@@ -1,13 +1,16 @@
 // The timeline's picture painted into a bitmap: what it shows at the edges of its range.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "ui/timeline_window_win32.h"
 
 namespace {
 
-// The scene of one hop whose single echo took the longest time-out, painted at 96 DPI into
-// a bitmap of `width` x `height`; true when column `x` holds only the background.
-bool columnIsBlank(int32_t width, int32_t height, int32_t x) {
+// The scene of one hop whose single echo took the longest time-out, its router changed at
+// `markMs` when given, painted at 96 DPI into a bitmap of `width` x `height`; the colours
+// of column `x`.
+std::set<uint32_t> columnColours(int32_t width, int32_t height, int32_t x, int64_t markMs = -1) {
     static TimelineStore store;
     HopRecord record{};
     record.sent = record.received = 1;
@@ -15,6 +18,7 @@ bool columnIsBlank(int32_t width, int32_t height, int32_t x) {
     record.totalMs = HopTable::kMaxTimeoutMs;
     store.clear();
     store.feed(&record, 1, 5000);
+    if (markMs >= 0) store.markChange(0, markMs);
     HDC memory = CreateCompatibleDC(nullptr);
     BITMAPINFO info{};
     info.bmiHeader = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -23,13 +27,13 @@ bool columnIsBlank(int32_t width, int32_t height, int32_t x) {
     HGDIOBJ previous = SelectObject(memory, bitmap);
     paintTimeline(memory, RECT{0, 0, width, height}, 96, TimelineScene{store.hop(0), TimelineSpan::TenMinutes, 5000, 0});
     GdiFlush();
-    bool blank = true;
+    std::set<uint32_t> colours;
     const auto* pixels = static_cast<const uint32_t*>(bits);
-    for (int32_t y = 0; y < height; ++y) blank = blank && (pixels[y * width + x] & 0xFFFFFF) == 0xFFFFFF;
+    for (int32_t y = 0; y < height; ++y) colours.insert(pixels[y * width + x] & 0xFFFFFF);
     SelectObject(memory, previous);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    return blank;
+    return colours;
 }
 
 }  // namespace
@@ -38,6 +42,11 @@ bool columnIsBlank(int32_t width, int32_t height, int32_t x) {
 // label fits, none is cut at the window's edge.
 TEST(TimelinePaint, MillisecondLabelsOfTheLongestTimeoutStayWhole) {
     for (const SIZE size : {SIZE{640, 300}, SIZE{320, 150}}) {
-        EXPECT_TRUE(columnIsBlank(size.cx, size.cy, 0)) << size.cx << " x " << size.cy;
+        EXPECT_EQ(columnColours(size.cx, size.cy, 0), std::set<uint32_t>{0xFFFFFF}) << size.cx << " x " << size.cy;
     }
+}
+
+// A route change in the newest second: an orange line in the plot's last column.
+TEST(TimelinePaint, ARouteChangeIsMarkedInItsColumn) {
+    EXPECT_EQ(columnColours(640, 300, 640 - 15, 5000).count(0xF08200), 1u);
 }
