@@ -26,11 +26,11 @@ struct HistoryColumn {
 };
 // The cells of formatRouteEventCells, in their order.
 constexpr HistoryColumn kHistoryColumns[kRouteColumnCount] = {
-    {"Time", 125, false},     {"Hop", 36, true},        {"Event", 90, false},      {"Router", 165, false},
+    {"Time", 135, false},     {"Hop", 36, true},        {"Event", 90, false},      {"Router", 165, false},
     {"Sent", 50, true},       {"Received", 70, true},   {"Best Ping", 70, true},   {"Ave. Ping", 70, true},
     {"Worst Ping", 78, true}, {"New Router / Shares", 215, false},
 };
-constexpr int32_t kWidth96 = 1000;
+constexpr int32_t kWidth96 = 1010;
 constexpr int32_t kHeight96 = 280;
 
 RouteHistoryView& view() { return theApp->routeHistoryView; }

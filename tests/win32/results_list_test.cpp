@@ -239,10 +239,9 @@ TEST_F(WindowTest, TheListTimelinesAndHistoryFollowARouteChange) {
         for (int column : {1, 2, 3, 9}) events += cell(row, column, history.list) + (column < 9 ? " " : "|");
     }
     EXPECT_EQ(events, "3 changed 10.0.2.1 10.9.9.9|2 changed 0.0.0.0 10.8.8.8|");
-    BYTE keys[256];
-    GetKeyboardState(keys);
+    BYTE keys[256] = {};
     keys[VK_CONTROL] = 0x80;
-    SetKeyboardState(keys);
+    SetKeyboardState(keys);  // Ctrl held for the key that follows
     SendMessageA(history.list, WM_KEYDOWN, 'C', 0);
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
