@@ -1,7 +1,7 @@
 // Each hop's echoes over time: one-second buckets for the last hour and one-minute
 // buckets for the last day, in rings that never grow, fed from the engine's records by
-// comparing their counters after every step; and the moments its router changed. Times are milliseconds of a monotonic clock,
-// passed in by the caller.
+// comparing their counters after every step; and the moments its router changed. Times
+// are milliseconds of a monotonic clock, passed in by the caller.
 #pragma once
 
 #include <cstdint>
@@ -94,7 +94,7 @@ struct TimelineStore {
     // Hop `index`'s router changed at `nowMs`, or the hop left the route: a mark in its
     // timeline, and its record, written afresh, counts from zero at the next feed.
     void markChange(int32_t index, int64_t nowMs);
-    // The hop's timeline (0-based), or null when it has never had an echo.
+    // The hop's timeline (0-based), or null when it has never had an echo or a change.
     const HopTimeline* hop(int32_t index) const;
     int32_t hopsHeld() const;
 

@@ -171,6 +171,12 @@ void registerHistoryClass(HINSTANCE instance) {
     RegisterClassA(&windowClass);
 }
 
+void setTitle(const RouteHistoryView& shown) {
+    char title[kWindowTextSize + 32];
+    formatRouteHistoryTitle(shown.target, title, sizeof title);
+    SetWindowTextA(shown.window, title);
+}
+
 WallTime wallTimeOf(const SYSTEMTIME& time, int32_t offsetMinutes) {
     return WallTime{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds,
                     offsetMinutes};
@@ -207,15 +213,15 @@ void TraceApp::restartRoute(const char* target) {
     routeWatch.reset();
     routeHistory.clear();
     copyBounded(routeHistoryView.target, target);
+    if (routeHistoryView.window != nullptr) setTitle(routeHistoryView);
     refreshRouteHistory();
 }
 
+// The list asks for the texts it shows, so a new event needs only the new count; a
+// load-balanced hop's shares change in place.
 void TraceApp::refreshRouteHistory() {
     const RouteHistoryView& shown = routeHistoryView;
     if (shown.window == nullptr) return;
-    char title[kWindowTextSize + 32];
-    formatRouteHistoryTitle(shown.target, title, sizeof title);
-    SetWindowTextA(shown.window, title);
     SendMessageA(shown.list, LVM_SETITEMCOUNT, routeHistory.count(), LVSICF_NOSCROLL);
     InvalidateRect(shown.list, nullptr, FALSE);
 }
@@ -242,6 +248,7 @@ void TraceApp::openRouteHistory() {
     shown.dpi = windowDpiNow;
     setColumns(shown.list, shown.dpi);
     fitToDpi(shown.dpi);
+    setTitle(shown);
     refreshRouteHistory();
     ShowWindow(shown.window, SW_SHOW);
 }

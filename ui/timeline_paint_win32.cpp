@@ -1,6 +1,6 @@
 // Draws one hop's timeline: per bucket a bar from best to worst round trip, the average
 // as a line, a red mark below the plot as high as the share of echoes lost, nothing where
-// no echo went, an orange line where the hop's router changed; millisecond ticks at round values up the left, local times along the
+// no echo went; millisecond ticks at round values up the left, local times along the
 // bottom. Every size is designed at 96 DPI and scaled to the window's.
 #include <cstdio>
 #include <initializer_list>
@@ -19,7 +19,6 @@ constexpr COLORREF kRange = RGB(150, 190, 235);
 constexpr COLORREF kAverage = RGB(20, 70, 160);
 constexpr COLORREF kLoss = RGB(220, 30, 30);
 constexpr COLORREF kLossBand = RGB(245, 245, 245);
-constexpr COLORREF kRouteChange = RGB(240, 130, 0);
 
 // The picture's parts at 96 DPI.
 constexpr int32_t kLeftMargin96 = 60;
@@ -32,7 +31,6 @@ constexpr int32_t kTimeLabels96 = 20;
 constexpr int32_t kMsTickSpacing96 = 30;
 constexpr int32_t kTimeTickSpacing96 = 90;
 constexpr int32_t kFontHeight96 = 12;
-constexpr int32_t kMarkWidth96 = 2;
 
 struct Frame {
     RECT plot;
@@ -225,8 +223,11 @@ void drawData(HDC context, const Frame& frame, const TimelineScene& scene) {
     for (HPEN pen : {ranges.pen, losses.pen, line.pen}) DeleteObject(pen);
 }
 
-// A line across the plot and the loss band at each route change in view, in the last
-// pixel column that shows the change's bucket, over the data it divides.
+constexpr COLORREF kRouteChange = RGB(240, 130, 0);
+constexpr int32_t kMarkWidth96 = 2;
+
+// An orange line across the plot and the loss band at each change of the hop's router in
+// view, in the last pixel column that shows the change's bucket, over the data it divides.
 void drawChangeMarks(HDC context, const Frame& frame, const TimelineScene& scene) {
     const int64_t count = spanShape(scene.span).bucketCount;
     const int64_t columns = width(frame.plot);

@@ -1,7 +1,7 @@
 // The timeline windows' life and commands: opened by activating a row, fed after every
 // engine step, marked and retitled when the hop's router changes, repainted by a timer
-// through a memory bitmap, their span switched by the
-// right-click menu or the keys 1, 2 and 3, their shown span copied by Ctrl+C or the menu.
+// through a memory bitmap, their span switched by the right-click menu or the keys 1, 2
+// and 3, their shown span copied by Ctrl+C or the menu.
 #include "ui/timeline_window_win32.h"
 
 #include "app/trace_app_win32.h"
