@@ -1,5 +1,6 @@
 // The application object's life: the start-up sequence that builds the main window and
-// its five controls, the message loop with its idle tick, and the teardown.
+// its five controls, the message loop with its idle tick (an engine step, or a route
+// check when one is due), and the teardown.
 #include "trace_app_win32.h"
 
 #include <commctrl.h>
