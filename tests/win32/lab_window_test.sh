@@ -3,11 +3,9 @@
 # target: the list shows the lab's route (read from outside by the driver), the silent
 # router as "0.0.0.0" with a clear box, the dropping router's loss, and the close box
 # ends the program with 0. On the way the window, wide enough for every column, is saved
-# as a PNG and checked not to be blank. Route checks: a minute of this lab changes no
-# row and adds nothing to the route history; then, r2 answering, the lab's route is
-# switched to its bypass and back while the trace monitors it: the rows follow (the
-# unchanged ones counting on), so do the copy, a timeline window's title and the
-# history; a minute of the load-balanced hop 2 changes no row either.
+# as a PNG and checked not to be blank. A minute of it changes no row and no route
+# history; then, r2 answering, the route goes round r2 and back: rows, copy, a timeline's
+# title and the history follow; a minute of a load-balanced hop 2 changes no row either.
 # Usage: lab_window_test.sh LUMENTRAX_EXE DRIVER_EXE SCREENSHOT_DIR
 set -u
 . "$(dirname "$0")/e2e_common.sh"
@@ -77,13 +75,15 @@ switch_route() {
     echo "$1: the list followed in $((SECONDS - start)) s (bound $bound s)"
     check "$1: the list shows the new route" "$2" "$shown"
 }
-# The history as "HOP EVENT BEFORE AFTER" lines, newest first: addresses without names,
-# a load-balanced hop's routers without their shares.
-history_events() {
-    drive route-history-copy 30 | tr -d '\r' | awk -F'\t' '{ split($4, b, " "); after = $10
+# The history's events as "HOP EVENT BEFORE AFTER" (addresses without names, a balanced
+# hop's routers without shares), newest first, into $history; events FROM TO prints those
+# lines sorted (a switch changes two hops, either may be confirmed first).
+read_history() {
+    history=$(drive route-history-copy 30 | tr -d '\r' | awk -F'\t' '{ split($4, b, " "); after = $10
         if ($3 == "changed") split($10, a, " "); else gsub(/ [0-9]+%/, "", after)
-        print $2, $3, b[1], ($3 == "changed" ? a[1] : after) }' | paste -sd'|'
+        print $2, $3, b[1], ($3 == "changed" ? a[1] : after) }')
 }
+events() { sed -n "$1,$2p" <<<"$history" | sort | paste -sd'|'; }
 
 ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE
 drive start-stop 20
@@ -98,18 +98,20 @@ check "bypass: hop 1 counted on, the new hop 2 box ticked" "1 2" \
     "$(($(cell "$rows" 1 7) > $(cell "$before" 1 7))) $(box_image "$rows" 2)"
 check "bypass: hop 2's timeline window names its new router" "Hop 2 - $LAB_BYPASS_HOP2" "$(drive timelines)"
 switch_route direct "$LAB_HOP1 $LAB_HOP2 $LAB_HOP3 $LAB_TARGET"
-changes="3 changed $LAB_TARGET $LAB_HOP3|2 changed $LAB_BYPASS_HOP2 $LAB_HOP2|3 changed $LAB_HOP3 $LAB_TARGET|2 changed $LAB_HOP2 $LAB_BYPASS_HOP2"
-check "the history lists both changes, newest first" "$changes" "$(history_events)"
+changes="2 changed $LAB_BYPASS_HOP2 $LAB_HOP2|3 changed $LAB_TARGET $LAB_HOP3 / 2 changed $LAB_HOP2 $LAB_BYPASS_HOP2|3 changed $LAB_HOP3 $LAB_TARGET"
+read_history
+check "the history lists both switches, newest first" "4: $changes" "$(wc -l <<<"$history"): $(events 1 2) / $(events 3 4)"
 
 "$repo_root/scripts/lab" route "$lab_name" balanced
 before=$(drive rows)
 sleep 60
 rows=$(drive rows)
-check "balanced: every hop counted on" "1 1 1 1" "$(for hop in 1 2 3 4; do
-    echo $(($(cell "$rows" $hop 7) > $(cell "$before" $hop 7))); done | paste -sd' ')"
+check "balanced: every hop counted on" "1 1 1 1" \
+    "$(for hop in 1 2 3 4; do echo $(($(cell "$rows" $hop 7) > $(cell "$before" $hop 7))); done | paste -sd' ')"
 check "balanced: the rows kept their routers" "$LAB_HOP1 $LAB_HOP2 $LAB_HOP3 $LAB_TARGET" "$(shown_route)"
-check "balanced: hop 2 load-balanced, no further change" \
-    "2 load-balanced $LAB_HOP2 $LAB_HOP2, $LAB_BALANCED_HOP2|$changes" "$(history_events)"
+read_history
+check "balanced: hop 2 load-balanced, no further change" "5: 2 load-balanced $LAB_HOP2 $LAB_HOP2, $LAB_BALANCED_HOP2 / $changes" \
+    "$(wc -l <<<"$history"): $(events 1 1) / $(events 2 3) / $(events 4 5)"
 
 close_and_check_exit
 check "settings written at the close" 1 "$(grep -c '^\[Column\]' "$ini" 2>/dev/null)"
