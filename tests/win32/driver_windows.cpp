@@ -151,11 +151,8 @@ int timelineCopy(char** args) { return copyFrom(timelineWindow(std::atoi(args[0]
 
 int routeHistory(char** args) {
     HWND window = nullptr;
-    if (!postToMain(WM_SYSCOMMAND, IDM_ROUTE_HISTORY) ||
-        waitFor(args[0], [&] { return (window = FindWindowA(kRouteHistoryWindowClass, nullptr)) != nullptr; }) != 0) {
-        return 1;
-    }
-    return printText(window);
+    const auto found = [&] { return (window = FindWindowA(kRouteHistoryWindowClass, nullptr)) != nullptr; };
+    return postToMain(WM_SYSCOMMAND, IDM_ROUTE_HISTORY) && waitFor(args[0], found) == 0 ? printText(window) : 1;
 }
 
 int routeHistoryCopy(char** args) {

@@ -205,12 +205,10 @@ TEST_F(WindowTest, EnterInTheListOpensTheFocusedRowsTimeline) {
     EXPECT_EQ((Values{after.left, after.top, after.right, after.bottom}), (Values{before.left, before.top, before.right, before.bottom}));
 }
 
-// The route changes while the trace monitors it (its checks on the script's clock): the
-// silent hop 2 answers with a new router, the target moves to hop 3. Hop 2's row takes
-// the new router and a ticked box, hop 3's the target, hop 4's row and timeline window
-// go; hop 1, left out by the user, keeps its box and count. The history window, opened
-// from the system menu, lists both changes newest first, Ctrl+C copies them, and a new
-// Start empties it.
+// The route changes while the trace monitors it (checks on the script's clock): the silent
+// hop 2 answers with a new router (a ticked box), the target moves to hop 3 (hop 4's row
+// and timeline window go); hop 1, left out by the user, keeps its box and count. The
+// history window from the system menu lists both changes, Ctrl+C copies them, Start empties it.
 TEST_F(WindowTest, TheListTimelinesAndHistoryFollowARouteChange) {
     app->routeClock = RouteClock{script::clockMs, routeStampOf};
     scriptRoute();

@@ -35,9 +35,8 @@ add_executable(lumentrax_driver
 target_include_directories(lumentrax_driver PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(lumentrax_driver PRIVATE comctl32 user32 version)
 
-# End to end: the real lumentrax.exe in the namespace lab, its window saved as a
-# screenshot on the way, then its route switched (root; under CI=true a missing root
-# fails instead of skipping). Two minutes of it watch that nothing changes.
+# End to end: the real lumentrax.exe in the namespace lab, its window saved as a screenshot,
+# its route switched (root; under CI=true a missing root fails instead of skipping).
 add_test(NAME lab_window
          COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/lab_window_test.sh
                  $<TARGET_FILE:lumentrax> $<TARGET_FILE:lumentrax_driver> ${CMAKE_BINARY_DIR}/screenshots)
