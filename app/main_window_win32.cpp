@@ -93,6 +93,13 @@ LRESULT onDpiChanged(TraceApp& app, HWND window, UINT, WPARAM wParam, LPARAM lPa
     return 0;
 }
 
+// The system menu's own item; the system keeps the four low bits of the command.
+LRESULT onSysCommand(TraceApp& app, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if ((wParam & 0xFFF0) != IDM_ROUTE_HISTORY) return DefWindowProcA(window, message, wParam, lParam);
+    app.openRouteHistory();
+    return 0;
+}
+
 struct CommandEntry {
     WORD id;
     void (*action)(TraceApp& app);
@@ -141,7 +148,7 @@ constexpr MessageEntry kMessages[] = {
     {WM_DESTROY, onDestroy}, {WM_SIZE, onSize},       {WM_PAINT, onPaint},
     {WM_CLOSE, onClose},     {WM_COMMAND, onCommand}, {WM_ENDSESSION, onEndSession},
     {WM_DPICHANGED, onDpiChanged},
-    {WM_NOTIFY, onNotify},
+    {WM_NOTIFY, onNotify},           {WM_SYSCOMMAND, onSysCommand},
 };
 
 void place(HWND control, const ControlRect& rect) {
@@ -189,6 +196,7 @@ void TraceApp::toggleTrace() {
     rememberAddress(address);
     SendMessageA(listView, LVM_DELETEALLITEMS, 0, 0);
     restartTimelines();
+    restartRoute(address);
     hopTable->start(address);
     if (hopTable->isRunning()) SetWindowTextA(startButton, kStopText);
 }

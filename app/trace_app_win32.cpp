@@ -1,5 +1,6 @@
 // The application object's life: the start-up sequence that builds the main window and
-// its five controls, the message loop with its idle tick, and the teardown.
+// its five controls, the message loop with its idle tick (an engine step, or a route
+// check when one is due), and the teardown.
 #include "trace_app_win32.h"
 
 #include <commctrl.h>
@@ -149,7 +150,9 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
       dpi(kBaseDpi),
       font(nullptr),
       commonControls(nullptr),
-      timelineWindows{} {
+      timelineWindows{},
+      routeClock{monotonicNowMs, routeStampOf},
+      routeHistoryView{} {
     WSADATA winsock;
     WSAStartup(0x0101, &winsock);
     commonControls = initCommonControls();
@@ -169,6 +172,7 @@ TraceApp::TraceApp(HINSTANCE moduleInstance, const char* commandLine)
     barHeight = barHeightAt(dpi);
     createControls(*this);
     applyDpi(systemDpi(), dpi);
+    addRouteHistoryItem(mainWindow);
     ShowWindow(mainWindow, SW_SHOW);
     UpdateWindow(mainWindow);
 
@@ -212,9 +216,21 @@ void TraceApp::applyDpi(uint32_t oldDpi, uint32_t newDpi) {
 }
 
 void TraceApp::idleTick() {
-    if (hopTable != nullptr) hopTable->step();
+    if (hopTable != nullptr && !followRoute()) hopTable->step();
     feedTimelines();
     refreshList();
+}
+
+// A confirmed change reaches the list's box before the refresh reads the boxes back.
+bool TraceApp::followRoute() {
+    const int32_t hopsBefore = hopTable->hopCount;
+    const RouteCheckOutcome outcome = checkRoute(*hopTable, routeWatch, routeHistory, routeClock);
+    if (outcome.verdict == RouteVerdict::kChanged) {
+        tickRewrittenRow(outcome.hopIndex);
+        followTimelines(outcome.hopIndex, hopsBefore, routeHistory.newest(0).stamp.monotonicMs);
+    }
+    if (outcome.verdict != RouteVerdict::kNone) refreshRouteHistory();
+    return outcome.checked;
 }
 
 // The settings are saved by the main window's destroy handling, so the window goes

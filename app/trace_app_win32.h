@@ -1,5 +1,6 @@
 // The application object: settings, address history, the main window and its five
-// controls, and the one HopTable. One exists per process; theApp points to it.
+// controls, the one HopTable and the checks of its route. One exists per process; theApp
+// points to it.
 #pragma once
 
 #include <windows.h>
@@ -8,9 +9,11 @@
 
 #include "app/window_texts.h"
 #include "engine/hop_table.h"
+#include "route/route_check.h"
 #include "settings/column_count.h"
 #include "settings/history.h"
 #include "timeline/timeline_store.h"
+#include "ui/route_history_window_win32.h"
 #include "ui/timeline_window_win32.h"
 
 struct TraceApp {
@@ -21,6 +24,9 @@ struct TraceApp {
 
     int run();
     void idleTick();
+    // Runs the route check that is due, if any, and shows what it confirmed; true when a
+    // check ran (in place of the tick's engine step).
+    bool followRoute();
 
     // Main window (app/main_window_win32.cpp).
     LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -33,6 +39,8 @@ struct TraceApp {
     // Results list (ui/results_list_win32.cpp).
     void setupColumns(int32_t initialClientWidth);
     void refreshList();
+    // A row rewritten for a route change gets the ticked box of a new row.
+    void tickRewrittenRow(int32_t hopIndex);
 
     // Clipboard export (ui/clipboard_win32.cpp).
     void copyTrace();
@@ -42,6 +50,15 @@ struct TraceApp {
     void feedTimelines();
     void restartTimelines();
     void openTimeline(int32_t hopIndex);
+    // Hop `hopIndex`'s router changed at monotonic `atMs` and the route that had
+    // `hopsBefore` hops now has the table's: marks, titles, and the windows of hops gone.
+    void followTimelines(int32_t hopIndex, int32_t hopsBefore, int64_t atMs);
+
+    // The route history window (ui/route_history_window_win32.cpp), opened from the
+    // system menu; a Start empties the checks' evidence and the history.
+    void openRouteHistory();
+    void refreshRouteHistory();
+    void restartRoute(const char* target);
 
     // The address box and the history (ui/address_box_win32.cpp); the settings file's
     // load and save are settings/settings_file.h's.
@@ -76,6 +93,11 @@ struct TraceApp {
     HMODULE commonControls;
     TimelineStore timelines;
     TimelineWindows timelineWindows;
+    RouteWatch routeWatch;
+    RouteHistory routeHistory;
+    // The timelines' monotonic clock, so that change marks fall in their buckets.
+    RouteClock routeClock;
+    RouteHistoryView routeHistoryView;
 };
 
 extern TraceApp* theApp;

@@ -10,5 +10,6 @@ constexpr char kStartText[] = "Start";
 constexpr char kStopText[] = "Stop";
 // Every window text the program reads (the address box) fits this buffer, zero included.
 constexpr int kWindowTextSize = 512;
-// The window class of the per-hop timeline windows.
+// The window classes of the per-hop timeline windows and of the route history window.
 constexpr char kTimelineWindowClass[] = "LumentraxTimeline";
+constexpr char kRouteHistoryWindowClass[] = "LumentraxRouteHistory";

@@ -153,3 +153,8 @@ size_t formatRouteHistoryText(const RouteHistory& history, char* out, size_t cap
     }
     return total;
 }
+
+void formatRouteHistoryTitle(const char* target, char* out, size_t capacity) {
+    if (capacity == 0) return;
+    std::snprintf(out, capacity, "Route history%s%s", target[0] != '\0' ? " - " : "", target);
+}

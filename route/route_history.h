@@ -80,3 +80,7 @@ void formatRouteEventCells(const RouteEvent& event, RouteEventCells& cells);
 // line ended by CR LF. Writes whole lines into `out` (capacity bytes, zero included) and
 // returns the length of the complete text, so a first call with capacity 0 sizes it.
 size_t formatRouteHistoryText(const RouteHistory& history, char* out, size_t capacity);
+
+// The history window's title: "Route history - TARGET", TARGET the host as the trace was
+// started with it ("Route history" before any), cut to `capacity` bytes (zero included).
+void formatRouteHistoryTitle(const char* target, char* out, size_t capacity);

@@ -105,6 +105,12 @@ int32_t RouteWatch::dueHop(const HopTable& table, int64_t nowMs) {
     if (limit == 0) return -1;
     syncRows(table, limit);
     refreshBudget(table, nowMs);
+    // The first check comes a gap after the monitor phase began: discovery has just heard
+    // every router.
+    if (lastCheckMs < 0) {
+        lastCheckMs = nowMs;
+        return -1;
+    }
     // A hop under suspicion is checked again at once, borrowing up to one full budget, so
     // that a change is confirmed within a few seconds of being seen.
     for (int32_t i = 0; i < limit; ++i) {

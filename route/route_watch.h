@@ -77,7 +77,8 @@ struct RouteWatch {
     void reset();
     // The hop (0-based) to check at `nowMs`, or -1 when none is due: only while the
     // table is running and in its monitor phase, over the hops it probed within its hop
-    // limit. Hops whose latest answer came from another router are checked first.
+    // limit, the first a gap after the monitor phase began (discovery has just heard
+    // every router). Hops whose latest answer came from another router are checked first.
     int32_t dueHop(const HopTable& table, int64_t nowMs);
     // Takes the outcome of the check of `hopIndex` that ran from `startedMs` to
     // `endedMs` (answered, with `reply`, or not) and gives the verdict on that hop.
@@ -88,7 +89,9 @@ struct RouteWatch {
     int32_t cursor;        // the next hop of the rotation
     int32_t focusCursor;   // the next hop to look at among those under suspicion
     int32_t quietCursor;   // the next hop to look at among the silent ones
-    int64_t lastCheckMs;   // when the latest check started; -1 before the first
+    // When the latest check started, or before the first when the monitor phase was first
+    // seen; -1 before that.
+    int64_t lastCheckMs;
     // Wall time that pays for checks: it grows with the time that passes and a check of
     // E ms costs kRouteTimeShare * E, so over time checks take at most their share.
     // Held at most at two echo timeouts' worth; -1 before the first look.

@@ -54,6 +54,7 @@ SpanShape spanShape(TimelineSpan span) {
 void HopTimeline::clear() {
     emptyAll(seconds, kSecondBuckets);
     emptyAll(minutes, kMinuteBuckets);
+    marksAdded = 0;
 }
 
 void HopTimeline::add(const TimelineBucket& echoes, int64_t nowMs) {
@@ -71,6 +72,20 @@ const TimelineBucket* HopTimeline::bucketAt(TimelineSpan span, int64_t nowMs, in
     const int32_t size = shape.bucketMs == kMsPerMinute ? kMinuteBuckets : kSecondBuckets;
     const TimelineBucket& slot = ring[key % size];
     return slot.key == key && slot.hasEchoes() ? &slot : nullptr;
+}
+
+void HopTimeline::addMark(int64_t nowMs) {
+    markSeconds[marksAdded % kTimelineMarks] = static_cast<int32_t>(heldTime(nowMs) / kMsPerSecond);
+    if (++marksAdded == 2 * kTimelineMarks) marksAdded = kTimelineMarks;  // the ring stays full
+}
+
+int32_t HopTimeline::marksHeld() const { return marksAdded < kTimelineMarks ? marksAdded : kTimelineMarks; }
+
+int32_t HopTimeline::markIndex(TimelineSpan span, int64_t nowMs, int32_t mark) const {
+    const SpanShape shape = spanShape(span);
+    const int64_t key = markSeconds[mark] * kMsPerSecond / shape.bucketMs;
+    const int64_t index = key - heldTime(nowMs) / shape.bucketMs + shape.bucketCount - 1;
+    return index >= 0 && index < shape.bucketCount ? static_cast<int32_t>(index) : -1;
 }
 
 TimelineBucket echoesSince(const SeenCounters& before, const HopRecord& record) {
@@ -99,6 +114,16 @@ TimelineStore::~TimelineStore() {
     for (HopTimeline* timeline : hops) delete timeline;
 }
 
+// A hop's rings, taken when it first needs them; null when there is no memory (the hop
+// then goes without a timeline).
+HopTimeline* TimelineStore::held(int32_t index) {
+    if (hops[index] == nullptr) {
+        hops[index] = new (std::nothrow) HopTimeline;
+        if (hops[index] != nullptr) hops[index]->clear();
+    }
+    return hops[index];
+}
+
 void TimelineStore::feed(const HopRecord* records, int32_t count, int64_t nowMs) {
     if (count > kMaxRecords) count = kMaxRecords;
     for (int32_t i = 0; i < count; ++i) {
@@ -107,14 +132,14 @@ void TimelineStore::feed(const HopRecord* records, int32_t count, int64_t nowMs)
         if (record.sent == before.sent && record.received == before.received) continue;
         const TimelineBucket echoes = echoesSince(before, record);
         seen[i] = countersOf(record);
-        if (!echoes.hasEchoes()) continue;
-        if (hops[i] == nullptr) {
-            hops[i] = new (std::nothrow) HopTimeline;
-            if (hops[i] == nullptr) continue;  // no memory: this hop goes without a timeline
-            hops[i]->clear();
-        }
-        hops[i]->add(echoes, nowMs);
+        if (echoes.hasEchoes() && held(i) != nullptr) hops[i]->add(echoes, nowMs);
     }
+}
+
+void TimelineStore::markChange(int32_t index, int64_t nowMs) {
+    if (index < 0 || index >= kMaxRecords) return;
+    seen[index] = SeenCounters{0, 0, 0, 0, 0};
+    if (held(index) != nullptr) hops[index]->addMark(nowMs);
 }
 
 void TimelineStore::clear() {

@@ -1,7 +1,7 @@
 // Each hop's echoes over time: one-second buckets for the last hour and one-minute
 // buckets for the last day, in rings that never grow, fed from the engine's records by
-// comparing their counters after every step. Times are milliseconds of a monotonic clock,
-// passed in by the caller.
+// comparing their counters after every step; and the moments its router changed. Times
+// are milliseconds of a monotonic clock, passed in by the caller.
 #pragma once
 
 #include <cstdint>
@@ -40,9 +40,16 @@ struct SpanShape {
 };
 SpanShape spanShape(TimelineSpan span);
 
+// Route changes marked per hop: the newest this many.
+constexpr int32_t kTimelineMarks = 8;
+
 struct HopTimeline {
     TimelineBucket seconds[kSecondBuckets];
     TimelineBucket minutes[kMinuteBuckets];
+    // The seconds of the monotonic clock at which the hop's router changed, in a ring
+    // (the bucket keys' unit, so a mark falls in the bucket of its moment).
+    int32_t markSeconds[kTimelineMarks];
+    int32_t marksAdded;
 
     void clear();
     // Counts a step's echoes into the second and the minute that hold `nowMs`; a slot
@@ -51,6 +58,11 @@ struct HopTimeline {
     // Bucket `index` (0 = oldest, bucketCount - 1 = the one holding `nowMs`) of `span`,
     // or null when nothing was counted in that stretch.
     const TimelineBucket* bucketAt(TimelineSpan span, int64_t nowMs, int32_t index) const;
+    void addMark(int64_t nowMs);
+    int32_t marksHeld() const;
+    // The index of the bucket of `span` at `nowMs` that holds mark `mark` (any order, below
+    // marksHeld()), or -1 when the span does not reach back to it.
+    int32_t markIndex(TimelineSpan span, int64_t nowMs, int32_t mark) const;
 };
 
 // What a record's counters read when the store last looked.
@@ -79,7 +91,10 @@ struct TimelineStore {
     void feed(const HopRecord* records, int32_t count, int64_t nowMs);
     // Empties every timeline, keeping the memory already taken.
     void clear();
-    // The hop's timeline (0-based), or null when it has never had an echo.
+    // Hop `index`'s router changed at `nowMs`, or the hop left the route: a mark in its
+    // timeline, and its record, written afresh, counts from zero at the next feed.
+    void markChange(int32_t index, int64_t nowMs);
+    // The hop's timeline (0-based), or null when it has never had an echo or a change.
     const HopTimeline* hop(int32_t index) const;
     int32_t hopsHeld() const;
 
@@ -87,4 +102,7 @@ struct TimelineStore {
     // for the program's life, so memory follows the longest route seen and never time.
     HopTimeline* hops[kMaxRecords];
     SeenCounters seen[kMaxRecords];
+
+private:
+    HopTimeline* held(int32_t index);
 };

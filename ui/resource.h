@@ -26,3 +26,9 @@
 #define IDM_TIMELINE_1H 40102
 #define IDM_TIMELINE_24H 40103
 #define IDM_TIMELINE_COPY 40104
+
+// The main window's system menu item that opens the route history (the system keeps the
+// four low bits of a system command for itself, so they are 0), and the history
+// window's copy command.
+#define IDM_ROUTE_HISTORY 40208
+#define IDM_ROUTE_HISTORY_COPY 40209

@@ -1,5 +1,6 @@
 // The results list: its ten columns, and the refresh after every engine step that
-// draws changed rows, appends new ones and reads the check boxes back into the records.
+// draws changed rows, appends new ones, removes those a shorter route left behind and
+// reads the check boxes back into the records.
 #include "app/trace_app_win32.h"
 
 #include <commctrl.h>
@@ -13,6 +14,13 @@ constexpr UINT kStateImageMask = LVIS_STATEIMAGEMASK;  // 0xF000
 constexpr int kClearBox = 1;
 constexpr int kTickedBox = 2;
 
+void setBox(HWND list, int row, const HopRecord& record) {
+    LVITEMA item{};
+    item.state = INDEXTOSTATEIMAGEMASK(record.excluded != 0 ? kClearBox : kTickedBox);
+    item.stateMask = kStateImageMask;
+    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+}
+
 void insertRow(HWND list, int row, const HopRecord& record, char* hopNumber) {
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_STATE;
@@ -24,7 +32,7 @@ void insertRow(HWND list, int row, const HopRecord& record, char* hopNumber) {
     SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     // Set once more on its own: a list with check boxes may give a new row its default
     // (ticked) image whatever the insert asked for.
-    SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&item));
+    setBox(list, row, record);
 }
 
 void writeCells(HWND list, int row, RowCells& cells) {
@@ -62,12 +70,19 @@ void TraceApp::setupColumns(int32_t initialClientWidth) {
     }
 }
 
+void TraceApp::tickRewrittenRow(int32_t hopIndex) {
+    if (hopTable != nullptr && hopIndex >= 0 && hopIndex < hopTable->hopCount && hopIndex < kMaxRecords) {
+        setBox(listView, hopIndex, hopTable->records[hopIndex]);
+    }
+}
+
 // Runs on every idle tick: the row count is asked once, only changed records are
 // drawn, and the cells live on the stack, so the tick allocates nothing.
 void TraceApp::refreshList() {
     if (hopTable == nullptr) return;
-    const LRESULT rowsShown = SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0);
+    LRESULT rowsShown = SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0);
     const int32_t count = hopTable->hopCount < kMaxRecords ? hopTable->hopCount : kMaxRecords;
+    while (rowsShown > count) SendMessageA(listView, LVM_DELETEITEM, --rowsShown, 0);
     RowCells cells;
     for (int r = 0; r < count; ++r) {
         HopRecord& record = hopTable->records[r];

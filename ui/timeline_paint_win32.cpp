@@ -222,6 +222,22 @@ void drawData(HDC context, const Frame& frame, const TimelineScene& scene) {
     for (HPEN pen : {ranges.pen, losses.pen, line.pen}) DeleteObject(pen);
 }
 
+constexpr COLORREF kRouteChange = RGB(240, 130, 0);
+constexpr int32_t kMarkWidth96 = 2;
+
+// An orange line across the plot and the loss band at each change of the hop's router in
+// view, in the last pixel column that shows the change's bucket, over the data it divides.
+void drawChangeMarks(HDC context, const Frame& frame, const TimelineScene& scene) {
+    const int64_t count = spanShape(scene.span).bucketCount;
+    const int64_t columns = width(frame.plot);
+    for (int32_t mark = 0; mark < scene.timeline->marksHeld(); ++mark) {
+        const int32_t index = scene.timeline->markIndex(scene.span, scene.nowMs, mark);
+        if (index < 0) continue;
+        const LONG x = frame.plot.left + static_cast<LONG>(((index + 1) * columns + count - 1) / count - 1);
+        fill(context, RECT{x, frame.plot.top, x + px(kMarkWidth96, frame.dpi), frame.lossBand.bottom}, kRouteChange);
+    }
+}
+
 const char* spanName(TimelineSpan span) {
     switch (span) {
         case TimelineSpan::OneHour: return "Last hour";
@@ -264,6 +280,7 @@ void paintTimeline(HDC context, const RECT& client, uint32_t dpi, const Timeline
           TA_RIGHT | TA_TOP, "loss");
     label(context, frame.plot.left, px(kGap96, dpi), TA_LEFT | TA_TOP, spanName(scene.span));
     if (scene.timeline != nullptr) drawData(context, frame, scene);
+    if (scene.timeline != nullptr) drawChangeMarks(context, frame, scene);
     SelectObject(context, previousFont);
     DeleteObject(font);
 }

@@ -1,6 +1,7 @@
 // The timeline windows' life and commands: opened by activating a row, fed after every
-// engine step, repainted by a timer through a memory bitmap, their span switched by the
-// right-click menu or the keys 1, 2 and 3, their shown span copied by Ctrl+C or the menu.
+// engine step, marked and retitled when the hop's router changes, repainted by a timer
+// through a memory bitmap, their span switched by the right-click menu or the keys 1, 2
+// and 3, their shown span copied by Ctrl+C or the menu.
 #include "ui/timeline_window_win32.h"
 
 #include "app/trace_app_win32.h"
@@ -209,6 +210,26 @@ void TraceApp::restartTimelines() {
         window = nullptr;
     }
     timelines.clear();
+}
+
+// The rewritten hop's window names its new router; the hops after the route's new end
+// are marked too (a later router there starts after the mark), and their windows close
+// with their rows.
+void TraceApp::followTimelines(int32_t hopIndex, int32_t hopsBefore, int64_t atMs) {
+    if (hopTable == nullptr || !validHop(hopIndex)) return;
+    timelines.markChange(hopIndex, atMs);
+    HWND window = timelineWindows.windows[hopIndex];
+    if (window != nullptr && IsWindow(window)) {
+        char title[kWindowTextSize];
+        formatTimelineTitle(hopIndex + 1, hopTable->records[hopIndex], title, sizeof title);
+        SetWindowTextA(window, title);
+    }
+    for (int32_t gone = hopTable->hopCount; gone < hopsBefore && validHop(gone); ++gone) {
+        if (timelines.hop(gone) != nullptr) timelines.markChange(gone, atMs);
+        HWND& goneWindow = timelineWindows.windows[gone];
+        if (goneWindow != nullptr && IsWindow(goneWindow)) DestroyWindow(goneWindow);
+        goneWindow = nullptr;
+    }
 }
 
 void TraceApp::openTimeline(int32_t hopIndex) {

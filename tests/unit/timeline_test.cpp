@@ -85,6 +85,10 @@ TEST(TimelineStore, CountsEachStepIntoItsSecondAndMinute) {
     hop.record = HopRecord{};
     hop.run({{63000, 7}});
     EXPECT_EQ(hop.bucket(TimelineSpan::TenMinutes, 63000, kLastSecond), "1 1 7 7 7");
+    // So does one rewritten for a route change with the same counts, once marked.
+    hop.store.markChange(0, 64000);
+    hop.store.feed(&hop.record, 1, 64000);
+    EXPECT_EQ(hop.bucket(TimelineSpan::TenMinutes, 64000, kLastSecond), "1 1 7 7 7");
 }
 
 TEST(TimelineStore, RollsOverInPlaceForDaysAndClearsAtStart) {
@@ -105,6 +109,22 @@ TEST(TimelineStore, RollsOverInPlaceForDaysAndClearsAtStart) {
     HopRecord silent{};
     hop.store.feed(&silent, 1, nowMs);
     EXPECT_EQ(hop.bucket(TimelineSpan::OneHour, nowMs, 3599), "empty") << "a silent hop counts nothing";
+}
+
+// Route changes are marked in the buckets of their moments, the newest kTimelineMarks.
+TEST(TimelineStore, MarksRouteChangesInTheirBuckets) {
+    TimelineStore store;
+    for (int64_t minute = 1; minute <= kTimelineMarks + 2; ++minute) store.markChange(0, minute * 60000 + 2000);
+    const HopTimeline& timeline = *store.hop(0);
+    std::vector<int32_t> indices;
+    for (const TimelineSpan span : {TimelineSpan::TenMinutes, TimelineSpan::OneDay}) {
+        for (int32_t mark = 0; mark < timeline.marksHeld(); ++mark) indices.push_back(timeline.markIndex(span, 602999, mark));
+    }
+    indices.push_back(timeline.markIndex(TimelineSpan::OneDay, 602999 + 86400000, 1));  // a day later
+    EXPECT_EQ(indices, (std::vector<int32_t>{539, 599, 179, 239, 299, 359, 419, 479, 1438, 1439, 1432, 1433, 1434,
+                                             1435, 1436, 1437, -1}));
+    store.clear();
+    EXPECT_EQ(timeline.marksHeld(), 0);
 }
 
 TEST(TimelineText, OneLinePerBucketWithEchoesLocalTimesMovedByTheClockOnlyAndTheTitle) {

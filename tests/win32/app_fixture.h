@@ -101,14 +101,15 @@ protected:
 
     int rowCount() const { return static_cast<int>(SendMessageA(app->listView, LVM_GETITEMCOUNT, 0, 0)); }
 
-    std::string cell(int row, int column) const {
+    // A cell of the results list, or of `list` when given.
+    std::string cell(int row, int column, HWND list = nullptr) const {
         char text[260];
         text[0] = '\0';
         LVITEMA item{};
         item.iSubItem = column;
         item.pszText = text;
         item.cchTextMax = sizeof text;
-        SendMessageA(app->listView, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        SendMessageA(list != nullptr ? list : app->listView, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
         return text;
     }
 

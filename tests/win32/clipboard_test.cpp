@@ -15,20 +15,6 @@ std::string traceText(const HopTable& table) {
     return text;
 }
 
-// The CF_TEXT data as bytes up to its zero; "<none>" when the clipboard holds no text.
-std::string clipboardText() {
-    std::string text = "<none>";
-    if (!OpenClipboard(nullptr)) return "<not opened>";
-    HANDLE data = GetClipboardData(CF_TEXT);
-    const char* bytes = data != nullptr ? static_cast<const char*>(GlobalLock(data)) : nullptr;
-    if (bytes != nullptr) {
-        text.assign(bytes, strnlen(bytes, GlobalSize(data)));
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-}
-
 void putOnClipboard(const char* text) {
     if (!OpenClipboard(nullptr)) return;
     EmptyClipboard();
@@ -58,7 +44,7 @@ protected:
                               [&](HWND box) {
                                   copy.expected = onUiThread([&] { return traceText(*app->hopTable); });
                                   copy.message = drive::controlText(box, 0xFFFF);
-                                  copy.copied = clipboardText();
+                                  copy.copied = drive::clipboardText();
                                   copy.colours = drive::saveDrawnScreenshot(box, "copy_confirmation");
                               },
                               [&](HWND box) {

@@ -97,6 +97,19 @@ void pumpMessages() {
     }
 }
 
+std::string clipboardText() {
+    std::string text = "<none>";
+    if (!OpenClipboard(nullptr)) return "<not opened>";
+    HANDLE data = GetClipboardData(CF_TEXT);
+    const char* bytes = data != nullptr ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+    if (bytes != nullptr) {
+        text.assign(bytes, strnlen(bytes, GlobalSize(data)));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
 std::string windowText(HWND window) {
     char text[kWindowTextSize];
     text[0] = '\0';

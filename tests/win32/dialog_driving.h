@@ -34,6 +34,8 @@ bool waitForDialogGone(const char* caption);
 // Handles everything queued for the calling thread, as a message loop does.
 void pumpMessages();
 
+// The CF_TEXT data as bytes up to its zero; "<none>" when the clipboard holds no text.
+std::string clipboardText();
 std::string windowText(HWND window);
 std::string controlText(HWND dialog, int control);
 // Puts a key press into the dialog's queue the way the keyboard would, addressed to

@@ -38,6 +38,10 @@
 //   timelines                        print the title of every timeline window, one a line
 //   timeline-copy ROW SECONDS        empty the clipboard, post Copy to row ROW's timeline
 //                                    window, wait for its text and write it to stdout
+// The route history window
+//   route-history SECONDS            choose "Route history..." in the main window's system
+//                                    menu, wait for the window and print its title
+//   route-history-copy SECONDS       the same as timeline-copy, for the history window
 // Boxes and dialogs (a dialog counts once it is visible)
 //   copy SECONDS                     post Copy, wait for the confirmation box, print its
 //                                    text on stderr as "box: TEXT", write the clipboard's
@@ -207,6 +211,8 @@ constexpr Command kCommands[] = {
     {"activate", 2, driver::activate},
     {"timelines", 0, driver::timelines},
     {"timeline-copy", 2, driver::timelineCopy},
+    {"route-history", 1, driver::routeHistory},
+    {"route-history-copy", 1, driver::routeHistoryCopy},
     {"button", 0, button},
     {"wait-button", 2, waitButton},
     {"text", 0, text},

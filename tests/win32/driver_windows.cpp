@@ -138,14 +138,25 @@ int timelines(char**) {
 }
 
 // The clipboard is emptied first, so the text read is the one this copy put there.
-int timelineCopy(char** args) {
-    HWND window = timelineWindow(std::atoi(args[0]));
+int copyFrom(HWND window, WORD command, const char* seconds) {
     if (window == nullptr || !OpenClipboard(nullptr)) return 1;
     EmptyClipboard();
     CloseClipboard();
-    if (!PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDM_TIMELINE_COPY, 0), 0)) return 1;
-    if (waitFor(args[1], [] { return IsClipboardFormatAvailable(CF_TEXT) != 0; }) != 0) return 1;
+    if (!PostMessageA(window, WM_COMMAND, MAKEWPARAM(command, 0), 0)) return 1;
+    if (waitFor(seconds, [] { return IsClipboardFormatAvailable(CF_TEXT) != 0; }) != 0) return 1;
     return writeClipboard(stdout);
+}
+
+int timelineCopy(char** args) { return copyFrom(timelineWindow(std::atoi(args[0])), IDM_TIMELINE_COPY, args[1]); }
+
+int routeHistory(char** args) {
+    HWND window = nullptr;
+    const auto found = [&] { return (window = FindWindowA(kRouteHistoryWindowClass, nullptr)) != nullptr; };
+    return postToMain(WM_SYSCOMMAND, IDM_ROUTE_HISTORY) && waitFor(args[0], found) == 0 ? printText(window) : 1;
+}
+
+int routeHistoryCopy(char** args) {
+    return copyFrom(FindWindowA(kRouteHistoryWindowClass, nullptr), IDM_ROUTE_HISTORY_COPY, args[0]);
 }
 
 int writeClipboard(FILE* out) {

@@ -66,6 +66,8 @@ int waitMin(char** args);
 int activate(char** args);
 int timelines(char** args);
 int timelineCopy(char** args);
+int routeHistory(char** args);
+int routeHistoryCopy(char** args);
 
 int copy(char** args);
 int setOptions(char** args);

@@ -1,8 +1,10 @@
 // The results list driven by the idle tick over a scripted route, and the Start/Stop
-// command: rows one per step, their texts and boxes, boxes read back into the engine.
+// command: rows one per step, their texts and boxes, boxes read back into the engine;
+// the list, timelines and route history following a route that changes.
 #include <cstring>
 
 #include "app_fixture.h"
+#include "ui/route_history_window_win32.h"
 
 namespace {
 
@@ -201,4 +203,51 @@ TEST_F(WindowTest, EnterInTheListOpensTheFocusedRowsTimeline) {
     SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), 0);
     GetWindowRect(window, &after);
     EXPECT_EQ((Values{after.left, after.top, after.right, after.bottom}), (Values{before.left, before.top, before.right, before.bottom}));
+}
+
+// The route changes while the trace monitors it (checks on the script's clock): the silent
+// hop 2 answers with a new router (a ticked box), the target moves to hop 3 (hop 4's row
+// and timeline window go); hop 1, left out by the user, keeps its box and count. The
+// history window from the system menu lists both changes, Ctrl+C copies them, Start empties it.
+TEST_F(WindowTest, TheListTimelinesAndHistoryFollowARouteChange) {
+    app->routeClock = RouteClock{script::clockMs, routeStampOf};
+    scriptRoute();
+    traceFor("target.lab.test", 4);
+    setBox(0, 1);
+    for (int row : {2, 3}) app->openTimeline(row);
+    SendMessageA(app->mainWindow, WM_SYSCOMMAND, IDM_ROUTE_HISTORY, 0);
+    const RouteHistoryView& history = app->routeHistoryView;
+    char item[32] = "";
+    GetMenuStringA(GetSystemMenu(app->mainWindow, FALSE), IDM_ROUTE_HISTORY, item, sizeof item, MF_BYCOMMAND);
+    EXPECT_EQ(std::string(item) + " | " + drive::windowText(history.window), "Route history... | Route history - target.lab.test");
+    app->idleTick();
+    const std::string hop1Sent = cell(0, 7);
+    script::router(2, script::ip(10, 8, 8, 8), 7);
+    script::target(kTarget, 3, 12);
+    for (const int64_t endMs = script::clockMs() + 30000; script::clockMs() < endMs; script::advance(10)) app->idleTick();
+
+    ASSERT_EQ(rowCount(), 3);
+    expectCells({{0, 7, hop1Sent.c_str()}, {1, 1, "10.8.8.8"}, {2, 1, "10.9.9.9"}});
+    EXPECT_EQ((Values{boxImage(0), boxImage(1), app->hopTable->records[1].excluded}), (Values{1, 2, 0}));
+    EXPECT_EQ(drive::windowText(app->timelineWindows.windows[2]), "Hop 3 - 10.9.9.9");
+    EXPECT_EQ(app->timelineWindows.windows[3], nullptr);
+    EXPECT_EQ((Values{app->timelines.hop(1)->marksHeld(), app->timelines.hop(2)->marksHeld()}), (Values{1, 1}));
+    std::string events;
+    for (int row = 0; row < SendMessageA(history.list, LVM_GETITEMCOUNT, 0, 0); ++row) {
+        for (int column : {1, 2, 3, 9}) events += cell(row, column, history.list) + (column < 9 ? " " : "|");
+    }
+    EXPECT_EQ(events, "3 changed 10.0.2.1 10.9.9.9|2 changed 0.0.0.0 10.8.8.8|");
+    BYTE keys[256] = {};
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);  // Ctrl held for the key that follows
+    SendMessageA(history.list, WM_KEYDOWN, 'C', 0);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    std::string text(formatRouteHistoryText(app->routeHistory, nullptr, 0) + 1, '\0');
+    formatRouteHistoryText(app->routeHistory, &text[0], text.size());
+    text.pop_back();
+    EXPECT_EQ(drive::clipboardText(), text);
+    command(IDM_STARTSTOP);
+    command(IDM_STARTSTOP);
+    EXPECT_EQ(SendMessageA(history.list, LVM_GETITEMCOUNT, 0, 0), 0);
 }

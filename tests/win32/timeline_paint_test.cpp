@@ -29,9 +29,10 @@ std::vector<uint32_t> paint(int32_t width, int32_t height, const TimelineScene& 
     return pixels;
 }
 
-// One hop whose single echo took the longest time-out: true when column `x` holds only
-// the background.
-bool columnIsBlank(int32_t width, int32_t height, int32_t x) {
+// The scene of one hop whose single echo took the longest time-out, its router changed at
+// `markMs` when given, painted at 96 DPI into a bitmap of `width` x `height`; how many
+// pixels of column `x` have `colour`.
+int32_t pixelsOf(int32_t width, int32_t height, int32_t x, uint32_t colour, int64_t markMs = -1) {
     static TimelineStore store;
     HopRecord record{};
     record.sent = record.received = 1;
@@ -39,11 +40,12 @@ bool columnIsBlank(int32_t width, int32_t height, int32_t x) {
     record.totalMs = HopTable::kMaxTimeoutMs;
     store.clear();
     store.feed(&record, 1, 5000);
+    if (markMs >= 0) store.markChange(0, markMs);
     const std::vector<uint32_t> pixels =
         paint(width, height, TimelineScene{store.hop(0), TimelineSpan::TenMinutes, 5000, {0, localOffsetMinutesAt}});
-    bool blank = true;
-    for (int32_t y = 0; y < height; ++y) blank = blank && pixels[y * width + x] == 0xFFFFFF;
-    return blank;
+    int32_t count = 0;
+    for (int32_t y = 0; y < height; ++y) count += pixels[y * width + x] == colour ? 1 : 0;
+    return count;
 }
 
 }  // namespace
@@ -52,7 +54,7 @@ bool columnIsBlank(int32_t width, int32_t height, int32_t x) {
 // label fits, none is cut at the window's edge.
 TEST(TimelinePaint, MillisecondLabelsOfTheLongestTimeoutStayWhole) {
     for (const SIZE size : {SIZE{640, 300}, SIZE{320, 150}}) {
-        EXPECT_TRUE(columnIsBlank(size.cx, size.cy, 0)) << size.cx << " x " << size.cy;
+        EXPECT_EQ(pixelsOf(size.cx, size.cy, 0, 0xFFFFFF), size.cy) << size.cx << " x " << size.cy;
     }
 }
 
@@ -81,4 +83,9 @@ TEST(TimelinePaint, TimeTicksAtRoundLocalTimesByTheRulesOfEachInstant) {
                   c.hoursApart)
             << c.change;
     }
+}
+
+// A route change in the newest second: an orange line down the plot's last column.
+TEST(TimelinePaint, ARouteChangeIsMarkedInItsColumn) {
+    EXPECT_GT(pixelsOf(640, 300, 640 - 15, 0xF08200, 5000), 200);
 }
