@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include "app/trace_app_win32.h"
+#include "calendar/system_clock.h"
 #include "text/bounded_text.h"
 #include "ui/clipboard_win32.h"
 #include "ui/display_scale.h"
@@ -177,27 +178,12 @@ void setTitle(const RouteHistoryView& shown) {
     SetWindowTextA(shown.window, title);
 }
 
-WallTime wallTimeOf(const SYSTEMTIME& time, int32_t offsetMinutes) {
-    return WallTime{time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds,
-                    offsetMinutes};
-}
-
-int64_t fileTimeValue(const SYSTEMTIME& time) {
-    FILETIME file{};
-    SystemTimeToFileTime(&time, &file);
-    return (static_cast<int64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
-}
-
 }  // namespace
 
 RouteStamp routeStampOf(int64_t monotonicMs) {
-    SYSTEMTIME utc;
-    GetSystemTime(&utc);
-    SYSTEMTIME local = utc;
-    SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local);
-    constexpr int64_t kFileTimePerMinute = 600000000;  // 100 ns units
-    const auto offset = static_cast<int32_t>((fileTimeValue(local) - fileTimeValue(utc)) / kFileTimePerMinute);
-    return RouteStamp{wallTimeOf(local, offset), wallTimeOf(utc, 0), monotonicMs};
+    const int64_t utcMs = systemUtcMs();
+    const int64_t second = utcMs >= 0 ? utcMs / 1000 : -((999 - utcMs) / 1000);
+    return RouteStamp{wallTimeAt(utcMs, localOffsetMinutesAt(second)), wallTimeAt(utcMs, 0), monotonicMs};
 }
 
 void addRouteHistoryItem(HWND mainWindow) {
