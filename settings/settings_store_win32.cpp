@@ -368,6 +368,9 @@ void recoverSettingsFile(const wchar_t* settingsPath, const SettingsLock& lock, 
     wchar_t newest[kProfilePathSize] = L"";
     FILETIME newestTime{};
     forEachLeftover(target, true, [&](const wchar_t* path, const WIN32_FIND_DATAW& data) {
+        // A save's file is never read-only: such a file is someone else's, and as the
+        // settings file it would keep every later save out.
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) return;
         HANDLE file = openPlainFile(path);
         if (file == INVALID_HANDLE_VALUE) return;
         CloseHandle(file);

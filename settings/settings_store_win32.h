@@ -69,7 +69,8 @@ enum class SaveEnd {
 // real file stays as it was.
 SaveEnd commitSettingsSave(const SettingsSave& save, bool whole);
 
-// At start-up, with the lock held: where the settings file is missing because a copy
-// died while replacing it, the newest temporary file of a copy that is gone that
-// `complete` accepts takes its place. Nothing else is touched.
+// At start-up and before a save, with the lock held: where the settings file is missing
+// because a copy died while replacing it, the newest temporary file of a copy that is
+// gone that `complete` accepts (and that is not read-only) takes its place. Nothing else
+// is touched.
 void recoverSettingsFile(const wchar_t* settingsPath, const SettingsLock& lock, bool (*complete)(const wchar_t* file));

@@ -168,10 +168,12 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
 
 // A copy killed while its save replaced the file leaves the settings only in its
 // temporary file: the next start takes the newest complete one as the settings file. A
-// newer one cut short is neither taken nor removed until a settings file is there again.
+// newer one cut short is neither taken nor removed until a settings file is there again,
+// nor is a read-only one, which no save made. A copy that is still running when another
+// dies so takes it as well, before its own save.
 TEST_F(SettingsFileTest, ACompleteTemporaryFileOfACopyThatDiedBecomesTheMissingSettingsFile) {
     const std::string ini = drive::settingsFile(), complete = ini + ".lumentrax-4242.tmp",
-                      cut = ini + ".lumentrax-4246-1.tmp";
+                      cut = ini + ".lumentrax-4246-1.tmp", readOnly = ini + ".lumentrax-4250.tmp";
     std::string text = "[Mine]\r\nColour=blue\r\n[Options]\r\nMaxHops=33\r\nTimeOut=900\r\nReverseDns=0\r\n"
                        "PacketSize=16\r\n[Column]\r\n";
     for (int n = 0; n < kColumnCount; ++n) text += "C" + std::to_string(n) + "=70\r\n";
@@ -181,6 +183,9 @@ TEST_F(SettingsFileTest, ACompleteTemporaryFileOfACopyThatDiedBecomesTheMissingS
     Sleep(20);
     std::string cutShort = text.substr(0, text.find("H15="));
     drive::writeSettingsFile(cutShort.replace(cutShort.find("=33"), 3, "=44"), cut);
+    std::string other = text;
+    drive::writeSettingsFile(other.replace(other.find("=33"), 3, "=55"), readOnly);
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
     launch();
     EXPECT_EQ(options(), (Values{33, 900, 0, 16}));
     EXPECT_STREQ(app->history[0], "taken.test");
@@ -188,6 +193,15 @@ TEST_F(SettingsFileTest, ACompleteTemporaryFileOfACopyThatDiedBecomesTheMissingS
     closeByExit();
     EXPECT_EQ(savedValues("Mine", {"Colour"}) + " " + savedValues("Options", {"MaxHops"}), "blue 33");
     EXPECT_FALSE(exists(complete) || exists(cut)) << "one taken, the other removed by the save";
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_TRUE(DeleteFileA(readOnly.c_str())) << "the read-only one is no leftover of a save";
+
+    launch();
+    drive::removeSettingsFile();
+    drive::writeSettingsFile(text.replace(text.find("blue"), 4, "green"), complete);
+    closeByExit();
+    EXPECT_EQ(savedValues("Mine", {"Colour"}), "green") << "taken by the save of a copy still running";
+    EXPECT_FALSE(exists(complete));
 }
 
 // A lock that another thread holds (as another copy would) while the object lives.
