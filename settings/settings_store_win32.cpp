@@ -264,7 +264,9 @@ bool replaced(const SettingsSave& save, wchar_t (&backup)[kProfilePathSize]) {
     }
     for (unsigned attempt = 1; attempt <= kNameAttempts; ++attempt) {
         if (!temporaryName(save.target, attempt, backup)) break;
-        if (!fileExists(backup) && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        // A link that leads nowhere shows no file, yet the replaced file would take
+        // its place: such a name is taken too.
+        if (!fileExists(backup) && GetLastError() == ERROR_FILE_NOT_FOUND && !nameTaken(backup)) {
             return ReplaceFileW(save.target, save.path, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
         }
     }

@@ -112,18 +112,23 @@ check "shared folder: saved in place, foreign key kept" "$LAB_TARGET kept.exampl
 check "shared folder: nothing left beside the file" "lumentrax.exe lumentrax.ini" "$(ls -A "$shared" | paste -sd' ')"
 
 # Links planted at temporary names beside the settings file: one of a copy that is gone,
-# one at this copy's own process id. Neither is removed nor written through.
+# one at this copy's own process id, and one leading nowhere at the name after the one
+# its temporary file takes (the name the replaced file moves to). None is removed,
+# replaced or written through.
 rm -f "$ini"
 program_at "$work/lumentrax.exe"
 mkdir "$work/home"
 echo thesis >"$work/home/thesis.txt"
 echo letter >"$work/home/letter.txt"
 ln -s home/thesis.txt "$ini.lumentrax-99996.tmp"
-plant_own() { own=$ini.lumentrax-$(drive pid).tmp && ln -s home/letter.txt "$own"; }
+plant_own() {
+    own=$ini.lumentrax-$(drive pid) && ln -s home/letter.txt "$own.tmp" && ln -s home/nowhere.txt "$own-2.tmp"
+}
 before_close=plant_own run_once "planted links"
-check "planted links: targets untouched, links kept, saved" "thesis letter home/thesis.txt home/letter.txt $LAB_TARGET yes" \
-    "$( { cat "$work"/home/{thesis,letter}.txt; readlink "$ini.lumentrax-99996.tmp" "$own"; } | paste -sd' ') $(values "$ini" History H0 Extra Keep)"
-rm -rf "$ini.lumentrax-99996.tmp" "$own" "$work/home"
+check "planted links: targets untouched, links kept, saved" \
+    "thesis letter letter.txt thesis.txt home/thesis.txt home/letter.txt home/nowhere.txt $LAB_TARGET yes" \
+    "$( { cat "$work"/home/{thesis,letter}.txt; ls -A "$work/home"; readlink "$ini.lumentrax-99996.tmp" "$own.tmp" "$own-2.tmp"; } | paste -sd' ') $(values "$ini" History H0 Extra Keep)"
+rm -rf "$ini.lumentrax-99996.tmp" "$own.tmp" "$own-2.tmp" "$work/home"
 
 # A settings file that is a symbolic link: the link stays, its target gets the save,
 # and the temporary file's data reaches the disk before it is renamed. The program
