@@ -31,8 +31,8 @@ bool settingsFinalPath(const wchar_t* settingsPath, wchar_t (&out)[kProfilePathS
 // Where a save writes, as openSettingsSave decided it.
 enum class SaveTarget {
     temporaryFile,  // `path` of the SettingsSave: commitSettingsSave afterwards
-    realFile,       // the folder refuses new files, or no temporary name fits: per-key
-                    // writes into the file itself
+    realFile,       // the folder refuses new files, or the temporary and backup names
+                    // do not fit: per-key writes into the file itself
     nothing,        // a read-only file, a full disk or another failure: leave it as it is
 };
 

@@ -99,17 +99,22 @@ check "one character more: nothing new in its folder or the working folder" "$(c
     "$(ls -A "$deep")|$(ls -A "$work/cwd")"
 
 # A shared folder (sticky, another user's) and a settings file of that user that this
-# one may write but not replace: saved in place, and nothing left beside it.
-shared=$work/shared
-mkdir "$shared"
-program_at "$shared/lumentrax.exe"
-chown 12345 "$shared" "$shared/lumentrax.ini"
-chmod 666 "$shared/lumentrax.ini"
-chmod 1777 "$shared"
-run_once "shared folder"
-check "shared folder: saved in place, foreign key kept" "$LAB_TARGET kept.example yes" \
-    "$(values "$shared/lumentrax.ini" History H0 History H1 Extra Keep)"
-check "shared folder: nothing left beside the file" "lumentrax.exe lumentrax.ini" "$(ls -A "$shared" | paste -sd' ')"
+# one may write but not replace: saved in place, and nothing left beside it. The same for
+# settings paths of 240 and 241 characters, where this copy's temporary name fits and the
+# one after it (where the replaced file moves) does not, for process ids of 2 to 4 digits.
+for length in 0 240 241; do
+    shared=$work/shared$length name=lumentrax
+    [ "$length" = 0 ] || name=$(printf 'p%.0s' $(seq $((length - 2 - ${#shared} - 5))))
+    mkdir "$shared"
+    program_at "$shared/$name.exe"
+    chown 12345 "$shared" "$shared/$name.ini"
+    chmod 666 "$shared/$name.ini"
+    chmod 1777 "$shared"
+    run_once "shared folder $length"
+    check "shared folder $length: saved in place, foreign key kept" "$LAB_TARGET kept.example yes" \
+        "$(values "$shared/$name.ini" History H0 History H1 Extra Keep)"
+    check "shared folder $length: nothing left beside the file" "$name.exe $name.ini" "$(ls -A "$shared" | paste -sd' ')"
+done
 
 # Links planted at temporary names beside the settings file: one of a copy that is gone,
 # one at this copy's own process id, and one leading nowhere at the name after the one
