@@ -16,11 +16,7 @@ std::string settingsFile() {
     return file.substr(0, file.size() - 4) + ".ini";
 }
 
-// A test may leave the file read-only: it goes all the same.
-void removeSettingsFile() {
-    SetFileAttributesA(settingsFile().c_str(), FILE_ATTRIBUTE_NORMAL);
-    DeleteFileA(settingsFile().c_str());
-}
+void removeSettingsFile() { DeleteFileA(settingsFile().c_str()); }
 
 void writeSettingsFile(const std::string& text, const std::string& path) {
     FILE* file = std::fopen(path.c_str(), "wb");
