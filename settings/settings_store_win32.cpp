@@ -301,14 +301,14 @@ SaveTarget openSettingsSave(const wchar_t* settingsPath, const SettingsLock& loc
     if (lock.held && exists) forEachLeftover(save.target, false, [](const wchar_t* path, const WIN32_FIND_DATAW&) {
         removePlainFile(path);
     });
+    // A file that is there is replaced by way of a backup name, longer than the first
+    // temporary name: without room for every one of those it is written in place
+    // (without a backup name, Wine leaves an empty file behind at each refused try).
+    if (exists && !temporaryName(save.target, kNameAttempts, save.path)) return SaveTarget::realFile;
     // Always a new file: whatever stands at a name (a file, or a link planted to have
     // the save write through it) is left alone and the next name is tried. A settings
     // path near the longest the profile functions take leaves no room for a temporary
     // name: such a file is written in place, as every file once was.
-    // A file that is there is replaced by way of a backup name, longer than the first
-    // temporary name: without room for every one of those it is written in place too
-    // (without a backup name, Wine leaves an empty file behind at each refused try).
-    if (exists && !temporaryName(save.target, kNameAttempts, save.path)) return SaveTarget::realFile;
     HANDLE file = INVALID_HANDLE_VALUE;
     DWORD error = ERROR_FILE_EXISTS;
     for (unsigned attempt = 0; attempt < kNameAttempts && error == ERROR_FILE_EXISTS; ++attempt) {
