@@ -20,5 +20,6 @@ void settingsPath(wchar_t* out, size_t capacity);
 void loadSettings(TraceApp& app);
 
 // Writes the probe options and the history, and measures the main window's placement
-// and the list's column widths; needs the main window and the list to exist.
+// and the list's column widths; needs the main window and the list to exist. A copy
+// that died meanwhile while replacing the file is recovered from first, as at start-up.
 void saveSettings(TraceApp& app);

@@ -246,6 +246,9 @@ void saveSettings(TraceApp& app) {
     settingsPath(path, kSettingsPathSize);
     if (path[0] == L'\0') return;
     SettingsLock lock(path);
+    // A copy that died while replacing the file since this one started left the
+    // settings only in its temporary file: the save starts from that, not from nothing.
+    recoverSettingsFile(path, lock, savedWhole);
     SettingsSave save;
     switch (openSettingsSave(path, lock, save)) {
     case SaveTarget::temporaryFile:

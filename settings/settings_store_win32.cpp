@@ -264,7 +264,9 @@ bool replaced(const SettingsSave& save, wchar_t (&backup)[kProfilePathSize]) {
     }
     for (unsigned attempt = 1; attempt <= kNameAttempts; ++attempt) {
         if (!temporaryName(save.target, attempt, backup)) break;
-        if (!fileExists(backup) && GetLastError() == ERROR_FILE_NOT_FOUND) {
+        // A link that leads nowhere shows no file, yet the replaced file would take
+        // its place: such a name is taken too.
+        if (!fileExists(backup) && GetLastError() == ERROR_FILE_NOT_FOUND && !nameTaken(backup)) {
             return ReplaceFileW(save.target, save.path, backup, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
         }
     }
@@ -299,6 +301,10 @@ SaveTarget openSettingsSave(const wchar_t* settingsPath, const SettingsLock& loc
     if (lock.held && exists) forEachLeftover(save.target, false, [](const wchar_t* path, const WIN32_FIND_DATAW&) {
         removePlainFile(path);
     });
+    // A file that is there is replaced by way of a backup name, longer than the first
+    // temporary name: without room for every one of those it is written in place
+    // (without a backup name, Wine leaves an empty file behind at each refused try).
+    if (exists && !temporaryName(save.target, kNameAttempts, save.path)) return SaveTarget::realFile;
     // Always a new file: whatever stands at a name (a file, or a link planted to have
     // the save write through it) is left alone and the next name is tried. A settings
     // path near the longest the profile functions take leaves no room for a temporary
@@ -368,6 +374,9 @@ void recoverSettingsFile(const wchar_t* settingsPath, const SettingsLock& lock, 
     wchar_t newest[kProfilePathSize] = L"";
     FILETIME newestTime{};
     forEachLeftover(target, true, [&](const wchar_t* path, const WIN32_FIND_DATAW& data) {
+        // A save's file is never read-only: such a file is someone else's, and as the
+        // settings file it would keep every later save out.
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) return;
         HANDLE file = openPlainFile(path);
         if (file == INVALID_HANDLE_VALUE) return;
         CloseHandle(file);

@@ -31,8 +31,8 @@ bool settingsFinalPath(const wchar_t* settingsPath, wchar_t (&out)[kProfilePathS
 // Where a save writes, as openSettingsSave decided it.
 enum class SaveTarget {
     temporaryFile,  // `path` of the SettingsSave: commitSettingsSave afterwards
-    realFile,       // the folder refuses new files, or no temporary name fits: per-key
-                    // writes into the file itself
+    realFile,       // the folder refuses new files, or the temporary and backup names
+                    // do not fit: per-key writes into the file itself
     nothing,        // a read-only file, a full disk or another failure: leave it as it is
 };
 
@@ -69,7 +69,8 @@ enum class SaveEnd {
 // real file stays as it was.
 SaveEnd commitSettingsSave(const SettingsSave& save, bool whole);
 
-// At start-up, with the lock held: where the settings file is missing because a copy
-// died while replacing it, the newest temporary file of a copy that is gone that
-// `complete` accepts takes its place. Nothing else is touched.
+// At start-up and before a save, with the lock held: where the settings file is missing
+// because a copy died while replacing it, the newest temporary file of a copy that is
+// gone that `complete` accepts (and that is not read-only) takes its place. Nothing else
+// is touched.
 void recoverSettingsFile(const wchar_t* settingsPath, const SettingsLock& lock, bool (*complete)(const wchar_t* file));

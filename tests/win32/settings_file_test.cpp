@@ -144,8 +144,7 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     const std::string ini = drive::settingsFile(), leftover = ini + ".lumentrax-4242.tmp",
                       retried = ini + ".lumentrax-4242-2.tmp";
     PROCESS_INFORMATION live{};
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
+    STARTUPINFOA startup{sizeof(STARTUPINFOA)};
     ASSERT_TRUE(CreateProcessA(ini.substr(0, ini.size() - 4).append(".exe").c_str(), nullptr, nullptr, nullptr, FALSE,
                                CREATE_SUSPENDED, nullptr, nullptr, &startup, &live));
     const std::string kept[] = {ini + ".before-upgrade.tmp", ini + ".ini.lumentrax-4242.tmp", ini + ".20261208.tmp",
@@ -168,10 +167,11 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
 
 // A copy killed while its save replaced the file leaves the settings only in its
 // temporary file: the next start takes the newest complete one as the settings file. A
-// newer one cut short is neither taken nor removed until a settings file is there again.
+// newer one cut short (or read-only: no save made it) is not taken, nor removed while no
+// settings file is there. A copy still running when another dies so takes it at its save.
 TEST_F(SettingsFileTest, ACompleteTemporaryFileOfACopyThatDiedBecomesTheMissingSettingsFile) {
     const std::string ini = drive::settingsFile(), complete = ini + ".lumentrax-4242.tmp",
-                      cut = ini + ".lumentrax-4246-1.tmp";
+                      cut = ini + ".lumentrax-4246-1.tmp", readOnly = ini + ".lumentrax-4250.tmp";
     std::string text = "[Mine]\r\nColour=blue\r\n[Options]\r\nMaxHops=33\r\nTimeOut=900\r\nReverseDns=0\r\n"
                        "PacketSize=16\r\n[Column]\r\n";
     for (int n = 0; n < kColumnCount; ++n) text += "C" + std::to_string(n) + "=70\r\n";
@@ -181,13 +181,22 @@ TEST_F(SettingsFileTest, ACompleteTemporaryFileOfACopyThatDiedBecomesTheMissingS
     Sleep(20);
     std::string cutShort = text.substr(0, text.find("H15="));
     drive::writeSettingsFile(cutShort.replace(cutShort.find("=33"), 3, "=44"), cut);
+    drive::writeSettingsFile(std::string(text).replace(text.find("=33"), 3, "=55"), readOnly);
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
     launch();
+    SetFileAttributesA(ini.c_str(), FILE_ATTRIBUTE_NORMAL);  // should it have been taken
     EXPECT_EQ(options(), (Values{33, 900, 0, 16}));
     EXPECT_STREQ(app->history[0], "taken.test");
     EXPECT_TRUE(exists(cut)) << "cut short: left while no settings file is there";
     closeByExit();
     EXPECT_EQ(savedValues("Mine", {"Colour"}) + " " + savedValues("Options", {"MaxHops"}), "blue 33");
     EXPECT_FALSE(exists(complete) || exists(cut)) << "one taken, the other removed by the save";
+    EXPECT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL) && DeleteFileA(readOnly.c_str()));
+    launch();
+    drive::removeSettingsFile();
+    drive::writeSettingsFile(text.replace(text.find("blue"), 4, "green"), complete);
+    closeByExit();
+    EXPECT_EQ(savedValues("Mine", {"Colour"}) + (exists(complete) ? " left" : ""), "green") << "taken by a copy running";
 }
 
 // A lock that another thread holds (as another copy would) while the object lives.

@@ -44,9 +44,7 @@ printf '%s' "$earlier" >"$ini"
 cp "$ini" "$work/earlier.ini"
 chmod 444 "$ini"
 run_once "read-only file"
-cmp -s "$ini" "$work/earlier.ini"
-check "read-only file: contents unchanged" 0 $?
-check "read-only file: still read-only" 444 "$(stat -c %a "$ini")"
+check "read-only file: contents unchanged, still read-only" "0 444" "$(cmp -s "$ini" "$work/earlier.ini"; echo $? "$(stat -c %a "$ini")")"
 
 # A read-only folder with no settings file: nothing can be created there.
 mkdir "$work/ro"
@@ -58,23 +56,15 @@ check "read-only folder: no file created" "lumentrax.exe" "$(ls -A "$work/ro" | 
 
 # A read-only folder holding a writable file: whatever the save manages, every key
 # already there keeps its value unless the program itself owns it.
-chmod 755 "$work/ro"
-printf '%s' "$earlier" >"$work/ro/lumentrax.ini"
-chmod 666 "$work/ro/lumentrax.ini"
-chmod 555 "$work/ro"
+chmod 755 "$work/ro" && program_at "$work/ro/lumentrax.exe" && chmod 666 "$work/ro/lumentrax.ini" && chmod 555 "$work/ro"
 run_once "read-only folder, writable file"
 ro_ini=$work/ro/lumentrax.ini
 check "writable file: foreign key kept" "yes" "$(ini_value "$ro_ini" Extra Keep)"
 check "writable file: MaxHops, TimeOut, PacketSize kept" "30 900 16" "$(values "$ro_ini" Options MaxHops Options TimeOut Options PacketSize)"
-h0=$(ini_value "$ro_ini" History H0)
-h1=$(ini_value "$ro_ini" History H1)
 # Saved: the traced address heads the history and the earlier head follows it.
 # Not saved: the file as it was. Anything else lost or mixed something up.
-if [ "$h0" = "$LAB_TARGET" ]; then
-    check "writable file: earlier head moved to H1" "kept.example" "$h1"
-else
-    check "writable file: unsaved history unchanged" "kept.example" "$h0"
-fi
+read -r h0 h1 <<<"$(values "$ro_ini" History H0 History H1)"
+check "writable file: earlier head in H1 when saved, else in H0" "kept.example" "$([ "$h0" = "$LAB_TARGET" ] && echo "$h1" || echo "$h0")"
 chmod 755 "$work/ro"
 
 # The longest settings path the profile functions take (259 characters as Wine names it,
@@ -93,37 +83,42 @@ mkdir "$work/cwd"
 pushd "$work/cwd" >/dev/null || exit 1
 run_once "one character more"
 popd >/dev/null || exit 1
-cmp -s "${e2e_program%.exe}.ini" "$work/earlier.ini"
-check "one character more: settings file unchanged" 0 $?
+check "one character more: settings file unchanged" 0 "$(cmp -s "${e2e_program%.exe}.ini" "$work/earlier.ini"; echo $?)"
 check "one character more: nothing new in its folder or the working folder" "$(cat "$work/deep.before")|" \
     "$(ls -A "$deep")|$(ls -A "$work/cwd")"
 
 # A shared folder (sticky, another user's) and a settings file of that user that this
-# one may write but not replace: saved in place, and nothing left beside it.
-shared=$work/shared
-mkdir "$shared"
-program_at "$shared/lumentrax.exe"
-chown 12345 "$shared" "$shared/lumentrax.ini"
-chmod 666 "$shared/lumentrax.ini"
-chmod 1777 "$shared"
-run_once "shared folder"
-check "shared folder: saved in place, foreign key kept" "$LAB_TARGET kept.example yes" \
-    "$(values "$shared/lumentrax.ini" History H0 History H1 Extra Keep)"
-check "shared folder: nothing left beside the file" "lumentrax.exe lumentrax.ini" "$(ls -A "$shared" | paste -sd' ')"
+# one may write but not replace: saved in place, nothing left beside it; also where the
+# temporary name fits and the backup name does not (paths of 240, 241: ids of 2-4 digits).
+for length in 0 240 241; do
+    shared=$work/shared$length name=lumentrax
+    [ "$length" = 0 ] || name=$(printf 'p%.0s' $(seq $((length - 2 - ${#shared} - 5))))
+    mkdir "$shared"
+    program_at "$shared/$name.exe"
+    chown 12345 "$shared" "$shared/$name.ini"
+    chmod 666 "$shared/$name.ini"
+    chmod 1777 "$shared"
+    run_once "shared folder $length"
+    check "shared folder $length: saved in place, foreign key kept" "$LAB_TARGET kept.example yes" \
+        "$(values "$shared/$name.ini" History H0 History H1 Extra Keep)"
+    check "shared folder $length: nothing left beside the file" "$name.exe $name.ini" "$(ls -A "$shared" | paste -sd' ')"
+done
 
 # Links planted at temporary names beside the settings file: one of a copy that is gone,
-# one at this copy's own process id. Neither is removed nor written through.
+# one at this copy's own process id, one leading nowhere at the name the replaced file
+# would move to. None is removed, replaced or written through.
 rm -f "$ini"
 program_at "$work/lumentrax.exe"
 mkdir "$work/home"
 echo thesis >"$work/home/thesis.txt"
 echo letter >"$work/home/letter.txt"
 ln -s home/thesis.txt "$ini.lumentrax-99996.tmp"
-plant_own() { own=$ini.lumentrax-$(drive pid).tmp && ln -s home/letter.txt "$own"; }
+plant_own() { own=$ini.lumentrax-$(drive pid) && ln -s home/letter.txt "$own.tmp" && ln -s home/nowhere.txt "$own-2.tmp"; }
 before_close=plant_own run_once "planted links"
-check "planted links: targets untouched, links kept, saved" "thesis letter home/thesis.txt home/letter.txt $LAB_TARGET yes" \
-    "$( { cat "$work"/home/{thesis,letter}.txt; readlink "$ini.lumentrax-99996.tmp" "$own"; } | paste -sd' ') $(values "$ini" History H0 Extra Keep)"
-rm -rf "$ini.lumentrax-99996.tmp" "$own" "$work/home"
+check "planted links: targets untouched, links kept, saved" \
+    "thesis letter letter.txt thesis.txt home/thesis.txt home/letter.txt home/nowhere.txt $LAB_TARGET yes" \
+    "$( { cat "$work"/home/{thesis,letter}.txt; ls -A "$work/home"; readlink "$ini.lumentrax-99996.tmp" "$own.tmp" "$own-2.tmp"; } | paste -sd' ') $(values "$ini" History H0 Extra Keep)"
+rm -rf "$ini.lumentrax-99996.tmp" "$own.tmp" "$own-2.tmp" "$work/home"
 
 # A settings file that is a symbolic link: the link stays, its target gets the save,
 # and the temporary file's data reaches the disk before it is renamed. The program
