@@ -89,6 +89,7 @@ struct RouteWatch {
     int32_t focusCursor;   // the next hop to look at among those under suspicion
     int32_t quietCursor;   // the next hop to look at among the silent ones
     int64_t lastCheckMs;   // when the latest check started; -1 before the first
+    int64_t lastAnsweredMs;  // how long the latest check took when it was answered, else 0
     // Wall time that pays for checks: it grows with the time that passes and a check of
     // E ms costs kRouteTimeShare * E, so over time checks take at most their share.
     // Held at most at two echo timeouts' worth; -1 before the first look.
