@@ -94,6 +94,30 @@ check_interrupted_echo() {
         "$status $(hop_count "$(cat "$out")") $(field "$(cat "$out")" 1 8) $((interrupt_ms < 8000))"
 }
 
+# The hops' addresses in the latest report of FILE, blank-separated: JSON Lines, or a
+# Prometheus file (*.prom) by its sent counters' labels.
+route_in() {
+    case $1 in
+        *.prom) grep -o '^lumentrax_hop_sent_total{[^}]*address="[^"]*"' "$1" 2>/dev/null | sed 's/.*address="//; s/"$//' | paste -sd' ' ;;
+        *) tail -n 1 "$1" 2>/dev/null | jq -r '[.hops[].address] | join(" ")' 2>/dev/null ;;
+    esac
+}
+
+# await_route SECONDS ROUTE FILE...: waits at most SECONDS until the latest report in each
+# FILE gives ROUTE, and says how long that took; false when the time ran out.
+await_route() {
+    local seconds=$1 want=$2 start file pending
+    shift 2
+    start=$(date +%s%N)
+    while [ $(($(date +%s%N) - start)) -lt $((seconds * 1000000000)) ]; do
+        pending=0
+        for file in "$@"; do [ "$(route_in "$file")" = "$want" ] || pending=1; done
+        [ $pending = 0 ] && echo "route $want after $((($(date +%s%N) - start) / 1000000)) ms" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
 # Narrows the link between r1 and r2, so large requests must be fragmented there.
 narrow_link() {
     ip -n "$LAB_R1_NS" link set eth1 mtu 576 && ip -n "$LAB_R2_NS" link set eth0 mtu 576

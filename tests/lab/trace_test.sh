@@ -3,7 +3,8 @@
 # ICMP datagram socket (raw sockets made impossible) or on the raw socket (datagram
 # sockets forbidden): the route traceroute finds, the silent router, the silent tail,
 # the exact loss of the router that drops every third echo, names from the hosts file,
-# an interrupt that ends the echo under way.
+# an interrupt that ends the echo under way; route checks: a route switched under runners
+# that follow it (datagram), routes that stay with the runners' rows (raw).
 # Usage: trace_test.sh datagram|raw LUMENTRAX_TRACE
 set -u
 . "$(dirname "$0")/lab_common.sh"
@@ -15,9 +16,10 @@ require_root
 # above 0x7F (0x9B would start a terminal control sequence).
 names=$(mktemp)
 err=$(mktemp)
+routes=$(mktemp -d)
 long_name=$(printf 'n%.0s' $(seq 300)).lab.test
 printf 'r1 %s\nr3 r3\001ctl\233\351.lab.test\n' "$long_name" >"$names"
-cleanup_extra='rm -f "$names" "$err"'
+cleanup_extra='rm -rf "$names" "$err" "$routes"'
 start_lab "trace-$mode" "$names"
 use_socket_mode "$mode"
 
@@ -72,6 +74,63 @@ check "unresolvable host exit status" 1 $?
 check "unresolvable host stdout" "" "$out"
 check "unresolvable host message" 1 "$(grep -c 'nowhere.lab.test' "$err")"
 check "message is one line" 1 "$(wc -l <"$err")"
+
+# Runs by time check their route (a time-out of 100 ms once the route is known, one report a second or at the end);
+# watch_route OUT OPTION... adds the runner's process to $runners.
+runners=()
+watch_route() { local out=$1; shift; "${run_command[@]}" --no-dns --timeout 300 --monitor-timeout 100 "$@" >"$out" & runners+=($!); }
+# Waits for $runners; their exit statuses in $statuses.
+wait_runners() { local pid; statuses=(); for pid in "${runners[@]}"; do wait "$pid"; statuses+=($?); done; runners=(); }
+if [ "$mode" = datagram ]; then
+    # r2 answering, r1's route switched to the bypass and back under three runners: the
+    # reports follow within (probed hops + 15) s (and the next report), hop 1 counting
+    # on; the changes named in JSON and counted in Prometheus; --no-route-checks keeps
+    # the rows as found.
+    ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE
+    direct="$LAB_HOP1 $LAB_HOP2 $LAB_HOP3 $LAB_TARGET" bypass="$LAB_HOP1 $LAB_BYPASS_HOP2 $LAB_TARGET"
+    watched=("$routes/checked.jsonl" "$routes/checked.prom")
+    watch_route "${watched[0]}" --every 1 --duration 300 --format json "$LAB_TARGET"
+    watch_route /dev/null --every 1 --duration 300 --format prometheus --output "${watched[1]}" "$LAB_TARGET"
+    watch_route "$routes/unchecked.jsonl" --every 1 --duration 300 --format json --no-route-checks "$LAB_TARGET"
+    await_route 10 "$direct" "${watched[@]}" "$routes/unchecked.jsonl" && sleep 2
+    "$repo_root/scripts/lab" route "$lab_name" bypass
+    await_route $((4 + 15 + 1)) "$bypass" "${watched[@]}"
+    check "bypass: the reports follow" 0 $?
+    "$repo_root/scripts/lab" route "$lab_name" direct
+    await_route $((3 + 15 + 1)) "$direct" "${watched[@]}"
+    check "direct again: the reports follow" 0 $?
+    kill -TERM "${runners[@]}"
+    wait_runners
+    check "runners ended by SIGTERM: statuses" "0 0 0" "${statuses[*]}"
+    check "json: the changes (hop from to), hop 1 counting on, times in order, final" \
+        "[\"2 $LAB_HOP2 $LAB_BYPASS_HOP2\",\"3 $LAB_HOP3 $LAB_TARGET\"]|[\"2 $LAB_BYPASS_HOP2 $LAB_HOP2\",\"3 $LAB_TARGET $LAB_HOP3\"]|true" \
+        "$(jq -rs --arg h1 "$LAB_HOP1" '(.[-1].routeChanges | map("\(.hop) \(.from) \(.to)") | [.[:2], .[2:]] | map(sort | tojson) | join("|"))
+            + "|" + (all(.hops[0].address == $h1) and ([.[].hops[0].sent] | . == sort and .[-1] > .[0])
+            and ([.[-1].routeChanges[].time] | . == sort) and .[-1].final | tostring)' "${watched[0]}")"
+    check "prometheus: the changes counted" "lumentrax_route_changes_total{target=\"$LAB_TARGET\"} 4" \
+        "$(grep '^lumentrax_route_changes_total' "${watched[1]}")"
+    check "--no-route-checks: every report's rows as found, no change" "$direct|[]" \
+        "$(jq -rs 'map([.hops[].address] | join(" ")) + map(.routeChanges | tojson) | unique | join("|")' "$routes/unchecked.jsonl")"
+else
+    # Nothing changes, nothing is counted: the standard lab to the target and into the
+    # silent tail (a silent router, a router dropping every third echo, a target dropping
+    # all), both at once; then hop 2 balanced between r2 and r2b (r2 answering), where
+    # r1's mark counter shows that checks went through r2b too.
+    watch_route "$routes/target.prom" --duration 25 --format prometheus "$LAB_TARGET"
+    watch_route "$routes/tail.prom" --duration 25 --format prometheus "$LAB_TAIL_TARGET"
+    wait_runners
+    check "standard lab, 25 s: statuses, changes counted, routes" "0 0|0 0|$LAB_ROUTE|$LAB_TAIL_ROUTE" \
+        "${statuses[*]}|$(cat "$routes"/{target,tail}.prom | awk '/^lumentrax_route_changes_total/ { print $2 }' | paste -sd' ')|$(route_in "$routes/target.prom")|$(route_in "$routes/tail.prom")"
+    ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE
+    "$repo_root/scripts/lab" route "$lab_name" balanced
+    watch_route "$routes/balanced.jsonl" --every 5 --duration 40 --format json "$LAB_TARGET"
+    wait_runners
+    marked=$(ip netns exec "$LAB_R1_NS" iptables -t mangle -nvxL PREROUTING | awk '/MARK/ { print $1 }')
+    echo "$marked echoes with time-to-live 2 went through r2b"
+    check "balanced lab, 40 s: status; rows as found in every report, no change; checks through r2b" "0 true 1" \
+        "${statuses[*]} $(jq -s --arg a "$LAB_HOP2" --arg b "$LAB_BALANCED_HOP2" '(map([.hops[].address]) | unique | length == 1)
+            and (.[0].hops[1].address | IN($a, $b)) and .[-1].routeChanges == [] and .[-1].final' "$routes/balanced.jsonl") $((marked >= 4))"
+fi
 
 # Neither kind of ICMP socket allowed (datagram sockets forbidden to every group, no
 # CAP_NET_RAW): the run says why and fails instead of printing a dark route.
