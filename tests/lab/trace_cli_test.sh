@@ -22,14 +22,11 @@ trap '[ -n "$exporter" ] && kill "$exporter" 2>/dev/null; rm -rf "$err" "$err.ou
 
 # The first line of stderr names ARGUMENT, then the usage follows.
 expect_usage() {
-    local argument=$1 out status
+    local argument=$1 out
     shift
     out=$("${trace[@]}" "$@" 2>"$err")
-    status=$?
-    check "[$*] status" 2 "$status"
-    check "[$*] stdout" "" "$out"
-    check "[$*] usage" 1 "$(grep -c '^usage: lumentrax-trace' "$err")"
-    check "[$*] first line names $argument" 1 "$(head -1 "$err" | grep -c "^lumentrax-trace: .*$argument")"
+    check "[$*] status, stdout, usage, first line names $argument" "2||1 1" \
+        "$?|$out|$(grep -c '^usage: lumentrax-trace' "$err") $(head -1 "$err" | grep -c "^lumentrax-trace: .*$argument")"
 }
 
 expect_usage "no host"
