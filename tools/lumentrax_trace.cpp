@@ -7,6 +7,10 @@
 // short is taken back, so the report counts only whole echoes. --monitor-timeout changes
 // the echo timeout once the route is known, as the Options dialog does while the
 // window's trace runs.
+// A run longer than the default one checks the route while it monitors, as the window
+// does: a check that is due runs in place of a step (and counts as none), and a
+// confirmed change rewrites the table, so reports give the route as it is now and the
+// changes of the run.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +21,7 @@
 #include "lumentrax_version.h"
 #include "report_forms.h"
 #include "report_output.h"
+#include "route/route_check.h"
 #include "text/bounded_text.h"
 #include "trace_options.h"
 
@@ -27,6 +32,7 @@ constexpr int kMonitorRounds = 10;
 // Where a run stands between steps.
 struct RunState {
     RunClock clock;
+    RouteClock routeClock;
     long long nextReportMs;
     long long steps;
     long long monitorSteps;  // steps taken once the trace phase was complete
@@ -36,6 +42,11 @@ struct RunState {
 
 char reportText[kMaxReportLength];
 HopFigures figures;
+// The route checks' evidence and what they confirmed, and the changes as reports give them.
+RouteWatch routeWatch;
+RouteHistory routeHistory;
+static_assert(kMaxReportRouteChanges >= kRouteHistoryCapacity, "a report has room for every change kept");
+ReportRouteChange routeChanges[kMaxReportRouteChanges];
 constexpr const char* kCannotWrite = "cannot write the report to standard output: ";
 
 // Prints the one line that says why the run fails; the run then exits with status 1.
@@ -68,9 +79,27 @@ int deliver(const TraceOptions& options, const char* text) {
     return 1;
 }
 
+// The confirmed changes that the history keeps, oldest first, and the count of all.
+void takeRouteChanges(ReportFacts& facts) {
+    int32_t count = 0;
+    for (int32_t age = routeHistory.count() - 1; age >= 0; --age) {
+        const RouteEvent& event = routeHistory.newest(age);
+        if (event.kind != RouteEventKind::kChanged) continue;
+        ReportRouteChange& change = routeChanges[count++];
+        change.timeUtc = event.stamp.utc;
+        change.hop = event.hop;
+        copyBounded(change.from, event.before.addressText);
+        copyBounded(change.to, event.after.addressText);
+    }
+    facts.routeChanges = routeChanges;
+    facts.routeChangeCount = count;
+    facts.routeChangesTotal = routeHistory.changes;
+}
+
 // The report of the table as it stands, stamped with the time it is taken. A CSV header
 // heads the run's first report, or each one when each replaces a file.
 int report(const HopTable& table, const TraceOptions& options, RunState& run, bool final) {
+    takeRouteChanges(run.facts);
     const long long nowMs = monotonicMs();
     wallClockAt(run.clock, nowMs, run.facts.endUtc, run.facts.endLocal);
     run.facts.elapsedMs = nowMs - run.clock.startMs;
@@ -117,15 +146,17 @@ void undoStep(HopTable& table, const StepUndo& undo) {
     if (undo.index >= 0 && undo.index < kMaxRecords) table.records[undo.index] = undo.record;
 }
 
-// One step; the first one of the monitor phase first switches to the monitor timeout. A
-// step whose echo an interrupt cut short is taken back: neither sent nor a silent hop.
-void stepWith(HopTable& table, const TraceOptions& options, RunState& run) {
+// Once the route is known, the monitor timeout holds, for steps and route checks alike.
+void enterMonitorPhase(HopTable& table, const TraceOptions& options, RunState& run) {
+    if (run.monitoring || !table.traceComplete()) return;
+    table.configure(options.maxHops, options.packetSize, options.monitorTimeoutMs, options.reverseDns);
+    run.monitoring = true;
+}
+
+// One step. A step whose echo an interrupt cut short is taken back: neither sent nor a
+// silent hop.
+void stepWith(HopTable& table, RunState& run) {
     const bool traceDone = table.traceComplete();
-    if (!run.monitoring && traceDone) {
-        table.configure(options.maxHops, options.packetSize, options.monitorTimeoutMs,
-                        options.reverseDns);
-        run.monitoring = true;
-    }
     StepUndo undo;
     keepForUndo(table, traceDone, undo);
     table.step();
@@ -138,9 +169,18 @@ void stepWith(HopTable& table, const TraceOptions& options, RunState& run) {
     if (traceDone) ++run.monitorSteps;
 }
 
+// The route check that is due, if one is; false when none was. A check cut short by an
+// interrupt saw nothing, which is no evidence.
+bool checkRouteWith(HopTable& table, RunState& run) {
+    const RouteCheckOutcome check = checkRoute(table, routeWatch, routeHistory, run.routeClock);
+    // A confirmed change rewrote a row: its figures start afresh, as reports show the row.
+    if (check.verdict == RouteVerdict::kChanged) figures.feed(table.records, hopsIn(table));
+    return check.checked;
+}
+
 // Steps until the run is complete or interrupted, with a report each period on the way;
-// between steps nothing waits, so a run by time keeps stepping. A step cut short is
-// always one the run is interrupted in.
+// between steps nothing waits, so a run by time keeps stepping (or checking its route).
+// A step cut short is always one the run is interrupted in.
 int runSteps(HopTable& table, const TraceOptions& options, RunState& run) {
     for (;;) {
         const long long nowMs = monotonicMs();
@@ -149,7 +189,8 @@ int runSteps(HopTable& table, const TraceOptions& options, RunState& run) {
             if (report(table, options, run, false) != 0) return 1;
             while (run.nextReportMs <= nowMs) run.nextReportMs += options.everyMs;
         }
-        stepWith(table, options, run);
+        enterMonitorPhase(table, options, run);
+        if (!options.routeChecks || !checkRouteWith(table, run)) stepWith(table, run);
     }
 }
 
@@ -179,7 +220,7 @@ void beginRun(const TraceOptions& options, RunState& run) {
                             false,
                             options.everyMs > 0,
                             false,
-                            false,  // route checks: none yet, so no changes to give
+                            options.routeChecks,
                             nullptr,
                             0,
                             0};
@@ -187,6 +228,7 @@ void beginRun(const TraceOptions& options, RunState& run) {
     copyBounded(run.facts.version, LUMENTRAX_VERSION_TEXT);
     readMachineName(run.facts.host);
     startRunClock(run.clock);
+    run.routeClock = routeClockOf(run.clock);
     WallTime startLocal;
     wallClockAt(run.clock, run.clock.startMs, run.facts.startUtc, startLocal);
     run.nextReportMs = run.clock.startMs + options.everyMs;

@@ -4,6 +4,21 @@
 #include "calendar/system_clock.h"
 #include "tools/console_platform.h"
 
+namespace {
+
+const RunClock* routeRunClock = nullptr;
+
+int64_t routeMonotonicMs() { return monotonicMs(); }
+
+RouteStamp routeStampOf(int64_t monotonic) {
+    RouteStamp stamp{};
+    stamp.monotonicMs = monotonic;
+    if (routeRunClock != nullptr) wallClockAt(*routeRunClock, monotonic, stamp.utc, stamp.local);
+    return stamp;
+}
+
+}  // namespace
+
 void startRunClock(RunClock& clock) {
     clock.startMs = monotonicMs();
     clock.startWallMs = systemUtcMs();
@@ -14,4 +29,9 @@ void wallClockAt(const RunClock& clock, long long nowMs, WallTime& utc, WallTime
     const int64_t second = wallMs >= 0 ? wallMs / 1000 : -((999 - wallMs) / 1000);
     utc = wallTimeAt(wallMs, 0);
     local = wallTimeAt(wallMs, localOffsetMinutesAt(second));
+}
+
+RouteClock routeClockOf(const RunClock& clock) {
+    routeRunClock = &clock;
+    return RouteClock{routeMonotonicMs, routeStampOf};
 }

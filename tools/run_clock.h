@@ -4,6 +4,7 @@
 #pragma once
 
 #include "calendar/calendar.h"
+#include "route/route_check.h"
 
 struct RunClock {
     long long startMs;      // monotonicMs() at the start
@@ -13,3 +14,7 @@ void startRunClock(RunClock& clock);
 // The wall-clock time that the monotonic `nowMs` stands for, in UTC (offset 0) and in
 // local time with the offset from UTC in force at that instant.
 void wallClockAt(const RunClock& clock, long long nowMs, WallTime& utc, WallTime& local);
+// The route checks' clock for the run of `clock`: the runner's monotonic clock, and each
+// event stamped with the wall-clock time that its instant stands for. Its functions
+// take no context, so they read the clock given here; a process runs one run.
+RouteClock routeClockOf(const RunClock& clock);

@@ -13,7 +13,8 @@ const char kTraceUsage[] =
     "usage: lumentrax-trace [--steps N] [--duration SECONDS] [--every SECONDS]\n"
     "                       [--format tsv|csv|json|prometheus] [--no-header]\n"
     "                       [--output FILE] [--max-hops N] [--timeout MS]\n"
-    "                       [--monitor-timeout MS] [--size BYTES] [--no-dns] HOST\n"
+    "                       [--monitor-timeout MS] [--size BYTES] [--no-dns]\n"
+    "                       [--no-route-checks] HOST\n"
     "       lumentrax-trace --version | --help\n";
 
 namespace {
@@ -91,10 +92,11 @@ struct ArgumentReader {
 };
 
 // One option or operand; false on a fault.
-bool readArgument(ArgumentReader& in, TraceOptions& options, bool& monitorTimeoutGiven) {
+bool readArgument(ArgumentReader& in, TraceOptions& options, bool& monitorTimeoutGiven, bool& noRouteChecks) {
     const char* arg = in.argv[in.next++];
     if (std::strcmp(arg, "--help") == 0) options.help = true;
     else if (std::strcmp(arg, "--no-dns") == 0) options.reverseDns = 0;
+    else if (std::strcmp(arg, "--no-route-checks") == 0) noRouteChecks = true;
     else if (std::strcmp(arg, "--no-header") == 0) options.noHeader = true;
     else if (std::strcmp(arg, "--output") == 0) return in.path(arg, options.outputPath);
     else if (std::strcmp(arg, "--steps") == 0) return in.number(arg, 0, LLONG_MAX, options.steps);
@@ -126,14 +128,17 @@ bool parseTraceOptions(int argc, char** argv, TraceOptions& options,
                        char (&error)[kUsageErrorSize]) {
     options = TraceOptions{-1, 0, 0, kDefaultMaxHops, kDefaultTimeoutMs, kDefaultTimeoutMs,
                            kDefaultPacketSize, kDefaultReverseDns, ReportFormat::kTsv, false, nullptr,
-                           nullptr, false, false};
+                           nullptr, false, false, false};
     error[0] = '\0';
     ArgumentReader in{argc, argv, 1, error};
     bool monitorTimeoutGiven = false;
+    bool noRouteChecks = false;
     while (in.next < argc && !options.help) {
-        if (!readArgument(in, options, monitorTimeoutGiven)) return false;
+        if (!readArgument(in, options, monitorTimeoutGiven, noRouteChecks)) return false;
     }
     if (!monitorTimeoutGiven) options.monitorTimeoutMs = options.timeoutMs;
+    // The default run sends what it always sent: the trace and ten monitor rounds.
+    options.routeChecks = !noRouteChecks && (options.steps >= 0 || options.durationMs > 0 || options.everyMs > 0);
     if (options.help || options.version) return true;
     if (options.host == nullptr) return in.fault("%s", "no host given");
     return true;

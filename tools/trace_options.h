@@ -19,6 +19,9 @@ struct TraceOptions {
     bool noHeader;           // --no-header: CSV reports without their header row
     const char* outputPath;  // --output FILE: each report replaces FILE; null: standard output
     const char* host;
+    // The route is checked while the run monitors: a run longer than the default one
+    // (by --steps, --duration or --every) unless --no-route-checks forbids it.
+    bool routeChecks;
     bool help;     // --help: the usage on standard output
     bool version;  // --version alone
 };

@@ -94,6 +94,27 @@ check_interrupted_echo() {
         "$status $(hop_count "$(cat "$out")") $(field "$(cat "$out")" 1 8) $((interrupt_ms < 8000))"
 }
 
+# The hops' addresses in the latest report of FILE (JSON Lines, or Prometheus: *.prom).
+route_in() {
+    if [[ $1 == *.prom ]]; then sed -n 's/^lumentrax_hop_sent_total{.*address="\([^"]*\)".*/\1/p' "$1" 2>/dev/null | paste -sd' '
+    else tail -n 1 "$1" 2>/dev/null | jq -r '[.hops[].address] | join(" ")' 2>/dev/null; fi
+}
+
+# await_route SECONDS ROUTE FILE...: true, saying when, once the latest report in every
+# FILE gives ROUTE; false when SECONDS pass first.
+await_route() {
+    local start file
+    start=$(date +%s%N)
+    while [ $(($(date +%s%N) - start)) -lt $(($1 * 1000000000)) ] && sleep 0.2; do
+        for file in "${@:3}"; do [ "$(route_in "$file")" = "$2" ] || continue 2; done
+        echo "route $2 after $((($(date +%s%N) - start) / 1000000)) ms" && return 0
+    done
+    return 1
+}
+
+# Sent, received and loss of every hop in the trace text TEXT: "S R L%|S R L%|...".
+counts() { printf '%s' "$1" | tr -d '\r' | cut -f8-10 --output-delimiter=' ' | paste -sd'|'; }
+
 # Narrows the link between r1 and r2, so large requests must be fragmented there.
 narrow_link() {
     ip -n "$LAB_R1_NS" link set eth1 mtu 576 && ip -n "$LAB_R2_NS" link set eth0 mtu 576

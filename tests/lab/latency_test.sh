@@ -34,19 +34,14 @@ short=$(cat "$early")
 echo "$out"
 echo "$short"
 
-check "short timeout: hops 1 and 3 answer, the target and beyond are silent" \
-    "$LAB_TAIL_ROUTE" "$(route "$short")"
-check "short timeout: nothing counted for the silent target" "0 0" \
-    "$(field "$short" 4 8) $(field "$short" 4 9)"
+check "short timeout: hops 1 and 3 answer, the target and beyond are silent and count nothing" \
+    "$LAB_TAIL_ROUTE|0 0" "$(route "$short")|$(field "$short" 4 8) $(field "$short" 4 9)"
 
-check "route to the target" "$LAB_ROUTE" "$(route "$out")"
-# Each answering hop: its trace-phase echo and one per monitor round.
-check "hop 1 answered every echo" "$((1 + rounds)) $((1 + rounds))" "$(field "$out" 1 8) $(field "$out" 1 9)"
-check "hop 3 sent" "$((1 + rounds))" "$(field "$out" 3 8)"
-check "hop 3 answered all but the dropped echoes" "$(dropping_router_expected $((1 + rounds)))" \
-    "$(field "$out" 3 9) $(field "$out" 3 10)"
-check "target: found, then every monitor echo lost" "$((1 + rounds)) 1" \
-    "$(field "$out" 4 8) $(field "$out" 4 9)"
+# Each answering hop: its trace-phase echo and one per monitor round; hop 1 answered
+# every echo, hop 3 all but the dropped ones, the target only the first.
+n=$((1 + rounds))
+check "route; sent, received, loss per hop" "$LAB_ROUTE|$n $n 0%|0 0 0%|$n $(dropping_router_expected $n)|$n 1 $((100 - 100 / n))%" \
+    "$(route "$out")|$(counts "$out")"
 check_round_trips "$out" 1 3 4
 check_round_trips "$short" 1 3
 finish

@@ -6,9 +6,10 @@
 # project's version byte for byte; a table that cannot be written fails with one line;
 # a timed run stamps each periodic TSV report, gives CSV as one table under one header
 # and numbers its JSON reports, and its times go forward when the wall clock is set back;
-# --output replaces its file whole with each report, a Prometheus file that promtool and
-# node_exporter's textfile collector take without a finding; an interrupt ends a run with
-# its report, also when it arrives twice at once.
+# --output replaces its file whole with each report, a Prometheus file (with the route
+# changes counted, as a timed run checks its route) that promtool and node_exporter's
+# textfile collector take without a finding; an interrupt ends a run with its report,
+# also when it arrives twice at once.
 # Usage: trace_cli_test.sh VERSION COMMAND... (the runner, after whatever starts it)
 set -u
 . "$(dirname "$0")/lab_common.sh"
@@ -21,14 +22,11 @@ trap '[ -n "$exporter" ] && kill "$exporter" 2>/dev/null; rm -rf "$err" "$err.ou
 
 # The first line of stderr names ARGUMENT, then the usage follows.
 expect_usage() {
-    local argument=$1 out status
+    local argument=$1 out
     shift
     out=$("${trace[@]}" "$@" 2>"$err")
-    status=$?
-    check "[$*] status" 2 "$status"
-    check "[$*] stdout" "" "$out"
-    check "[$*] usage" 1 "$(grep -c '^usage: lumentrax-trace' "$err")"
-    check "[$*] first line names $argument" 1 "$(head -1 "$err" | grep -c "^lumentrax-trace: .*$argument")"
+    check "[$*] status, stdout, usage, first line names $argument" "2||1 1" \
+        "$?|$out|$(grep -c '^usage: lumentrax-trace' "$err") $(head -1 "$err" | grep -c "^lumentrax-trace: .*$argument")"
 }
 
 expect_usage "no host"
@@ -53,8 +51,8 @@ expect_usage "--duration 99999999999999999999: out of range (1 to" --duration 99
 "${trace[@]}" --bogus 127.0.0.1 >&- 2>"$err"
 check "closed stdout, wrong command line: status, usage" "2 1" "$? $(grep -c '^usage: lumentrax-trace' "$err")"
 out=$("${trace[@]}" --help 2>"$err")
-check "--help: status, usage on stdout, stderr" "0|1|" \
-    "$?|$(grep -c '^usage: lumentrax-trace' <<<"$out")|$(cat "$err")"
+check "--help: status, usage on stdout (--no-route-checks too), stderr" "0|1 1|" \
+    "$?|$(grep -c '^usage: lumentrax-trace' <<<"$out") $(grep -c '\[--no-route-checks\]' <<<"$out")|$(cat "$err")"
 
 out=$("${trace[@]}" --version 2>"$err")
 check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$?|$out|$(cat "$err")"
@@ -114,14 +112,15 @@ check "json every 1 s: status, schema and version, seq 1, 2, 3 ..., final last, 
     "$? $(jq -s --arg v "$version" 'length >= 3 and all(.schema == 2 and .version == $v and .reached and (.host | length > 0))
          and [.[].seq] == [range(1; length + 1)] and [.[].final] == [range(length - 1) | false] + [true]' <<<"$out")"
 
-# Prometheus text into a file that each report replaces whole: a reader never sees part
-# of one, nothing is left beside it, promtool finds nothing, and node_exporter's textfile
+# Prometheus text into a file that each report replaces whole (a timed run checks its
+# route, so each ends with the route changes counted): a reader never sees part of one,
+# nothing is left beside it, promtool finds nothing, and node_exporter's textfile
 # collector serves it without a scrape error.
 prom=$files/lumentrax.prom
 timed --format prometheus --output "$prom" >"$err.out" &
 runner=$! reads=0 torn=0
 while kill -0 $runner 2>/dev/null; do
-    [ -e "$prom" ] && reads=$((reads + 1)) && [[ $(cat "$prom") != *$'\nlumentrax_target_reached{target="127.0.0.1"} 1' ]] && torn=$((torn + 1))
+    [ -e "$prom" ] && reads=$((reads + 1)) && [[ $(cat "$prom") != *$'\nlumentrax_target_reached{target="127.0.0.1"} 1\n'*$'\nlumentrax_route_changes_total{target="127.0.0.1"} 0' ]] && torn=$((torn + 1))
     sleep 0.05
 done
 wait $runner

@@ -33,10 +33,10 @@ class RouteChecks : public ::testing::Test {
 protected:
     void SetUp() override { script::reset(); }
 
-    // Routers at 1..routers (1 ms a hop, `silentHops` never answering), the target
+    // Routers at 1..routers (hopMs a hop, `silentHops` never answering), the target
     // behind them; traced to the end of discovery.
-    void trace(int routers, std::initializer_list<int> silentHops = {}, int32_t maxHops = 40) {
-        for (int d = 1; d <= routers; ++d) script::router(d, routerAt(d), d);
+    void trace(int routers, std::initializer_list<int> silentHops = {}, int32_t maxHops = 40, int32_t hopMs = 1) {
+        for (int d = 1; d <= routers; ++d) script::router(d, routerAt(d), d * hopMs);
         for (int d : silentHops) script::silent(d);
         script::target(kTarget, routers + 1, 9);
         table.configure(maxHops, 8, 1000, 0);
@@ -45,13 +45,16 @@ protected:
     }
 
     // The window's idle tick for `seconds` of the script's clock: a route check when one
-    // is due, else an engine step (at most one echo, 10 ms apart). Returns the checks.
+    // is due, else an engine step (at most one echo, 10 ms apart). Returns the checks and
+    // adds their time to checkMs.
     int run(int64_t seconds) {
         const int64_t endMs = script::clockMs() + seconds * 1000;
         int checks = 0;
         while (script::clockMs() < endMs) {
+            const int64_t startMs = script::clockMs();
             const RouteCheckOutcome outcome = checkRoute(table, watch, history, kClock);
             checks += outcome.checked ? 1 : 0;
+            checkMs += script::clockMs() - startMs;
             if (outcome.checked) continue;
             table.step();
             script::advance(10);
@@ -88,6 +91,7 @@ protected:
     HopTable table;
     RouteWatch watch;
     RouteHistory history;
+    int64_t checkMs = 0;
 };
 
 TEST_F(RouteChecks, LossSilenceAndAQuietTargetAreNoEvidenceAndChecksCountNowhere) {
@@ -121,6 +125,12 @@ TEST_F(RouteChecks, LossSilenceAndAQuietTargetAreNoEvidenceAndChecksCountNowhere
     EXPECT_GE(checks - silentChecks, 60);
     EXPECT_LE(silentChecks, 2 + 120 / kRouteTimeShare);
     for (int hop : {0, 2, 3}) EXPECT_EQ(table.records[hop].sent, 1 + monitorEchoes[hop]) << "hop " << hop + 1;
+}
+
+TEST_F(RouteChecks, ChecksOfSlowHopsKeepToTheirShareFromTheStart) {
+    trace(3, {}, 40, 50);  // 50, 100 and 150 ms: a check a second would take a tenth of the time
+    run(60);
+    EXPECT_LE(checkMs, 60000 / kRouteTimeShare + 150);
 }
 
 TEST_F(RouteChecks, SeveralAnswersInARowConfirmAChangeAndAlternationNever) {
