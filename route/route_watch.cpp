@@ -74,6 +74,7 @@ void RouteWatch::reset() {
     focusCursor = 0;
     quietCursor = 0;
     lastCheckMs = -1;
+    lastAnsweredMs = 0;
     budgetMs = 0;
     budgetAtMs = -1;
 }
@@ -124,6 +125,11 @@ int32_t RouteWatch::dueHop(const HopTable& table, int64_t nowMs) {
         }
     }
     if (budgetMs < 0) return -1;
+    // An answered check that took long is followed by kRouteTimeShare times as long
+    // without another, so that checks keep to their share from the first one on: the
+    // budget alone would let them spend all it holds at the start first, which on a
+    // route of slow hops takes minutes.
+    if (nowMs - lastCheckMs < kRouteTimeShare * lastAnsweredMs) return -1;
     // Silent hops take their own turns whenever the budget pays for a timeout, so that
     // the first of them cannot keep the others from ever being checked.
     for (int32_t i = 0; i < limit && budgetMs >= quietCostMs(table); ++i) {
@@ -165,12 +171,14 @@ RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool a
     syncRows(table, limit);
     refreshBudget(table, endedMs);
     lastCheckMs = startedMs;
+    lastAnsweredMs = 0;
     if (endedMs > startedMs) budgetMs -= kRouteTimeShare * (endedMs - startedMs);
     HopChecks& hop = hops[hopIndex];
     if (!answered || reply.replyAddress == 0) {
         hop.quiet = true;
         return finding;
     }
+    if (endedMs > startedMs) lastAnsweredMs = endedMs - startedMs;
     hop.quiet = false;
     ++hop.answered;
     countAnswer(hop, reply.replyAddress);

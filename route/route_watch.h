@@ -92,6 +92,7 @@ struct RouteWatch {
     // When the latest check started, or before the first when the monitor phase was first
     // seen; -1 before that.
     int64_t lastCheckMs;
+    int64_t lastAnsweredMs;  // how long the latest check took when it was answered, else 0
     // Wall time that pays for checks: it grows with the time that passes and a check of
     // E ms costs kRouteTimeShare * E, so over time checks take at most their share.
     // Held at most at two echo timeouts' worth; -1 before the first look.

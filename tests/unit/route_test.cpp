@@ -33,10 +33,10 @@ class RouteChecks : public ::testing::Test {
 protected:
     void SetUp() override { script::reset(); }
 
-    // Routers at 1..routers (1 ms a hop, `silentHops` never answering), the target
+    // Routers at 1..routers (hopMs a hop, `silentHops` never answering), the target
     // behind them; traced to the end of discovery.
-    void trace(int routers, std::initializer_list<int> silentHops = {}, int32_t maxHops = 40) {
-        for (int d = 1; d <= routers; ++d) script::router(d, routerAt(d), d);
+    void trace(int routers, std::initializer_list<int> silentHops = {}, int32_t maxHops = 40, int32_t hopMs = 1) {
+        for (int d = 1; d <= routers; ++d) script::router(d, routerAt(d), d * hopMs);
         for (int d : silentHops) script::silent(d);
         script::target(kTarget, routers + 1, 9);
         table.configure(maxHops, 8, 1000, 0);
@@ -121,6 +121,18 @@ TEST_F(RouteChecks, LossSilenceAndAQuietTargetAreNoEvidenceAndChecksCountNowhere
     EXPECT_GE(checks - silentChecks, 60);
     EXPECT_LE(silentChecks, 2 + 120 / kRouteTimeShare);
     for (int hop : {0, 2, 3}) EXPECT_EQ(table.records[hop].sent, 1 + monitorEchoes[hop]) << "hop " << hop + 1;
+}
+
+TEST_F(RouteChecks, ChecksOfSlowHopsKeepToTheirShareFromTheStart) {
+    trace(3, {}, 40, 50);  // 50, 100 and 150 ms: a check a second would take a tenth of the time
+    const int before = script::echoCount();
+    run(60);
+    int64_t checkMs = 0;
+    for (int i = before; i < script::echoCount(); ++i) {
+        const int ttl = script::echoAt(i).timeToLive;
+        if (ttl < 40) checkMs += ttl <= 3 ? ttl * 50 : 9;
+    }
+    EXPECT_LE(checkMs, 60000 / kRouteTimeShare + 150);
 }
 
 TEST_F(RouteChecks, SeveralAnswersInARowConfirmAChangeAndAlternationNever) {
