@@ -1,6 +1,7 @@
 // The route checks' evidence per hop, their verdict, and their schedule.
 #include "route/route_watch.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -77,6 +78,9 @@ void RouteWatch::reset() {
     lastAnsweredMs = 0;
     budgetMs = 0;
     budgetAtMs = -1;
+    quickChecks = kRouteQuickChecks;
+    quickAtMs = -1;
+    quickDueMs = INT64_MAX;
 }
 
 // A row written since its checks began (a new trace, discovery, a rewrite) starts its
@@ -98,33 +102,67 @@ void RouteWatch::refreshBudget(const HopTable& table, int64_t nowMs) {
     budgetAtMs = nowMs;
 }
 
+// The hop under suspicion to check next, else one still to sweep after a change, or -1
+// (and when the next of them is due). They borrow up to one full budget, so that a
+// change is confirmed within moments of being seen.
+int32_t RouteWatch::quickHop(const HopTable& table, int32_t limit, int64_t nowMs) {
+    quickDueMs = INT64_MAX;
+    for (int32_t i = 0; i < limit; ++i) {
+        const int32_t hop = (focusCursor + i) % limit;
+        const HopChecks& checks = hops[hop];
+        const bool suspect = checks.otherRun > 0 && checks.otherRun < checks.confirmChecks() && !checks.balanced();
+        const bool affordable = checks.quiet ? budgetMs >= quietCostMs(table) : budgetMs >= -budgetCapMs(table);
+        if (!suspect || !affordable) continue;
+        const int64_t dueMs = checks.checkedMs + kRouteQuickGapMs;
+        if (nowMs >= dueMs) {
+            focusCursor = (hop + 1) % limit;
+            return hop;
+        }
+        if (dueMs < quickDueMs) quickDueMs = dueMs;
+    }
+    for (int32_t hop = 0; hop < limit; ++hop) {
+        if (!hops[hop].sweep) continue;
+        if (hops[hop].quiet) {  // a silent hop waits for its turn: a timeout is costly
+            hops[hop].sweep = false;
+        } else if (budgetMs >= -budgetCapMs(table)) {
+            hops[hop].sweep = false;
+            return hop;
+        }
+    }
+    return -1;
+}
+
 int32_t RouteWatch::dueHop(const HopTable& table, int64_t nowMs) {
     // Asked before every engine step: between checks this is all it costs.
-    if (lastCheckMs >= 0 && nowMs - lastCheckMs < kRouteCheckGapMs) return -1;
+    const int64_t sinceMs = nowMs - lastCheckMs;
+    if (lastCheckMs >= 0 && sinceMs < kRouteCheckGapMs && nowMs < quickDueMs) return -1;
     if (!table.isRunning() || !table.traceComplete()) return -1;
     const int32_t limit = routeCheckLimit(table);
     if (limit == 0) return -1;
     syncRows(table, limit);
     refreshBudget(table, nowMs);
+    if (quickAtMs < 0) quickAtMs = nowMs;
+    for (; quickChecks < kRouteQuickChecks && nowMs - quickAtMs >= kRouteQuickRefillMs; quickAtMs += kRouteQuickRefillMs) {
+        ++quickChecks;
+    }
+    if (quickChecks == kRouteQuickChecks) quickAtMs = nowMs;
     // The first check comes a gap after the monitor phase began: discovery has just heard
     // every router.
     if (lastCheckMs < 0) {
         lastCheckMs = nowMs;
         return -1;
     }
-    // A hop under suspicion is checked again at once, borrowing up to one full budget, so
-    // that a change is confirmed within a few seconds of being seen.
-    for (int32_t i = 0; i < limit; ++i) {
-        const int32_t hop = (focusCursor + i) % limit;
-        const HopChecks& checks = hops[hop];
-        const bool suspect = checks.otherRun > 0 && checks.otherRun < checks.confirmChecks() && !checks.balanced();
-        const bool affordable = checks.quiet ? budgetMs >= quietCostMs(table) : budgetMs >= -budgetCapMs(table);
-        if (suspect && affordable) {
-            focusCursor = (hop + 1) % limit;
+    const bool quick = sinceMs < kRouteCheckGapMs;
+    if (!quick || quickChecks > 0) {
+        const int32_t hop = quickHop(table, limit, nowMs);
+        if (hop >= 0) {
+            if (quick) --quickChecks;
             return hop;
         }
+    } else {
+        quickDueMs = lastCheckMs + kRouteCheckGapMs;  // none left: the one a second goes on
     }
-    if (budgetMs < 0) return -1;
+    if (quick || budgetMs < 0) return -1;
     // An answered check that took long is followed by kRouteTimeShare times as long
     // without another, so that checks keep to their share from the first one on: the
     // budget alone would let them spend all it holds at the start first, which on a
@@ -172,8 +210,10 @@ RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool a
     refreshBudget(table, endedMs);
     lastCheckMs = startedMs;
     lastAnsweredMs = 0;
-    if (endedMs > startedMs) budgetMs -= kRouteTimeShare * (endedMs - startedMs);
+    quickDueMs = startedMs;  // looked at afresh from the next tick on
     HopChecks& hop = hops[hopIndex];
+    hop.checkedMs = startedMs;
+    if (endedMs > startedMs) budgetMs -= kRouteTimeShare * (endedMs - startedMs);
     if (!answered || reply.replyAddress == 0) {
         hop.quiet = true;
         return finding;
@@ -198,5 +238,7 @@ RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool a
     if (!applicable(table, hopIndex, leader.address)) return finding;
     finding.verdict = RouteVerdict::kChanged;
     finding.reply = EchoResult{leader.address, 0, leader.roundTripMs};
+    // Where one router changed, others often did too: each hop is looked at again soon.
+    for (int32_t i = 0; i < limit; ++i) hops[i].sweep = i != hopIndex;
     return finding;
 }

@@ -20,8 +20,18 @@ constexpr int32_t kRouteConfirmChecks = 6;
 constexpr int32_t kRouteBalancedConfirmChecks = 16;
 // Routers told apart at one hop for the load-balancing shares; more count as "others".
 constexpr int32_t kRouteMaxRouters = 4;
-// At most one check a second.
+// At most one check a second as the checks go round the hops.
 constexpr int64_t kRouteCheckGapMs = 1000;
+// A hop under suspicion is checked again this soon after its previous check (so that
+// the answers that confirm a change still span a few seconds: a passing blip is no
+// change), and after a confirmed change every other hop once at once. These quick
+// checks go before the engine's steps and before the one a second, so that a route that
+// changed at many hops is followed within seconds, not one hop every few seconds. They
+// are limited: at most kRouteQuickChecks at once, one more every kRouteQuickRefillMs, so
+// that over any longer time checks stay about one a second.
+constexpr int64_t kRouteQuickGapMs = 500;
+constexpr int32_t kRouteQuickChecks = 256;
+constexpr int64_t kRouteQuickRefillMs = 10000;
 // Checks may take at most 1/kRouteTimeShare of the time, so the monitor phase keeps the
 // rest of its echo rate: a check that waited for an echo's timeout is paid for by
 // kRouteTimeShare times that long without costly checks.
@@ -50,6 +60,8 @@ struct HopChecks {
     // 0 = never.
     int64_t mixedAt;
     bool quiet;     // the latest check got no answer
+    bool sweep;     // to be checked soon: another hop's router changed
+    int64_t checkedMs;  // when its latest check started
     bool reported;  // the hop's load balancing is in the history
     RouterShare routers[kRouteMaxRouters];  // who answered, the row's router first
     int64_t otherAnswers;                   // answers of routers beyond that list
@@ -98,10 +110,14 @@ struct RouteWatch {
     // Held at most at two echo timeouts' worth; -1 before the first look.
     int64_t budgetMs;
     int64_t budgetAtMs;  // when the budget was last brought up to date
+    int32_t quickChecks;   // quick checks that may still be made
+    int64_t quickAtMs;     // when the latest of them was given back; -1: not yet
+    int64_t quickDueMs;    // no hop wants a quick check before this
 
 private:
     void syncRows(const HopTable& table, int32_t limit);
     void refreshBudget(const HopTable& table, int64_t nowMs);
+    int32_t quickHop(const HopTable& table, int32_t limit, int64_t nowMs);
     bool applicable(const HopTable& table, int32_t hopIndex, uint32_t router) const;
 };
 
