@@ -31,14 +31,15 @@ const RouteClock kClock{script::clockMs, stampOf};
 
 class RouteChecks : public ::testing::Test {
 protected:
-    void SetUp() override { script::reset(); }
-
     // Routers at 1..routers (hopMs a hop, `silentHops` never answering), the target
-    // behind them; traced to the end of discovery.
-    void trace(int routers, std::initializer_list<int> silentHops = {}, int32_t maxHops = 40, int32_t hopMs = 1) {
+    // behind them (or `targetAt` hops away); traced afresh to the end of discovery.
+    void trace(int routers, std::initializer_list<int> silentHops = {}, int32_t maxHops = 40, int32_t hopMs = 1,
+               int targetAt = 0) {
+        script::reset();
+        watch.reset();
         for (int d = 1; d <= routers; ++d) script::router(d, routerAt(d), d * hopMs);
         for (int d : silentHops) script::silent(d);
-        script::target(kTarget, routers + 1, 9);
+        script::target(kTarget, targetAt > 0 ? targetAt : routers + 1, 9);
         table.configure(maxHops, 8, 1000, 0);
         table.start("10.9.9.9");
         while (!table.traceComplete()) table.step();
@@ -222,13 +223,7 @@ TEST_F(RouteChecks, AHopLimitAndASilentTailStayWithinWhatWasProbed) {
     for (int i = 0; i < script::echoCount(); ++i) ASSERT_LE(script::echoAt(i).timeToLive, 3);
     // Silent from hop 3 on: a router appearing in the tail leaves it, the target
     // appearing there shortens the route.
-    script::reset();
-    watch.reset();
-    for (int d = 1; d <= 2; ++d) script::router(d, routerAt(d), d);
-    script::target(kTarget, 99, 9);
-    table.configure(40, 8, 1000, 0);
-    table.start("10.9.9.9");
-    while (!table.traceComplete()) table.step();
+    trace(2, {}, 40, 1, 99);
     ASSERT_EQ(table.hopCount, 6);
     script::router(4, kNewRouter, 3);
     run(300);
