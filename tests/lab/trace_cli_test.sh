@@ -142,6 +142,19 @@ exporter=
 check "node_exporter: no scrape error, the hop's counter" "1 1" "$(grep -c '^node_textfile_scrape_error 0$' <<<"$metrics") \
 $(grep -c '^lumentrax_hop_sent_total{address="127.0.0.1",hop="1",name="",target="127.0.0.1"} [1-9]' <<<"$metrics")"
 
+# Six runs replacing one file at once take turns: each ends well, the file is one whole
+# report and nothing is left beside it.
+runners=()
+: >"$err.out"
+for _ in 1 2 3 4 5 6; do
+    "${trace[@]}" --every 1 --duration 3 --no-dns --format json --output "$files/shared.json" 127.0.0.1 2>>"$err.out" &
+    runners+=($!)
+done
+statuses=
+for runner in "${runners[@]}"; do wait "$runner"; statuses+=$?; done
+check "six runs, one --output: statuses, stderr, a whole report, nothing beside it" "000000||true|lumentrax.prom shared.json" \
+    "$statuses|$(cat "$err.out")|$(jq .final "$files/shared.json")|$(ls "$files" | paste -sd' ')"
+
 # Interrupted once its first report is out (a second into the run): the report of what it
 # gathered, before its million steps, status 0.
 interrupt_when '[ -s "$err.out" ]' "$err.out" "${trace[@]}" --every 1 --steps 1000000 --timeout 500 --no-dns 127.0.0.1
