@@ -77,6 +77,13 @@ bool replaceFile(const char* path, const char* text, size_t length, char (&reaso
     if (std::snprintf(temporary, sizeof temporary, "%s%s", path, kTemporarySuffix) >= static_cast<int>(sizeof temporary)) {
         return failed(reason, "the path is too long", ENAMETOOLONG);
     }
+    // Only a plain file is replaced: a device (--output /dev/null), a pipe or a folder at
+    // the path, or at the end of a link there, is left as it is.
+    struct stat existing{};
+    if (stat(path, &existing) == 0 && !S_ISREG(existing.st_mode)) {
+        std::snprintf(reason, sizeof reason, "it is not a plain file");
+        return false;
+    }
     // A file left there by a run that was killed is taken over; the lock is held until
     // the file is in place, and given up with the descriptor.
     const int fd = openTemporary(temporary);

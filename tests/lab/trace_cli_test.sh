@@ -154,6 +154,18 @@ statuses=
 for runner in "${runners[@]}"; do wait "$runner"; statuses+=$?; done
 check "six runs, one --output: statuses, stderr, a whole report, nothing beside it" "000000||true|lumentrax.prom shared.json" \
     "$statuses|$(cat "$err.out")|$(jq .final "$files/shared.json")|$(ls "$files" | paste -sd' ')"
+# Only a plain file is replaced: a pipe (as /dev/null is a device), a link to it or a
+# folder at the path stays as it is, and the run fails with one line.
+rm "$files"/*
+mkfifo "$files/pipe" && ln -s pipe "$files/link" && mkdir "$files/folder"
+statuses=
+for name in pipe link folder; do
+    "${trace[@]}" --steps 1 --no-dns --output "$files/$name" 127.0.0.1 2>"$err"
+    statuses+="$? $(wc -l <"$err"),"
+done
+check "--output onto a pipe, a link to it, a folder: status and lines, what stays, nothing beside" \
+    "1 1,1 1,1 1,|fifo symbolic link directory|folder link pipe" \
+    "$statuses|$(cd "$files" && stat -c %F pipe link folder | paste -sd' ')|$(ls "$files" | paste -sd' ')"
 
 # Interrupted once its first report is out (a second into the run): the report of what it
 # gathered, before its million steps, status 0.
