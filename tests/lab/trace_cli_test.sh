@@ -55,6 +55,13 @@ check "closed stdout, wrong command line: status, usage" "2 1" "$? $(grep -c '^u
 out=$("${trace[@]}" --help 2>"$err")
 check "--help: status, usage on stdout, stderr" "0|1|" \
     "$?|$(grep -c '^usage: lumentrax-trace' <<<"$out")|$(cat "$err")"
+usage_lines=$(wc -l <<<"$out")
+# A line break or a terminal's escape in what a message names stays inside its one line.
+"${trace[@]}" --steps $'1\n\e[2J' 127.0.0.1 2>"$err"
+lines="$? $(wc -l <"$err") $(grep -c $'\e' "$err")"
+"${trace[@]}" --steps 1 --no-dns --output "$files/none"$'/\n\e[2J' 127.0.0.1 2>"$err"
+check "a line break and an escape in an argument, a path: status, lines, escapes" \
+    "2 $((1 + usage_lines)) 0|1 1 0" "$lines|$? $(wc -l <"$err") $(grep -c $'\e' "$err")"
 
 out=$("${trace[@]}" --version 2>"$err")
 check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$?|$out|$(cat "$err")"
