@@ -50,7 +50,15 @@ HANDLE createTemporary(const wchar_t* temporary) {
                                         FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) return file;
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) break;
+        // Access is denied to a file that is being deleted too; where nothing stands at
+        // the name, the folder itself refuses.
+        const bool nothingThere = GetFileAttributesW(temporary) == INVALID_FILE_ATTRIBUTES &&
+                                  GetLastError() == ERROR_FILE_NOT_FOUND;
+        SetLastError(error);
+        if (error != ERROR_FILE_EXISTS && error != ERROR_SHARING_VIOLATION &&
+            (error != ERROR_ACCESS_DENIED || nothingThere)) {
+            break;
+        }
         Sleep(10);
     }
     return INVALID_HANDLE_VALUE;
