@@ -151,14 +151,11 @@ $(grep -c '^lumentrax_hop_sent_total{address="127.0.0.1",hop="1",name="",target=
 
 # Six runs replacing one file at once take turns: each ends well, the file is one whole
 # report and nothing is left beside it.
-runners=()
-: >"$err.out"
+statuses= && : >"$err.out"
 for _ in 1 2 3 4 5 6; do
     "${trace[@]}" --every 1 --duration 3 --no-dns --format json --output "$files/shared.json" 127.0.0.1 2>>"$err.out" &
-    runners+=($!)
 done
-statuses=
-for runner in "${runners[@]}"; do wait "$runner"; statuses+=$?; done
+for _ in 1 2 3 4 5 6; do wait -n; statuses+=$?; done
 check "six runs, one --output: statuses, stderr, a whole report, nothing beside it" "000000||true|lumentrax.prom shared.json" \
     "$statuses|$(cat "$err.out")|$(jq .final "$files/shared.json")|$(ls "$files" | paste -sd' ')"
 # Only a plain file is replaced: a pipe (as /dev/null is a device), a link to it or a
