@@ -71,7 +71,6 @@ int openTemporary(const char* temporary) {
 
 }  // namespace
 
-
 bool replaceFile(const char* path, const char* text, size_t length, char (&reason)[kConsoleReasonSize]) {
     char temporary[PATH_MAX + sizeof kTemporarySuffix];
     if (std::snprintf(temporary, sizeof temporary, "%s%s", path, kTemporarySuffix) >= static_cast<int>(sizeof temporary)) {
