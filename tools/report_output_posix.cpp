@@ -50,9 +50,9 @@ int openTemporary(const char* temporary) {
             unlink(temporary);  // a link, or a pipe that nobody reads
             continue;
         }
-        if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        // A file system without locks is written as if no other run were there.
+        if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
             close(fd);
-            if (errno != EWOULDBLOCK) return -1;
             const timespec pause{0, 10 * 1000 * 1000};
             nanosleep(&pause, nullptr);
             continue;
