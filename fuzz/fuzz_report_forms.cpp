@@ -1,6 +1,6 @@
 // Fuzzes the report forms: any bytes in the target, the host and the names, any counters,
 // fed to the figures twice. Every JSON report must be one valid JSON text (UTF-8, \u
-// escapes) on one line, every CSV row must have the header's field count, and the
+// escapes) on one line, every CSV row must have the header's field count in UTF-8, and the
 // Prometheus text must keep the exposition format's rules.
 #include <nlohmann/json.hpp>
 
@@ -20,8 +20,14 @@ void require(bool condition) {
     if (!condition) std::abort();
 }
 
-// RFC 4180 records ended by CR LF, each with the header's field count.
+// RFC 4180 records ended by CR LF, each with the header's field count, all of it UTF-8
+// (dumped as a JSON string, whose writer rejects any other byte sequence).
 void checkCsv(const char* text) {
+    try {
+        nlohmann::json(text).dump();
+    } catch (const nlohmann::json::type_error&) {
+        require(false);
+    }
     int headerFields = 0;
     for (const char* at = text; *at != '\0'; at += 2) {
         int fields = 0;

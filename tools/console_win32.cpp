@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "engine/system_library_win32.h"
 
@@ -105,10 +106,12 @@ bool echoServiceUsable(const IcmpPinger& pinger, char (&reason)[kConsoleReasonSi
     return false;
 }
 
-// A dotted quad as the window takes it, else a name through the wide resolver.
+// A dotted quad as the window takes it, else a name through the wide resolver. inet_addr
+// ends an address at a blank and takes "127.0.0.1 x" for 127.0.0.1; the Linux runner
+// resolves no such text, so one with a blank goes to the resolver, which finds none.
 uint32_t resolveHost(IcmpPinger&, const char* host) {
     if (host[0] == '\0') return 0;  // the resolver would take it for this machine
-    const unsigned long quad = inet_addr(host);
+    const unsigned long quad = std::strpbrk(host, " \t\n\v\f\r") == nullptr ? inet_addr(host) : INADDR_NONE;
     if (quad != INADDR_NONE) return static_cast<uint32_t>(quad);
     wchar_t name[kHostNameSize * 2];
     if (MultiByteToWideChar(CP_UTF8, 0, host, -1, name, kHostNameSize * 2) == 0) return 0;

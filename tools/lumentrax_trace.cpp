@@ -12,6 +12,7 @@
 // confirmed change rewrites the table, so reports give the route as it is now and the
 // changes of the run.
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -49,9 +50,23 @@ static_assert(kMaxReportRouteChanges >= kRouteHistoryCapacity, "a report has roo
 ReportRouteChange routeChanges[kMaxReportRouteChanges];
 constexpr const char* kCannotWrite = "cannot write the report to standard output: ";
 
+// Prints one line on stderr. The host and paths it names are the command line's bytes:
+// a line break or a terminal's escape among them is shown as in the table, so the line
+// stays one and says only what it says.
+void say(const char* format, ...) {
+    static char line[8192];  // room for the longest path a system takes, and why
+    static char printable[sizeof line];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(line, sizeof line, format, args);
+    va_end(args);
+    copyPrintable(printable, line);
+    std::fprintf(stderr, "lumentrax-trace: %s\n", printable);
+}
+
 // Prints the one line that says why the run fails; the run then exits with status 1.
 int fail(const char* what, const char* reason) {
-    std::fprintf(stderr, "lumentrax-trace: %s%s\n", what, reason);
+    say("%s%s", what, reason);
     return 1;
 }
 
@@ -75,7 +90,7 @@ int deliver(const TraceOptions& options, const char* text) {
     if (options.outputPath == nullptr) return emit(text);
     char reason[kConsoleReasonSize];
     if (replaceFile(options.outputPath, text, std::strlen(text), reason)) return 0;
-    std::fprintf(stderr, "lumentrax-trace: cannot write the report to %s: %s\n", options.outputPath, reason);
+    say("cannot write the report to %s: %s", options.outputPath, reason);
     return 1;
 }
 
@@ -249,7 +264,7 @@ int traceAndReport(const TraceOptions& options) {
     table.pinger.formatAddress(run.facts.address, target);
     if (target != 0) table.start(run.facts.address);
     if (!table.isRunning()) {
-        std::fprintf(stderr, "lumentrax-trace: cannot resolve host \"%s\"\n", options.host);
+        say("cannot resolve host \"%s\"", options.host);
         return 1;
     }
     if (runSteps(table, options, run) != 0) return 1;
@@ -264,7 +279,8 @@ int main(int argc, char** argv) {
     TraceOptions options;
     char error[kUsageErrorSize];
     if (!parseTraceOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "lumentrax-trace: %s\n%s", error, kTraceUsage);
+        say("%s", error);
+        std::fputs(kTraceUsage, stderr);
         return 2;
     }
     char reason[kConsoleReasonSize];

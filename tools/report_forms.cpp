@@ -197,16 +197,17 @@ void addStampLine(ReportWriter& out, const ReportFacts& facts) {
 
 // A CSV text field. One that a spreadsheet would take for a formula (starting with
 // =, +, -, @, a tab or a carriage return) gets a leading apostrophe, which keeps it text;
-// one holding a separator, a quote or a line break is quoted, quotes doubled.
+// one holding a separator, a quote or a line break is quoted, quotes doubled. The table
+// is UTF-8, as readers decode it: a byte outside a whole character is U+FFFD.
 void addCsvField(ReportWriter& out, const char* text) {
     const bool formula = text[0] != '\0' && std::strchr("=+-@\t\r", text[0]) != nullptr;
     const bool quoted = std::strpbrk(text, ",\"\r\n") != nullptr;
     out.add(quoted ? "\"" : "");
     out.add(formula ? "'" : "");
-    for (const char* c = text; *c != '\0'; ++c) {
-        addByte(out, *c);
-        if (*c == '"') out.add("\"");
-    }
+    addUtf8(out, text, "\xef\xbf\xbd", [&out](char c) {
+        addByte(out, c);
+        if (c == '"') out.add("\"");
+    });
     out.add(quoted ? "\"" : "");
 }
 

@@ -11,9 +11,10 @@
 // Replaces the file at `path` (UTF-8) with `text` in one step: the text is written into
 // a file of its own beside it (the path with ".lumentrax.tmp" added, one fixed name, so a
 // run that was killed leaves at most that one behind and the next run takes it over),
-// flushed to the disk, then renamed over the path. A reader of the path sees the whole
-// previous report or the whole new one, never a part. False, with the reason, when any
-// of it fails; the file beside it is then removed.
+// flushed to the disk, then renamed over the path; runs that write the same path take
+// turns on that file. A reader of the path sees the whole previous report or the whole
+// new one, never a part. False, with the reason, when any of it fails; the file beside
+// it is then removed.
 bool replaceFile(const char* path, const char* text, size_t length, char (&reason)[kConsoleReasonSize]);
 
 // The machine's name (UTF-8), empty when the system gives none.

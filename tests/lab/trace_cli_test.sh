@@ -53,6 +53,13 @@ check "closed stdout, wrong command line: status, usage" "2 1" "$? $(grep -c '^u
 out=$("${trace[@]}" --help 2>"$err")
 check "--help: status, usage on stdout (--no-route-checks too), stderr" "0|1 1|" \
     "$?|$(grep -c '^usage: lumentrax-trace' <<<"$out") $(grep -c '\[--no-route-checks\]' <<<"$out")|$(cat "$err")"
+usage_lines=$(wc -l <<<"$out")
+# A line break or a terminal's escape in what a message names stays inside its one line.
+"${trace[@]}" --steps $'1\n\e[2J' 127.0.0.1 2>"$err"
+lines="$? $(wc -l <"$err") $(grep -c $'\e' "$err")"
+"${trace[@]}" --steps 1 --no-dns --output "$files/none"$'/\n\e[2J' 127.0.0.1 2>"$err"
+check "a line break and an escape in an argument, a path: status, lines, escapes" \
+    "2 $((1 + usage_lines)) 0|1 1 0" "$lines|$? $(wc -l <"$err") $(grep -c $'\e' "$err")"
 
 out=$("${trace[@]}" --version 2>"$err")
 check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$?|$out|$(cat "$err")"
@@ -140,6 +147,28 @@ kill $exporter && wait $exporter 2>/dev/null
 exporter=
 check "node_exporter: no scrape error, the hop's counter" "1 1" "$(grep -c '^node_textfile_scrape_error 0$' <<<"$metrics") \
 $(grep -c '^lumentrax_hop_sent_total{address="127.0.0.1",hop="1",name="",target="127.0.0.1"} [1-9]' <<<"$metrics")"
+
+# Six runs replacing one file at once take turns: each ends well, the file is one whole
+# report and nothing is left beside it.
+statuses= && : >"$err.out"
+for _ in 1 2 3 4 5 6; do
+    "${trace[@]}" --every 1 --duration 3 --no-dns --format json --output "$files/shared.json" 127.0.0.1 2>>"$err.out" &
+done
+for _ in 1 2 3 4 5 6; do wait -n; statuses+=$?; done
+check "six runs, one --output: statuses, stderr, a whole report, nothing beside it" "000000||true|lumentrax.prom shared.json" \
+    "$statuses|$(cat "$err.out")|$(jq .final "$files/shared.json")|$(ls "$files" | paste -sd' ')"
+# Only a plain file is replaced: a pipe (as /dev/null is a device), a link to it or a
+# folder at the path stays as it is, and the run fails with one line.
+rm "$files"/*
+mkfifo "$files/pipe" && ln -s pipe "$files/link" && mkdir "$files/folder"
+statuses=
+for name in pipe link folder; do
+    "${trace[@]}" --steps 1 --no-dns --output "$files/$name" 127.0.0.1 2>"$err"
+    statuses+="$? $(wc -l <"$err"),"
+done
+check "--output onto a pipe, a link to it, a folder: status and lines, what stays, nothing beside" \
+    "1 1,1 1,1 1,|fifo symbolic link directory|folder link pipe" \
+    "$statuses|$(cd "$files" && stat -c %F pipe link folder | paste -sd' ')|$(ls "$files" | paste -sd' ')"
 
 # Interrupted once its first report is out (a second into the run): the report of what it
 # gathered, before its million steps, status 0.

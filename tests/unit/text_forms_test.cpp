@@ -307,13 +307,14 @@ TEST(Report, TargetsAreEscapedOrMadePrintableAndShortBuffersGiveNothing) {
     EXPECT_EQ(report(ReportFormat::kPrometheus, facts, nullptr, 0, figures),
               "# HELP lumentrax_target_reached 1 when the target itself answered in this run, else 0.\n"
               "# TYPE lumentrax_target_reached gauge\nlumentrax_target_reached{target=\"x\\\\\\n?\"} 0\n");
-    // Valid JSON and Prometheus labels from a target cut inside a UTF-8 character; a CSV
-    // field that stays one field and one line, a formula kept inert.
+    // Valid JSON, Prometheus labels and UTF-8 CSV from a target cut inside a UTF-8
+    // character; a CSV field that stays one field and one line, a formula kept inert.
     std::strcpy(facts.target, "\xc3\xa9-\xff-\xc3");
     EXPECT_TRUE(holds(report(ReportFormat::kJson, facts, nullptr, 0, figures), ",\"target\":\"\xc3\xa9-\\ufffd-\\ufffd\","));
     EXPECT_TRUE(holds(report(ReportFormat::kPrometheus, facts, nullptr, 0, figures),
                       "{target=\"\xc3\xa9-\xef\xbf\xbd-\xef\xbf\xbd\"} 0\n"));
     const HopRecord hop = silentHop();
+    EXPECT_TRUE(holds(report(ReportFormat::kCsv, facts, &hop, 1, figures), ",\xc3\xa9-\xef\xbf\xbd-\xef\xbf\xbd,10.0.0.9,"));
     std::strcpy(facts.target, "@t,\"q\r");
     EXPECT_TRUE(holds(report(ReportFormat::kCsv, facts, &hop, 1, figures), ",\"'@t,\"\"q?\",10.0.0.9,"));
     for (ReportFormat format : {ReportFormat::kTsv, ReportFormat::kCsv, ReportFormat::kJson, ReportFormat::kPrometheus}) {

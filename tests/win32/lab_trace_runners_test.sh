@@ -69,10 +69,16 @@ compare_runners "$LAB_TARGET" 40 "$LAB_ROUTE"
 compare_runners "$LAB_TAIL_TARGET" 60 "$LAB_TAIL_ROUTE"
 
 # Both runners resolve the name outside the code page and report it as given, in UTF-8
-# (the terminal's: Wine takes the command line from it).
-given_name() { LC_ALL=C.UTF-8 "$@" --steps 0 --format json "$name" | jq -r '"\(.target) \(.address)"'; }
-check "a name outside the code page: Linux, Windows" "$name $LAB_TAIL_TARGET|$name $LAB_TAIL_TARGET" \
-    "$(given_name in_client "$native")|$(given_name wine_in_lab "$exe")"
+# (the terminal's: Wine takes the command line from it), and neither takes an address
+# with more text after a blank for that address.
+given_name() {
+    LC_ALL=C.UTF-8 "$@" --steps 0 --format json "$name" | jq -r '"\(.target) \(.address)"'
+    "$@" --steps 0 "$LAB_TARGET x" >/dev/null 2>&1
+    echo $?
+}
+check "a name outside the code page, an address and more: Linux, Windows" \
+    "$name $LAB_TAIL_TARGET 1|$name $LAB_TAIL_TARGET 1" \
+    "$(given_name in_client "$native" | paste -sd' ')|$(given_name wine_in_lab "$exe" | paste -sd' ')"
 
 check_interrupted_echo "$work/out" ip netns exec "$LAB_CLIENT_NS" env LUMENTRAX_WINEPREFIX="$prefix" \
     bash "$repo_root/cmake/wine-run.sh" "$exe"
