@@ -1,6 +1,7 @@
 // The route checks' evidence per hop, their verdict, and their schedule.
 #include "route/route_watch.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -49,6 +50,30 @@ OtherAnswer runLeader(const HopChecks& hop) {
     return leader;
 }
 
+// The routers told apart among the run's latest answers.
+int32_t runRouters(const HopChecks& hop) {
+    const int32_t length = hop.otherRun < kRouteBalancedConfirmChecks ? hop.otherRun : kRouteBalancedConfirmChecks;
+    int32_t routers = 0;
+    for (int32_t age = 0; age < length; ++age) {
+        const uint32_t address = hop.others[(hop.otherRun - 1 - age) % kRouteBalancedConfirmChecks].address;
+        bool seen = false;
+        for (int32_t newer = 0; newer < age && !seen; ++newer) {
+            seen = hop.others[(hop.otherRun - 1 - newer) % kRouteBalancedConfirmChecks].address == address;
+        }
+        routers += seen ? 0 : 1;
+    }
+    return routers;
+}
+
+// Answers in a row that a router taking `share` of the probes misses with odds of 1 in
+// 2^bits: (1 - share)^run <= 2^-bits.
+int32_t runForOdds(double share, int32_t bits) {
+    if (share <= 0.0) return 1;
+    if (share >= 1.0) return bits;
+    const double run = std::ceil(bits / -std::log2(1.0 - share) - 1e-9);
+    return run < kLongestRun ? static_cast<int32_t>(run) : kLongestRun;
+}
+
 int64_t budgetCapMs(const HopTable& table) { return 2 * kRouteTimeShare * table.effectiveTimeoutMs(); }
 
 // A hop whose latest check waited in vain is checked only when the budget can pay for
@@ -57,9 +82,23 @@ int64_t quietCostMs(const HopTable& table) { return kRouteTimeShare * table.effe
 
 }  // namespace
 
-bool HopChecks::balanced() const { return mixedAt > 0 && answered - mixedAt < kRouteBalancedConfirmChecks; }
+// The row's router's share counts the answer that wrote the row as one of its own.
+int32_t HopChecks::balancedRun() const {
+    const int64_t rowAnswers = routers[0].address == rowAddress ? routers[0].answers : 0;
+    const int64_t before = answered - otherRun;
+    const int32_t run = runForOdds(static_cast<double>(rowAnswers + 1) / static_cast<double>(before + 1),
+                                   kRouteBalancedOddsBits);
+    return run > kRouteBalancedConfirmChecks ? run : kRouteBalancedConfirmChecks;
+}
 
-int32_t HopChecks::confirmChecks() const { return balanced() ? kRouteBalancedConfirmChecks : kRouteConfirmChecks; }
+bool HopChecks::balanced() const { return mixedAt > 0 && answered - mixedAt < balancedRun(); }
+
+int32_t HopChecks::confirmChecks() const {
+    if (balanced()) return balancedRun();
+    const int32_t routersInRun = runRouters(*this);
+    if (routersInRun <= 1) return kRouteConfirmChecks;
+    return runForOdds(1.0 / (routersInRun + 1), kRouteChangeOddsBits);
+}
 
 int32_t routeCheckLimit(const HopTable& table) {
     const int32_t limit = table.hopCount < table.traceLimit() ? table.hopCount : table.traceLimit();

@@ -12,11 +12,18 @@
 
 #include "engine/hop_table.h"
 
-// Answers in a row from other routers that confirm a change.
-constexpr int32_t kRouteConfirmChecks = 6;
-// The same at a load-balanced hop, where another router answers half the time anyway.
-// Also how many answers a hop stays load balanced after its row's router last answered
-// between others.
+// How many answers in a row from other routers confirm a change: enough that a row's
+// router still there, taking its share of the probes at a load-balanced hop (routers
+// that hash each echo another way), would have answered one of them but for odds of
+// 1 in 2^bits. At a hop not seen balanced the row's router would answer as often as each
+// router of the run: one new router takes kRouteConfirmChecks answers, a run that mixes
+// two takes 18, three 25. A hop seen balanced needs longer odds, since such runs begin
+// again and again there, and goes by the row's router's share of the answers seen: 20
+// answers at a half, 35 at a third, 49 at a quarter, never fewer than
+// kRouteBalancedConfirmChecks.
+constexpr int32_t kRouteChangeOddsBits = 10;
+constexpr int32_t kRouteBalancedOddsBits = 20;
+constexpr int32_t kRouteConfirmChecks = 10;
 constexpr int32_t kRouteBalancedConfirmChecks = 16;
 // Routers told apart at one hop for the load-balancing shares; more count as "others".
 constexpr int32_t kRouteMaxRouters = 4;
@@ -66,7 +73,11 @@ struct HopChecks {
     RouterShare routers[kRouteMaxRouters];  // who answered, the row's router first
     int64_t otherAnswers;                   // answers of routers beyond that list
 
+    // Load balanced: the row's router answered after another, within the run that
+    // confirms a change at such a hop.
     bool balanced() const;
+    int32_t balancedRun() const;
+    // The run of answers from other routers that confirms a change now.
     int32_t confirmChecks() const;
 };
 

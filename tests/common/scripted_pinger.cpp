@@ -12,6 +12,7 @@ namespace {
 constexpr int kMaxDistance = 300;
 constexpr int kMaxEntries = 64;
 constexpr int kMaxAnswers = 256;
+constexpr int kMaxSpread = 4;
 
 struct Hop {
     uint32_t address;
@@ -20,6 +21,8 @@ struct Hop {
     int failures;
     uint32_t alternate;  // 0: none
     bool alternateNext;
+    uint32_t spread[kMaxSpread];  // spread(): the others; 0 ends the list
+    uint32_t draw;                // spread(): the generator's state
 };
 
 struct Host {
@@ -108,6 +111,13 @@ void alternate(int ttl, uint32_t address) {
     state.hops[ttl].alternateNext = false;
 }
 
+void spread(int ttl, const uint32_t* others, int count, uint32_t seed) {
+    Hop& hop = state.hops[ttl];
+    std::memset(hop.spread, 0, sizeof hop.spread);
+    for (int i = 0; i < count && i < kMaxSpread; ++i) hop.spread[i] = others[i];
+    hop.draw = seed;
+}
+
 int64_t clockMs() { return state.clockMs; }
 
 void advance(int64_t ms) { state.clockMs += ms; }
@@ -191,6 +201,13 @@ int answerEcho(uint32_t destination, int32_t timeToLive, EchoResult& result) {
     if (hop.failures > 0) {
         --hop.failures;
         return 0;
+    }
+    if (hop.spread[0] != 0) {
+        int routers = 1;
+        while (routers <= kMaxSpread && hop.spread[routers - 1] != 0) ++routers;
+        hop.draw = hop.draw * 1103515245u + 12345u;
+        const int pick = static_cast<int>((hop.draw >> 16) % static_cast<uint32_t>(routers));
+        return reply(pick == 0 ? hop.address : hop.spread[pick - 1], hop.ms, result);
     }
     const bool other = hop.alternate != 0 && hop.alternateNext;
     if (hop.alternate != 0) hop.alternateNext = !hop.alternateNext;
