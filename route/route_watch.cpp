@@ -120,13 +120,17 @@ void RouteWatch::reset() {
     quickChecks = kRouteQuickChecks;
     quickAtMs = -1;
     quickDueMs = INT64_MAX;
+    countedCheck = false;
 }
 
 // A row written since its checks began (a new trace, discovery, a rewrite) starts its
 // evidence afresh.
 void RouteWatch::syncRows(const HopTable& table, int32_t limit) {
     for (int32_t i = 0; i < limit; ++i) {
-        if (hops[i].rowAddress != table.records[i].address) restartHop(hops[i], table.records[i].address);
+        if (hops[i].rowAddress == table.records[i].address) continue;
+        const int64_t checkedMs = hops[i].checkedMs;  // still when it was last checked: no sweep of a row just confirmed
+        restartHop(hops[i], table.records[i].address);
+        hops[i].checkedMs = checkedMs;
     }
 }
 
@@ -141,16 +145,31 @@ void RouteWatch::refreshBudget(const HopTable& table, int64_t nowMs) {
     budgetAtMs = nowMs;
 }
 
-// The hop under suspicion to check next, else one still to sweep after a change, or -1
-// (and when the next of them is due). They borrow up to one full budget, so that a
-// change is confirmed within moments of being seen.
-int32_t RouteWatch::quickHop(const HopTable& table, int32_t limit, int64_t nowMs) {
+// A hop still to sweep after a change, else the hop under suspicion to check next, or -1
+// (and when the next of them is due). Quick checks of hops that answer are paid by their
+// count alone (`counted`), so that a route changed at every hop is followed within
+// seconds even where its routers are slow; once none is left, they borrow up to one full
+// budget. A silent hop's check waits for the budget to pay for its timeout.
+int32_t RouteWatch::quickHop(const HopTable& table, int32_t limit, int64_t nowMs, bool counted) {
     quickDueMs = INT64_MAX;
+    const bool payable = counted || budgetMs >= -budgetCapMs(table);
+    // The sweep first: hops under suspicion that are slow to answer would otherwise be
+    // due again before the sweep ever reached the hops after them. Once no quick check
+    // is left, the one a second goes to the hops under suspicion alone.
+    for (int32_t hop = 0; hop < limit; ++hop) {
+        if (!hops[hop].sweep) continue;
+        if (hops[hop].quiet) {  // a silent hop waits for its turn: a timeout is costly
+            hops[hop].sweep = false;
+        } else if (counted) {
+            hops[hop].sweep = false;
+            return hop;
+        }
+    }
     for (int32_t i = 0; i < limit; ++i) {
         const int32_t hop = (focusCursor + i) % limit;
         const HopChecks& checks = hops[hop];
         const bool suspect = checks.otherRun > 0 && checks.otherRun < checks.confirmChecks() && !checks.balanced();
-        const bool affordable = checks.quiet ? budgetMs >= quietCostMs(table) : budgetMs >= -budgetCapMs(table);
+        const bool affordable = checks.quiet ? budgetMs >= quietCostMs(table) : payable;
         if (!suspect || !affordable) continue;
         const int64_t dueMs = checks.checkedMs + kRouteQuickGapMs;
         if (nowMs >= dueMs) {
@@ -158,15 +177,6 @@ int32_t RouteWatch::quickHop(const HopTable& table, int32_t limit, int64_t nowMs
             return hop;
         }
         if (dueMs < quickDueMs) quickDueMs = dueMs;
-    }
-    for (int32_t hop = 0; hop < limit; ++hop) {
-        if (!hops[hop].sweep) continue;
-        if (hops[hop].quiet) {  // a silent hop waits for its turn: a timeout is costly
-            hops[hop].sweep = false;
-        } else if (budgetMs >= -budgetCapMs(table)) {
-            hops[hop].sweep = false;
-            return hop;
-        }
     }
     return -1;
 }
@@ -192,10 +202,12 @@ int32_t RouteWatch::dueHop(const HopTable& table, int64_t nowMs) {
         return -1;
     }
     const bool quick = sinceMs < kRouteCheckGapMs;
-    if (!quick || quickChecks > 0) {
-        const int32_t hop = quickHop(table, limit, nowMs);
+    const bool counted = quickChecks > 0;
+    if (!quick || counted) {
+        const int32_t hop = quickHop(table, limit, nowMs, counted);
         if (hop >= 0) {
-            if (quick) --quickChecks;
+            quickChecks -= counted ? 1 : 0;
+            countedCheck = counted;
             return hop;
         }
     } else {
@@ -252,8 +264,10 @@ RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool a
     quickDueMs = startedMs;  // looked at afresh from the next tick on
     HopChecks& hop = hops[hopIndex];
     hop.checkedMs = startedMs;
-    if (endedMs > startedMs) budgetMs -= kRouteTimeShare * (endedMs - startedMs);
-    if (!answered || reply.replyAddress == 0) {
+    const bool quiet = !answered || reply.replyAddress == 0;
+    if (endedMs > startedMs && (quiet || !countedCheck)) budgetMs -= kRouteTimeShare * (endedMs - startedMs);
+    countedCheck = false;
+    if (quiet) {
         hop.quiet = true;
         return finding;
     }
@@ -277,7 +291,12 @@ RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool a
     if (!applicable(table, hopIndex, leader.address)) return finding;
     finding.verdict = RouteVerdict::kChanged;
     finding.reply = EchoResult{leader.address, 0, leader.roundTripMs};
-    // Where one router changed, others often did too: each hop is looked at again soon.
-    for (int32_t i = 0; i < limit; ++i) hops[i].sweep = i != hopIndex;
+    // Where one router changed, others often did too: each hop is looked at again soon,
+    // but for those under suspicion already and those looked at lately (as a route that
+    // changed at every hop is followed, a sweep after each change would check every hop
+    // once per hop).
+    for (int32_t i = 0; i < limit; ++i) {
+        hops[i].sweep = i != hopIndex && hops[i].otherRun == 0 && startedMs - hops[i].checkedMs >= kRouteSweepAgeMs;
+    }
     return finding;
 }
