@@ -128,7 +128,8 @@ void RouteWatch::reset() {
 void RouteWatch::syncRows(const HopTable& table, int32_t limit) {
     for (int32_t i = 0; i < limit; ++i) {
         if (hops[i].rowAddress == table.records[i].address) continue;
-        const int64_t checkedMs = hops[i].checkedMs;  // still when it was last checked: no sweep of a row just confirmed
+        // When it was last checked still holds: no sweep of a row its change just wrote.
+        const int64_t checkedMs = hops[i].checkedMs;
         restartHop(hops[i], table.records[i].address);
         hops[i].checkedMs = checkedMs;
     }
