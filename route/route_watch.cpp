@@ -124,8 +124,13 @@ void RouteWatch::reset() {
 }
 
 // A row written since its checks began (a new trace, discovery, a rewrite) starts its
-// evidence afresh.
+// evidence afresh, and so does one that a shorter route left behind, for discovery may
+// find its router there again later: its old run would make that router's answer look
+// like load balancing.
 void RouteWatch::syncRows(const HopTable& table, int32_t limit) {
+    for (int32_t i = limit; i < kMaxRecords; ++i) {
+        if (hops[i].rowAddress != 0 || hops[i].otherRun != 0) restartHop(hops[i], 0);
+    }
     for (int32_t i = 0; i < limit; ++i) {
         if (hops[i].rowAddress == table.records[i].address) continue;
         // When it was last checked still holds: no sweep of a row its change just wrote.
@@ -253,6 +258,22 @@ bool RouteWatch::applicable(const HopTable& table, int32_t hopIndex, uint32_t ro
     return table.hopCount >= kSilentTailMinHops && tail >= kSilentTailLength;
 }
 
+// The target confirmed at a hop waits while a hop before it is still to be looked at or
+// found the target too in the run under way: the route ends there, not at the first hop
+// whose run happened to be complete (which would log a change at a hop the route no
+// longer reaches, and show the hops between for a while). A hop gone silent holds
+// nothing up.
+bool RouteWatch::targetNearer(const HopTable& table, int32_t hopIndex, uint32_t router) const {
+    if (router != table.target) return false;
+    for (int32_t i = 0; i < hopIndex; ++i) {
+        const HopChecks& before = hops[i];
+        const bool target = before.otherRun > 0 &&
+                            before.others[(before.otherRun - 1) % kRouteBalancedConfirmChecks].address == router;
+        if (before.sweep || (target && !before.quiet && !before.balanced())) return true;
+    }
+    return false;
+}
+
 RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool answered, const EchoResult& reply,
                                  int64_t startedMs, int64_t endedMs) {
     RouteFinding finding{RouteVerdict::kNone, hopIndex, {}};
@@ -282,6 +303,11 @@ RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool a
     } else {
         hop.others[hop.otherRun % kRouteBalancedConfirmChecks] = OtherAnswer{reply.replyAddress, reply.roundTripMs};
         if (hop.otherRun < kLongestRun) ++hop.otherRun;
+        // The target answering here answers every hop from where it is now: the hops
+        // before are looked at at once, for it may be nearer still.
+        if (hop.otherRun == 1 && reply.replyAddress == table.target) {
+            for (int32_t i = 0; i < hopIndex; ++i) hops[i].sweep = hops[i].otherRun == 0;
+        }
     }
     if (hop.balanced()) {
         finding.verdict = RouteVerdict::kBalanced;
@@ -289,7 +315,7 @@ RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool a
     }
     if (hop.otherRun < hop.confirmChecks()) return finding;
     const OtherAnswer leader = runLeader(hop);
-    if (!applicable(table, hopIndex, leader.address)) return finding;
+    if (!applicable(table, hopIndex, leader.address) || targetNearer(table, hopIndex, leader.address)) return finding;
     finding.verdict = RouteVerdict::kChanged;
     finding.reply = EchoResult{leader.address, 0, leader.roundTripMs};
     // Where one router changed, others often did too: each hop is looked at again soon,

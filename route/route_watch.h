@@ -134,6 +134,7 @@ private:
     void refreshBudget(const HopTable& table, int64_t nowMs);
     int32_t quickHop(const HopTable& table, int32_t limit, int64_t nowMs, bool counted);
     bool applicable(const HopTable& table, int32_t hopIndex, uint32_t router) const;
+    bool targetNearer(const HopTable& table, int32_t hopIndex, uint32_t router) const;
 };
 
 // How many hops route checks look at: those probed, within the hop limit.
