@@ -262,14 +262,14 @@ bool RouteWatch::applicable(const HopTable& table, int32_t hopIndex, uint32_t ro
 // found the target too in the run under way: the route ends there, not at the first hop
 // whose run happened to be complete (which would log a change at a hop the route no
 // longer reaches, and show the hops between for a while). A hop gone silent holds
-// nothing up.
+// nothing up, nor a sweep that waits for quick checks when none is left.
 bool RouteWatch::targetNearer(const HopTable& table, int32_t hopIndex, uint32_t router) const {
     if (router != table.target) return false;
     for (int32_t i = 0; i < hopIndex; ++i) {
         const HopChecks& before = hops[i];
         const bool target = before.otherRun > 0 &&
                             before.others[(before.otherRun - 1) % kRouteBalancedConfirmChecks].address == router;
-        if (before.sweep || (target && !before.quiet && !before.balanced())) return true;
+        if ((before.sweep && quickChecks > 0) || (target && !before.quiet && !before.balanced())) return true;
     }
     return false;
 }
