@@ -91,7 +91,11 @@ int32_t HopChecks::balancedRun() const {
     return run > kRouteBalancedConfirmChecks ? run : kRouteBalancedConfirmChecks;
 }
 
-bool HopChecks::balanced() const { return mixedAt > 0 && answered - mixedAt < balancedRun(); }
+bool HopChecks::balanced() const {
+    if (mixedBeforeAt == 0) return false;
+    const int32_t run = balancedRun();
+    return mixedAt - mixedBeforeAt < run && answered - mixedAt < run;
+}
 
 int32_t HopChecks::confirmChecks() const {
     if (balanced()) return balancedRun();
@@ -298,7 +302,10 @@ RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool a
     ++hop.answered;
     countAnswer(hop, reply.replyAddress);
     if (reply.replyAddress == hop.rowAddress) {
-        if (hop.otherRun > 0) hop.mixedAt = hop.answered;
+        if (hop.otherRun > 0) {
+            hop.mixedBeforeAt = hop.mixedAt;
+            hop.mixedAt = hop.answered;
+        }
         hop.otherRun = 0;
     } else {
         hop.others[hop.otherRun % kRouteBalancedConfirmChecks] = OtherAnswer{reply.replyAddress, reply.roundTripMs};

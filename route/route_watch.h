@@ -66,18 +66,21 @@ struct HopChecks {
     // (otherRun - 1) % kRouteBalancedConfirmChecks.
     int32_t otherRun;
     OtherAnswer others[kRouteBalancedConfirmChecks];
-    // The answer count at which the row's router last answered after another had:
-    // 0 = never.
+    // The answer counts at which the row's router last answered after another had, and
+    // the time before that: 0 = never.
     int64_t mixedAt;
+    int64_t mixedBeforeAt;
     bool quiet;     // the latest check got no answer
     bool sweep;     // to be checked soon: another hop's router changed
     int64_t checkedMs;  // when its latest check started
-    bool reported;  // the hop's load balancing is in the history
     RouterShare routers[kRouteMaxRouters];  // who answered, the row's router first
     int64_t otherAnswers;                   // answers of routers beyond that list
 
-    // Load balanced: the row's router answered after another, within the run that
-    // confirms a change at such a hop.
+    // Load balanced: the row's router answered after another twice, the second time and
+    // the latest answer each within the run that confirms a change at such a hop. Once is
+    // not enough: a route that went back to the row's router for a moment while a change
+    // was being confirmed, then changed for good, would wait for a balanced hop's long run
+    // at one check per round of the hops, minutes on a long route.
     bool balanced() const;
     int32_t balancedRun() const;
     // The run of answers from other routers that confirms a change now.
