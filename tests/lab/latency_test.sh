@@ -24,8 +24,7 @@ run() { in_client "$trace" --no-dns "$@"; }
 rounds=6
 
 early=$(mktemp)
-regrown=$(mktemp)
-cleanup_extra='rm -f "$early" "$regrown"'
+cleanup_extra='rm -f "$early"'
 run --timeout "$short_timeout" --steps 6 "$LAB_TARGET" >"$early" &
 early_run=$!
 out=$(run --timeout "$long_timeout" --monitor-timeout "$short_timeout" --steps $((4 + 4 * rounds)) "$LAB_TARGET")
@@ -47,17 +46,14 @@ check "route; sent, received, loss per hop" "$LAB_ROUTE|$n $n 0%|0 0 0%|$n $(dro
 check_round_trips "$out" 1 3 4
 check_round_trips "$short" 1 3
 
-# A route that grows back past the target (r2 answering, r1's bypass of it, then direct)
-# under a run by time: discovery goes on after the target's old hop with the trace's
-# timeout, which the target's round trip is within, not the monitor's.
-ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE
-"$repo_root/scripts/lab" route "$lab_name" bypass
+# A route grown back past the target (r2 answering, r1's bypass of it, then direct) under
+# a run by time: discovery goes on after the target's old hop with the trace's timeout.
+ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE && "$repo_root/scripts/lab" route "$lab_name" bypass
 run --timeout "$long_timeout" --monitor-timeout "$short_timeout" --every 1 --duration 40 --format json \
-    "$LAB_TARGET" >"$regrown" &
-regrowing=$!
-await_route 10 "$LAB_HOP1 $LAB_BYPASS_HOP2 $LAB_TARGET" "$regrown" && sleep 2
-"$repo_root/scripts/lab" route "$lab_name" direct
-wait "$regrowing"
-check "route grown back past the target: status, found again with the trace's timeout" \
-    "0 $LAB_HOP1 $LAB_HOP2 $LAB_HOP3 $LAB_TARGET" "$? $(route_in "$regrown")"
+    "$LAB_TARGET" >"$early" &
+await_route 10 "$LAB_HOP1 $LAB_BYPASS_HOP2 $LAB_TARGET" "$early" && sleep 2 &&
+    "$repo_root/scripts/lab" route "$lab_name" direct
+wait $!
+check "route grown back past the target: status, found again" "0 $LAB_HOP1 $LAB_HOP2 $LAB_HOP3 $LAB_TARGET" \
+    "$? $(route_in "$early")"
 finish
