@@ -124,7 +124,8 @@ void RouteWatch::reset() {
     quickChecks = kRouteQuickChecks;
     quickAtMs = -1;
     quickDueMs = INT64_MAX;
-    countedCheck = false;
+    quickBudgetMs = kRouteTimeShare * kRouteQuickTimeMs;
+    quickPaid = false;
 }
 
 // A row written since its checks began (a new trace, discovery, a rewrite) starts its
@@ -152,17 +153,19 @@ void RouteWatch::refreshBudget(const HopTable& table, int64_t nowMs) {
         budgetMs += nowMs - budgetAtMs;
     }
     if (budgetMs > cap) budgetMs = cap;
+    if (nowMs > budgetAtMs) quickBudgetMs += nowMs - budgetAtMs;
+    if (quickBudgetMs > kRouteTimeShare * kRouteQuickTimeMs) quickBudgetMs = kRouteTimeShare * kRouteQuickTimeMs;
     budgetAtMs = nowMs;
 }
 
 // A hop still to sweep after a change, else the hop under suspicion to check next, or -1
-// (and when the next of them is due). Quick checks of hops that answer are paid by their
-// count alone (`counted`), so that a route changed at every hop is followed within
-// seconds even where its routers are slow; once none is left, they borrow up to one full
-// budget. A silent hop's check waits for the budget to pay for its timeout.
-int32_t RouteWatch::quickHop(const HopTable& table, int32_t limit, int64_t nowMs, bool counted) {
+// (and when the next of them is due). A quick check (`counted`) of a hop that answers is
+// paid from the quick checks' budget while it holds (`paid`), so that a route changed at
+// every hop is followed within seconds even where its routers are slow; else it borrows
+// up to one full budget. A silent hop's check waits for the budget to pay its timeout.
+int32_t RouteWatch::quickHop(const HopTable& table, int32_t limit, int64_t nowMs, bool counted, bool paid) {
     quickDueMs = INT64_MAX;
-    const bool payable = counted || budgetMs >= -budgetCapMs(table);
+    const bool payable = paid || budgetMs >= -budgetCapMs(table);
     // The sweep first: hops under suspicion that are slow to answer would otherwise be
     // due again before the sweep ever reached the hops after them. Once no quick check
     // is left, the one a second goes to the hops under suspicion alone.
@@ -170,7 +173,7 @@ int32_t RouteWatch::quickHop(const HopTable& table, int32_t limit, int64_t nowMs
         if (!hops[hop].sweep) continue;
         if (hops[hop].quiet) {  // a silent hop waits for its turn: a timeout is costly
             hops[hop].sweep = false;
-        } else if (counted) {
+        } else if (counted && payable) {
             hops[hop].sweep = false;
             return hop;
         }
@@ -214,10 +217,11 @@ int32_t RouteWatch::dueHop(const HopTable& table, int64_t nowMs) {
     const bool quick = sinceMs < kRouteCheckGapMs;
     const bool counted = quickChecks > 0;
     if (!quick || counted) {
-        const int32_t hop = quickHop(table, limit, nowMs, counted);
+        const bool paid = counted && quickBudgetMs > 0;
+        const int32_t hop = quickHop(table, limit, nowMs, counted, paid);
         if (hop >= 0) {
             quickChecks -= counted ? 1 : 0;
-            countedCheck = counted;
+            quickPaid = paid;
             return hop;
         }
     } else {
@@ -291,8 +295,9 @@ RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool a
     HopChecks& hop = hops[hopIndex];
     hop.checkedMs = startedMs;
     const bool quiet = !answered || reply.replyAddress == 0;
-    if (endedMs > startedMs && (quiet || !countedCheck)) budgetMs -= kRouteTimeShare * (endedMs - startedMs);
-    countedCheck = false;
+    int64_t& payer = quickPaid && !quiet ? quickBudgetMs : budgetMs;
+    if (endedMs > startedMs) payer -= kRouteTimeShare * (endedMs - startedMs);
+    quickPaid = false;
     if (quiet) {
         hop.quiet = true;
         return finding;

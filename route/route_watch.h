@@ -34,12 +34,15 @@ constexpr int64_t kRouteCheckGapMs = 1000;
 // change), and after a confirmed change every other hop once at once. These quick
 // checks go before the engine's steps and before the one a second, so that a route that
 // changed at many hops is followed within seconds, not one hop every few seconds. They
-// are limited by their count, not by the time share below (a route of 30 slow hops that
-// all changed needs 300 of them at once): at most kRouteQuickChecks at once, one more
-// every kRouteQuickRefillMs, so that over any longer time checks stay about one a second.
+// are limited by their count: at most kRouteQuickChecks at once, one more every
+// kRouteQuickRefillMs, so that over any longer time checks stay about one a second. Those
+// of hops that answer are paid from a time budget of their own beside the one below (a
+// route of 30 slow hops that all changed needs 300 of them, 46 s of checks, at once):
+// kRouteQuickTimeMs of checks at once, the same share of the time over longer times.
 constexpr int64_t kRouteQuickGapMs = 500;
 constexpr int32_t kRouteQuickChecks = 512;
 constexpr int64_t kRouteQuickRefillMs = 10000;
+constexpr int64_t kRouteQuickTimeMs = 60000;
 // A hop checked this recently is not swept again after a change.
 constexpr int64_t kRouteSweepAgeMs = 10000;
 // Checks may take at most 1/kRouteTimeShare of the time, so the monitor phase keeps the
@@ -130,12 +133,15 @@ struct RouteWatch {
     int32_t quickChecks;   // quick checks that may still be made
     int64_t quickAtMs;     // when the latest of them was given back; -1: not yet
     int64_t quickDueMs;    // no hop wants a quick check before this
-    bool countedCheck;     // the hop due was one of the quick checks (its time is not budgeted)
+    // The quick checks' own budget, as budgetMs (kRouteTimeShare * kRouteQuickTimeMs at
+    // most), and whether the hop due is paid from it.
+    int64_t quickBudgetMs;
+    bool quickPaid;
 
 private:
     void syncRows(const HopTable& table, int32_t limit);
     void refreshBudget(const HopTable& table, int64_t nowMs);
-    int32_t quickHop(const HopTable& table, int32_t limit, int64_t nowMs, bool counted);
+    int32_t quickHop(const HopTable& table, int32_t limit, int64_t nowMs, bool counted, bool paid);
     bool applicable(const HopTable& table, int32_t hopIndex, uint32_t router) const;
     bool targetNearer(const HopTable& table, int32_t hopIndex, uint32_t router) const;
 };
