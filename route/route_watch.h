@@ -2,8 +2,8 @@
 // While the table monitors its hops, a check is one echo to the target with
 // time-to-live k: whoever answers is the router at hop k now. A hop's router has
 // changed when several answers in a row came from another router and none from the
-// row's own; a hop where the row's router answers again after another did is load
-// balanced and keeps its router. No answer is no evidence. The watch also says which
+// row's own; a hop where the row's router keeps answering again after others did is
+// load balanced and keeps its router. No answer is no evidence. The watch also says which
 // hop to check when, so that checks stay a small share of the program's time. Pure:
 // the caller sends the echo (route_check.h) and passes the times in.
 #pragma once
