@@ -37,7 +37,7 @@ struct RunState {
     long long nextReportMs;
     long long steps;
     long long monitorSteps;  // steps taken once the trace phase was complete
-    bool monitoring;         // the monitor timeout is in force
+    bool monitoring;         // the monitor timeout is in force (the route is known)
     ReportFacts facts;
 };
 
@@ -161,11 +161,15 @@ void undoStep(HopTable& table, const StepUndo& undo) {
     if (undo.index >= 0 && undo.index < kMaxRecords) table.records[undo.index] = undo.record;
 }
 
-// Once the route is known, the monitor timeout holds, for steps and route checks alike.
-void enterMonitorPhase(HopTable& table, const TraceOptions& options, RunState& run) {
-    if (run.monitoring || !table.traceComplete()) return;
-    table.configure(options.maxHops, options.packetSize, options.monitorTimeoutMs, options.reverseDns);
-    run.monitoring = true;
+// Once the route is known, the monitor timeout holds, for steps and route checks alike;
+// when a route change has discovery go on past the old target, the trace's timeout holds
+// again until the route is known once more.
+void followPhase(HopTable& table, const TraceOptions& options, RunState& run) {
+    const bool complete = table.traceComplete();
+    if (run.monitoring == complete) return;
+    table.configure(options.maxHops, options.packetSize, complete ? options.monitorTimeoutMs : options.timeoutMs,
+                    options.reverseDns);
+    run.monitoring = complete;
 }
 
 // One step. A step whose echo an interrupt cut short is taken back: neither sent nor a
@@ -204,7 +208,7 @@ int runSteps(HopTable& table, const TraceOptions& options, RunState& run) {
             if (report(table, options, run, false) != 0) return 1;
             while (run.nextReportMs <= nowMs) run.nextReportMs += options.everyMs;
         }
-        enterMonitorPhase(table, options, run);
+        followPhase(table, options, run);
         if (!options.routeChecks || !checkRouteWith(table, run)) stepWith(table, run);
     }
 }

@@ -12,14 +12,17 @@ namespace {
 constexpr int kMaxDistance = 300;
 constexpr int kMaxEntries = 64;
 constexpr int kMaxAnswers = 256;
+constexpr int kMaxOthers = 3;
 
 struct Hop {
     uint32_t address;
     int32_t ms;
     bool isSilent;
     int failures;
-    uint32_t alternate;  // 0: none
-    bool alternateNext;
+    uint32_t others[kMaxOthers];  // routers taking turns with it (alternate, spread)
+    int otherCount;
+    int turn;       // alternate(): whose turn it is
+    uint32_t draw;  // spread(): the generator's state; 0 for turns in order
 };
 
 struct Host {
@@ -103,10 +106,15 @@ void silent(int ttl) { state.hops[ttl].isSilent = true; }
 
 void flaky(int ttl, int failures) { state.hops[ttl].failures = failures; }
 
-void alternate(int ttl, uint32_t address) {
-    state.hops[ttl].alternate = address;
-    state.hops[ttl].alternateNext = false;
+void spread(int ttl, const uint32_t* others, int count, uint32_t seed) {
+    Hop& hop = state.hops[ttl];
+    hop.otherCount = count < kMaxOthers ? count : kMaxOthers;
+    std::memcpy(hop.others, others, sizeof(uint32_t) * hop.otherCount);
+    hop.turn = 0;
+    hop.draw = seed;
 }
+
+void alternate(int ttl, uint32_t address) { spread(ttl, &address, 1, 0); }
 
 int64_t clockMs() { return state.clockMs; }
 
@@ -192,9 +200,9 @@ int answerEcho(uint32_t destination, int32_t timeToLive, EchoResult& result) {
         --hop.failures;
         return 0;
     }
-    const bool other = hop.alternate != 0 && hop.alternateNext;
-    if (hop.alternate != 0) hop.alternateNext = !hop.alternateNext;
-    return reply(other ? hop.alternate : hop.address, hop.ms, result);
+    if (hop.draw != 0) hop.draw = hop.draw * 1103515245u + 12345u;
+    const int pick = static_cast<int>((hop.draw != 0 ? hop.draw >> 16 : hop.turn++) % (hop.otherCount + 1));
+    return reply(pick == 0 ? hop.address : hop.others[pick - 1], hop.ms, result);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #    late answers reach the echoes that follow and must not count for them. The figures
 #    of every answering hop agree with the links' delays, the target's read "N ms" above
 #    1000 ms.
+# Then a run by time through a route that grows back past the target.
 # Usage: latency_test.sh LUMENTRAX_TRACE
 set -u
 . "$(dirname "$0")/lab_common.sh"
@@ -44,4 +45,15 @@ check "route; sent, received, loss per hop" "$LAB_ROUTE|$n $n 0%|0 0 0%|$n $(dro
     "$(route "$out")|$(counts "$out")"
 check_round_trips "$out" 1 3 4
 check_round_trips "$short" 1 3
+
+# A route grown back past the target (r2 answering, r1's bypass of it, then direct) under
+# a run by time: discovery goes on after the target's old hop with the trace's timeout.
+ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE && "$repo_root/scripts/lab" route "$lab_name" bypass
+run --timeout "$long_timeout" --monitor-timeout "$short_timeout" --every 1 --duration 40 --format json \
+    "$LAB_TARGET" >"$early" &
+await_route 10 "$LAB_HOP1 $LAB_BYPASS_HOP2 $LAB_TARGET" "$early" && sleep 2 &&
+    "$repo_root/scripts/lab" route "$lab_name" direct
+wait $!
+check "route grown back past the target: status, found again" "0 $LAB_HOP1 $LAB_HOP2 $LAB_HOP3 $LAB_TARGET" \
+    "$? $(route_in "$early")"
 finish
