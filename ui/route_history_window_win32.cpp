@@ -212,6 +212,30 @@ void TraceApp::refreshRouteHistory() {
     InvalidateRect(shown.list, nullptr, FALSE);
 }
 
+// Its size at the main window's DPI, held to the work area of the main window's monitor
+// (the list scrolls), and placed within it: at 150 % and more the columns' room is wider
+// than many screens.
+RECT historyPlace(HWND mainWindow, uint32_t dpi) {
+    RECT place{0, 0, scaleToDpi(kWidth96, dpi), scaleToDpi(kHeight96, dpi)};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    RECT owner{};
+    if (!GetMonitorInfoA(MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor) ||
+        !GetWindowRect(mainWindow, &owner)) {
+        return place;
+    }
+    const RECT& work = monitor.rcWork;
+    const LONG width = place.right < work.right - work.left ? place.right : work.right - work.left;
+    const LONG height = place.bottom < work.bottom - work.top ? place.bottom : work.bottom - work.top;
+    const LONG left = owner.left + width <= work.right ? owner.left : work.right - width;
+    const LONG top = owner.top + height <= work.bottom ? owner.top : work.bottom - height;
+    place.left = left > work.left ? left : work.left;
+    place.top = top > work.top ? top : work.top;
+    place.right = place.left + width;
+    place.bottom = place.top + height;
+    return place;
+}
+
 void TraceApp::openRouteHistory() {
     RouteHistoryView& shown = routeHistoryView;
     if (shown.window != nullptr && IsWindow(shown.window)) {
@@ -221,9 +245,10 @@ void TraceApp::openRouteHistory() {
     }
     registerHistoryClass(instance);
     const uint32_t windowDpiNow = windowDpi(mainWindow);
-    shown.window = CreateWindowExA(0, kRouteHistoryWindowClass, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                                   scaleToDpi(kWidth96, windowDpiNow), scaleToDpi(kHeight96, windowDpiNow), mainWindow,
-                                   nullptr, instance, nullptr);
+    const RECT place = historyPlace(mainWindow, windowDpiNow);
+    shown.window = CreateWindowExA(0, kRouteHistoryWindowClass, "", WS_OVERLAPPEDWINDOW, place.left, place.top,
+                                   place.right - place.left, place.bottom - place.top, mainWindow, nullptr, instance,
+                                   nullptr);
     if (shown.window == nullptr) return;
     RECT client{};
     GetClientRect(shown.window, &client);

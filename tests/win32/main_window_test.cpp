@@ -292,6 +292,15 @@ TEST_F(WindowTest, EverySizeFollowsTheDpiAndAMoveToAnotherDpi) {
         EXPECT_GE(dropDownRows(app->addressBox), 16) << "after a resize, at " << to->dpi;
         for (int n = 0; n < kColumnCount; ++n) EXPECT_NEAR(columnWidth(n), rescaleDpi(widths[n], start->dpi, to->dpi), 1) << n;
     }
+    // The route history window opens within the screen's work area at every DPI.
+    SendMessageA(app->mainWindow, WM_SYSCOMMAND, IDM_ROUTE_HISTORY, 0);
+    RECT history{}, work{};
+    GetWindowRect(app->routeHistoryView.window, &history);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_EQ((Values{history.left >= work.left, history.top >= work.top, history.right <= work.right,
+                      history.bottom <= work.bottom, history.right - history.left > 0}),
+              (Values{1, 1, 1, 1, 1}))
+        << history.left << " " << history.top << " " << history.right << " " << history.bottom << " at " << dpi;
 }
 
 // Sizes in the file are 96-DPI units (at each DPI of the table above): a 1.0.0 file opens

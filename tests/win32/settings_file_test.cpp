@@ -144,7 +144,8 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
     const std::string ini = drive::settingsFile(), leftover = ini + ".lumentrax-4242.tmp",
                       retried = ini + ".lumentrax-4242-2.tmp";
     PROCESS_INFORMATION live{};
-    STARTUPINFOA startup{sizeof(STARTUPINFOA)};
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
     ASSERT_TRUE(CreateProcessA(ini.substr(0, ini.size() - 4).append(".exe").c_str(), nullptr, nullptr, nullptr, FALSE,
                                CREATE_SUSPENDED, nullptr, nullptr, &startup, &live));
     const std::string kept[] = {ini + ".before-upgrade.tmp", ini + ".ini.lumentrax-4242.tmp", ini + ".20261208.tmp",
