@@ -13,6 +13,7 @@
 #include "ui/display_scale.h"
 #include "ui/display_scale_win32.h"
 #include "ui/resource.h"
+#include "ui/tool_window_win32.h"
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -137,11 +138,6 @@ LRESULT onDestroy(HWND, WPARAM, LPARAM) {
     return 0;
 }
 
-struct MessageEntry {
-    UINT message;
-    LRESULT (*handler)(HWND window, WPARAM wParam, LPARAM lParam);
-};
-
 constexpr MessageEntry kMessages[] = {
     {WM_NOTIFY, onNotify},           {WM_SIZE, onSize},           {WM_SETFOCUS, onFocus},
     {WM_COMMAND, onCommand},         {WM_KEYDOWN, onKeyDown},     {WM_CONTEXTMENU, onContextMenu},
@@ -152,24 +148,8 @@ constexpr MessageEntry kMessages[] = {
 // arriving before its creation is done, or after the application is gone) get the
 // default handling.
 LRESULT CALLBACK historyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (theApp != nullptr && window == view().window) {
-        for (const MessageEntry& entry : kMessages) {
-            if (entry.message == message) return entry.handler(window, wParam, lParam);
-        }
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// A second registration (a second application in one process, as in the tests) fails
-// harmlessly: the class exists with the same handler.
-void registerHistoryClass(HINSTANCE instance) {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = historyProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAINICON));
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kRouteHistoryWindowClass;
-    RegisterClassA(&windowClass);
+    if (theApp == nullptr || window != view().window) return DefWindowProcA(window, message, wParam, lParam);
+    return dispatchMessage(kMessages, window, message, wParam, lParam);
 }
 
 void setTitle(const RouteHistoryView& shown) {
@@ -243,7 +223,7 @@ void TraceApp::openRouteHistory() {
         SetForegroundWindow(shown.window);
         return;
     }
-    registerHistoryClass(instance);
+    registerToolWindowClass(instance, historyProc, kRouteHistoryWindowClass, 0);
     const uint32_t windowDpiNow = windowDpi(mainWindow);
     const RECT place = historyPlace(mainWindow, windowDpiNow);
     shown.window = CreateWindowExA(0, kRouteHistoryWindowClass, "", WS_OVERLAPPEDWINDOW, place.left, place.top,

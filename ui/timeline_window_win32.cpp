@@ -11,6 +11,7 @@
 #include "ui/display_scale.h"
 #include "ui/display_scale_win32.h"
 #include "ui/resource.h"
+#include "ui/tool_window_win32.h"
 
 #ifndef WM_DPICHANGED
 #define WM_DPICHANGED 0x02E0
@@ -159,11 +160,6 @@ LRESULT onDpiChanged(HWND window, WPARAM, LPARAM lParam) {
     return 0;
 }
 
-struct MessageEntry {
-    UINT message;
-    LRESULT (*handler)(HWND window, WPARAM wParam, LPARAM lParam);
-};
-
 constexpr MessageEntry kMessages[] = {
     {WM_NCCREATE, onCreateFrame}, {WM_PAINT, onPaintMessage},     {WM_ERASEBKGND, onErase},
     {WM_TIMER, onRepaint},        {WM_SIZE, onRepaint},           {WM_COMMAND, onCommand},
@@ -172,23 +168,7 @@ constexpr MessageEntry kMessages[] = {
 };
 
 LRESULT CALLBACK timelineProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    for (const MessageEntry& entry : kMessages) {
-        if (entry.message == message) return entry.handler(window, wParam, lParam);
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// A second registration (a second application in one process, as in the tests) fails
-// harmlessly: the class exists with the same handler.
-void registerTimelineClass(HINSTANCE instance) {
-    WNDCLASSA windowClass{};
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = timelineProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAINICON));
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kTimelineWindowClass;
-    RegisterClassA(&windowClass);
+    return dispatchMessage(kMessages, window, message, wParam, lParam);
 }
 
 }  // namespace
@@ -240,7 +220,7 @@ void TraceApp::openTimeline(int32_t hopIndex) {
         SetForegroundWindow(window);
         return;
     }
-    registerTimelineClass(instance);
+    registerToolWindowClass(instance, timelineProc, kTimelineWindowClass, CS_HREDRAW | CS_VREDRAW);
     char title[kWindowTextSize];
     formatTimelineTitle(hopIndex + 1, hopTable->records[hopIndex], title, sizeof title);
     const uint32_t dpi = windowDpi(mainWindow);

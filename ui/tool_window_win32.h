@@ -1,0 +1,36 @@
+// What the program's tool windows (a hop's timeline, the route history) share: a table
+// of message handlers, and a window class with the program's icon.
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "ui/resource.h"
+
+struct MessageEntry {
+    UINT message;
+    LRESULT (*handler)(HWND window, WPARAM wParam, LPARAM lParam);
+};
+
+// The handler of `message` in `entries`; a message with none gets the default handling.
+template <size_t N>
+LRESULT dispatchMessage(const MessageEntry (&entries)[N], HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    for (const MessageEntry& entry : entries) {
+        if (entry.message == message) return entry.handler(window, wParam, lParam);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// A second registration (a second application in one process, as in the tests) fails
+// harmlessly: the class exists with the same handler.
+inline void registerToolWindowClass(HINSTANCE instance, WNDPROC procedure, const char* className, UINT style) {
+    WNDCLASSA windowClass{};
+    windowClass.style = style;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAINICON));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = className;
+    RegisterClassA(&windowClass);
+}
