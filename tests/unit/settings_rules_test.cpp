@@ -104,9 +104,9 @@ TEST_F(History, LongAndControlCharacterAddressesAreStoredSafely) {
 // Module path, then the settings path it gives.
 TEST(SettingsPath, ExtensionBecomesIniNeverTheExecutableNorInsideADirectoryName) {
     const char* const paths[][2] = {
-        {"D:\\Tools\\trace.exe", "D:\\Tools\\trace.ini"}, {"D:\\Net.Tools\\ping.tool.exe", "D:\\Net.Tools\\ping.tool.ini"},
-        {"C:\\Tools\\trace", "C:\\Tools\\trace.ini"}, {"D:\\Net.Tools\\trace", "D:\\Net.Tools\\trace.ini"},
-        {"/opt/my.apps/trace", "/opt/my.apps/trace.ini"}, {"trace.", "trace.ini"},
+        {"D:\\Tools\\trace.exe", "D:\\Tools\\trace.ini"}, {"C:\\Tools\\trace", "C:\\Tools\\trace.ini"},
+        {"D:\\Net.Tools\\ping.tool.exe", "D:\\Net.Tools\\ping.tool.ini"}, {"trace.", "trace.ini"},
+        {"D:\\Net.Tools\\trace", "D:\\Net.Tools\\trace.ini"}, {"/opt/my.apps/trace", "/opt/my.apps/trace.ini"},
         {"C:\\odd\\trace.INI", "C:\\odd\\trace.INI.ini"}};
     for (const auto& path : paths) EXPECT_EQ(pathFor(path[0]), path[1]) << path[0];
 }
