@@ -71,7 +71,15 @@ Bytes ourRequestAsSent(int optionWords = 0) {
     return ipPacket(kClient, kTarget, icmpMessage(kIcmpEchoRequest, 0x1234, 0x0042, 8), optionWords);
 }
 
-int rawKind(const Bytes& packet) { return parseRawPacket(packet.data(), packet.size(), kProbe).kind; }
+// The first `length` bytes of `packet` as a raw socket would read them.
+int rawKind(const Bytes& packet, size_t length = SIZE_MAX) {
+    return parseRawPacket(packet.data(), std::min(length, packet.size()), kProbe).kind;
+}
+
+// An answer's kind, source and type as one row, so a failure shows them side by side.
+using Row = std::vector<int64_t>;
+Row fieldsOf(const EchoAnswer& a) { return {a.kind, a.source, a.type}; }
+Row rawAnswer(const Bytes& packet) { return fieldsOf(parseRawPacket(packet.data(), packet.size(), kProbe)); }
 
 // `packet` with the byte at `at` set to `value`.
 Bytes withByte(Bytes packet, size_t at, uint8_t value) {
@@ -110,10 +118,7 @@ TEST(EchoRequest, ChecksumOfAKnownSequence) {
 }
 
 TEST(RawAnswer, OwnEchoReplyFromTheDestination) {
-    const Bytes packet = ourReply();
-    const EchoAnswer answer = parseRawPacket(packet.data(), packet.size(), kProbe);
-    EXPECT_EQ(kEchoReply, answer.kind);
-    EXPECT_EQ(address(kTarget), answer.source);
+    EXPECT_EQ(rawAnswer(ourReply()), (Row{kEchoReply, address(kTarget), kIcmpEchoReply}));
     // Options in the outer header move the ICMP part; it must still be found.
     const Bytes withOptions = ipPacket(kTarget, kClient, icmpMessage(0, 0x1234, 0x0042, 8), 10);
     EXPECT_EQ(kEchoReply, rawKind(withOptions));
@@ -136,9 +141,7 @@ TEST(RawAnswer, EveryCriticalByteChangedIsRejected) {
 
 TEST(RawAnswer, TruncatedOrMalformedHeaders) {
     const Bytes good = ourReply();
-    for (size_t length = 0; length < 28; ++length) {
-        EXPECT_EQ(kNotOurs, parseRawPacket(good.data(), length, kProbe).kind) << length;
-    }
+    for (size_t length = 0; length < 28; ++length) EXPECT_EQ(kNotOurs, rawKind(good, length)) << length;
     EXPECT_EQ(kNotOurs, parseRawPacket(nullptr, 100, kProbe).kind);
     EXPECT_EQ(kNotOurs, rawKind(withByte(good, 0, 0x44)));  // header length below 20 bytes
     EXPECT_EQ(kNotOurs, rawKind(withByte(good, 0, 0x4F)));  // 60-byte header in a 36-byte packet
@@ -151,13 +154,8 @@ TEST(RawAnswer, TruncatedOrMalformedHeaders) {
 }
 
 TEST(RawAnswer, ReportsQuotingThisProbesRequest) {
-    for (uint8_t type : {kIcmpTimeExceeded, kIcmpUnreachable, kIcmpParameterProblem,
-                         kIcmpSourceQuench}) {
-        const Bytes packet = report(type, ourRequestAsSent());
-        const EchoAnswer answer = parseRawPacket(packet.data(), packet.size(), kProbe);
-        EXPECT_EQ(kIcmpError, answer.kind) << int(type);
-        EXPECT_EQ(address(kRouter), answer.source);
-        EXPECT_EQ(type, answer.type);
+    for (uint8_t type : {kIcmpTimeExceeded, kIcmpUnreachable, kIcmpParameterProblem, kIcmpSourceQuench}) {
+        EXPECT_EQ(rawAnswer(report(type, ourRequestAsSent())), (Row{kIcmpError, address(kRouter), type}));
     }
     // Options in the quoted header and in the outer one: the real lengths are used.
     EXPECT_EQ(kIcmpError, rawKind(report(kIcmpTimeExceeded, ourRequestAsSent(3), 2)));
@@ -183,9 +181,7 @@ TEST(RawAnswer, ReportsQuotingSomethingElse) {
     EXPECT_EQ(kNotOurs, rawKind(report(kIcmpTimeExceeded, withByte(ourRequestAsSent(), 9, 17))));
     // Cut anywhere before the quoted identifier and sequence are complete.
     const Bytes full = report(kIcmpTimeExceeded, ourRequestAsSent(1));
-    for (size_t length = 0; length < 20 + 8 + 24 + 8; ++length) {
-        EXPECT_EQ(kNotOurs, parseRawPacket(full.data(), length, kProbe).kind) << length;
-    }
+    for (size_t length = 0; length < 20 + 8 + 24 + 8; ++length) EXPECT_EQ(kNotOurs, rawKind(full, length)) << length;
 }
 
 TEST(RawAnswer, ArbitraryBytesNeverCount) {
@@ -213,9 +209,7 @@ TEST(DatagramAnswer, OnlyThisProbesReplyFromTheDestination) {
         return parseDatagramMessage(message.data(), std::min(cut, message.size()), address(from), kProbe);
     };
     const Bytes reply = icmpMessage(kIcmpEchoReply, 0x1234, 0x0042, 8);
-    const EchoAnswer answer = parse(reply, kTarget);
-    EXPECT_EQ(kEchoReply, answer.kind);
-    EXPECT_EQ(address(kTarget), answer.source);
+    EXPECT_EQ(fieldsOf(parse(reply, kTarget)), (Row{kEchoReply, address(kTarget), kIcmpEchoReply}));
     EXPECT_EQ(kNotOurs, parse(reply, kStranger).kind);
     EXPECT_EQ(kNotOurs, parse(icmpMessage(kIcmpEchoReply, 0x1234, 0x0041, 8), kTarget).kind);  // late
     EXPECT_EQ(kNotOurs, parse(icmpMessage(kIcmpEchoRequest, 0x1234, 0x0042, 8), kTarget).kind);
@@ -231,10 +225,7 @@ TEST(QueuedError, QuotedRequestDestinationAndType) {
         const Bytes& message = quoted != nullptr ? *quoted : request;
         return parseQueuedError(message.data(), std::min(length, message.size()), address(to), address(kRouter), type, code, kProbe);
     };
-    const EchoAnswer answer = parse(kTarget, kIcmpTimeExceeded);
-    EXPECT_EQ(kIcmpError, answer.kind);
-    EXPECT_EQ(address(kRouter), answer.source);
-    EXPECT_EQ(kIcmpTimeExceeded, answer.type);
+    EXPECT_EQ(fieldsOf(parse(kTarget, kIcmpTimeExceeded)), (Row{kIcmpError, address(kRouter), kIcmpTimeExceeded}));
     // An earlier probe's report (the kernel matched the identifier, not the sequence).
     const Bytes earlier = icmpMessage(kIcmpEchoRequest, 0x1234, 0x0041, 8);
     EXPECT_EQ(kNotOurs, parse(kTarget, kIcmpTimeExceeded, 0, SIZE_MAX, &earlier).kind);

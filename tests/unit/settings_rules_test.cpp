@@ -21,6 +21,7 @@ protected:
     void SetUp() override { std::memset(slots, 0, sizeof slots); }
 
     void fill(int count) {
+        std::memset(slots, 0, sizeof slots);
         for (int i = 0; i < count; ++i) std::snprintf(slots[i], kHistorySlotSize, "host%d", i);
     }
 
@@ -57,23 +58,21 @@ TEST_F(History, PresetHoldsTheDefaultHostAlone) {
     for (int i = 1; i < kHistorySlots; ++i) EXPECT_STREQ(slots[i], "");
 }
 
-TEST_F(History, SameAddressInOtherCaseMovesToTheFront) {
-    fill(16);
-    std::strcpy(slots[3], "Router.Example");
-    rememberAddress(slots, "router.EXAMPLE");
-    EXPECT_EQ(contents(), shifted("router.EXAMPLE", {3}));
-}
-
-TEST_F(History, OldestEntryMovesUpWithoutLoss) {
-    fill(16);
-    rememberAddress(slots, "host15");
-    EXPECT_EQ(contents(), shifted("host15", {15}));
-}
-
-TEST_F(History, NewAddressDropsTheOldestOfAFullHistory) {
-    fill(16);
-    rememberAddress(slots, "new");
-    EXPECT_EQ(contents(), shifted("new", {15}));
+// A full history, a slot or two renamed, then the address remembered and the slots it removed.
+TEST_F(History, RememberedAddressMovesToTheFrontAndEveryDuplicateGoes) {
+    using Slots = std::vector<std::pair<int, const char*>>;  // a slot and its new text
+    const struct { Slots renamed; const char* address; std::vector<int> removed; } cases[] = {
+        {{{3, "Router.Example"}}, "router.EXAMPLE", {3}},  // the same address in another case
+        {{}, "host15", {15}},                              // the oldest, moved up without loss
+        {{}, "new", {15}},                                 // a new one drops the oldest
+        {{{4, "dup"}, {9, "DUP"}}, "Dup", {4, 9}},         // both go; the last slot is left empty
+    };
+    for (const auto& c : cases) {
+        fill(16);
+        for (const auto& slot : c.renamed) std::strcpy(slots[slot.first], slot.second);
+        rememberAddress(slots, c.address);
+        EXPECT_EQ(contents(), shifted(c.address, c.removed)) << c.address;
+    }
 }
 
 TEST_F(History, LeadingSpaceMakesADifferentEntry) {
@@ -81,15 +80,6 @@ TEST_F(History, LeadingSpaceMakesADifferentEntry) {
     rememberAddress(slots, " host1");
     EXPECT_EQ(contents()[0], " host1");
     EXPECT_EQ(contents()[2], "host1");
-}
-
-TEST_F(History, EveryDuplicateIsRemoved) {
-    fill(16);
-    std::strcpy(slots[4], "dup");
-    std::strcpy(slots[9], "DUP");
-    rememberAddress(slots, "Dup");
-    // Both slots were removed, host4's and host9's; the last slot is left empty.
-    EXPECT_EQ(contents(), shifted("Dup", {4, 9}));
 }
 
 TEST_F(History, HolesMoveAlongWithTheirSlots) {
@@ -112,16 +102,11 @@ TEST_F(History, LongAndControlCharacterAddressesAreStoredSafely) {
 }
 
 // Module path, then the settings path it gives.
-TEST(SettingsPath, ExtensionBecomesIni) {
-    const char* const paths[][2] = {{"D:\\Tools\\trace.exe", "D:\\Tools\\trace.ini"},
-                                    {"D:\\Net.Tools\\ping.tool.exe", "D:\\Net.Tools\\ping.tool.ini"}};
-    for (const auto& path : paths) EXPECT_EQ(pathFor(path[0]), path[1]) << path[0];
-}
-
-TEST(SettingsPath, NeverTheExecutableNorInsideADirectoryName) {
+TEST(SettingsPath, ExtensionBecomesIniNeverTheExecutableNorInsideADirectoryName) {
     const char* const paths[][2] = {
-        {"C:\\Tools\\trace", "C:\\Tools\\trace.ini"}, {"D:\\Net.Tools\\trace", "D:\\Net.Tools\\trace.ini"},
-        {"/opt/my.apps/trace", "/opt/my.apps/trace.ini"}, {"trace.", "trace.ini"},
+        {"D:\\Tools\\trace.exe", "D:\\Tools\\trace.ini"}, {"C:\\Tools\\trace", "C:\\Tools\\trace.ini"},
+        {"D:\\Net.Tools\\ping.tool.exe", "D:\\Net.Tools\\ping.tool.ini"}, {"trace.", "trace.ini"},
+        {"D:\\Net.Tools\\trace", "D:\\Net.Tools\\trace.ini"}, {"/opt/my.apps/trace", "/opt/my.apps/trace.ini"},
         {"C:\\odd\\trace.INI", "C:\\odd\\trace.INI.ini"}};
     for (const auto& path : paths) EXPECT_EQ(pathFor(path[0]), path[1]) << path[0];
 }

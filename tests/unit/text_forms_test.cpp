@@ -21,12 +21,8 @@ HopRecord answeredHop(const char* address, const char* name, int64_t sent, int64
     r.address = 1;
     std::strcpy(r.addressText, address);
     std::strcpy(r.hostName, name);
-    r.sent = sent;
-    r.received = received;
-    r.lastMs = lastMs;
-    r.totalMs = totalMs;
-    r.bestMs = bestMs;
-    r.worstMs = worstMs;
+    std::tie(r.sent, r.received, r.lastMs, r.totalMs, r.bestMs, r.worstMs) =
+        std::make_tuple(sent, received, lastMs, totalMs, bestMs, worstMs);
     return r;
 }
 
