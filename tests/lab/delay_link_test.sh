@@ -8,7 +8,6 @@
 # `scripts/lab down` leaves no link process behind.
 set -u
 . "$(dirname "$0")/lab_common.sh"
-require_root
 LAB_DELAY=20,10 LAB_JITTER=0,10 start_lab delay-link
 
 # ping's round trips (ms, as it prints them) to ADDRESS, COUNT echoes INTERVAL s apart,

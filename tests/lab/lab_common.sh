@@ -17,10 +17,12 @@ require_root() {
     exit 77
 }
 
-# Brings up lab NAME (a unique name per test and process) and removes it on exit, or
-# when this shell is killed without running its traps.
+# Brings up lab NAME (a unique name per test and process) and $lab_files, a folder for the
+# test's files: both removed on exit, the lab also when this shell is killed untrapped.
 start_lab() {
+    require_root
     lab_name="$1-$$"
+    lab_files=$(mktemp -d)
     trap 'stop_lab' EXIT
     trap 'exit 1' INT TERM
     lab_guard=$("$repo_root/scripts/lib/after_exit.sh" $$ "$repo_root/scripts/lab" down "$lab_name")
@@ -31,6 +33,7 @@ start_lab() {
 stop_lab() {
     local status=$?
     [ -n "${cleanup_extra:-}" ] && eval "$cleanup_extra"
+    rm -rf "$lab_files"
     "$repo_root/scripts/lab" down "$lab_name"
     kill -- "-$lab_guard" 2>/dev/null
     exit $status

@@ -16,15 +16,13 @@
 set -u
 . "$(dirname "$0")/lab_common.sh"
 trace=$1
-require_root
 
 use_latency_lab
 start_lab latency
 run() { in_client "$trace" --no-dns "$@"; }
 rounds=6
 
-early=$(mktemp)
-cleanup_extra='rm -f "$early"'
+early=$lab_files/early
 run --timeout "$short_timeout" --steps 6 "$LAB_TARGET" >"$early" &
 early_run=$!
 out=$(run --timeout "$long_timeout" --monitor-timeout "$short_timeout" --steps $((4 + 4 * rounds)) "$LAB_TARGET")

@@ -8,20 +8,14 @@
 # Usage: trace_test.sh datagram|raw LUMENTRAX_TRACE
 set -u
 . "$(dirname "$0")/lab_common.sh"
-mode=$1
-trace=$2
-require_root
+mode=$1 trace=$2
 
 # r1 gets a name longer than a record holds, r3 one with a control byte and two bytes
 # above 0x7F (0x9B would start a terminal control sequence).
-names=$(mktemp)
-err=$(mktemp)
-routes=$(mktemp -d)
 long_name=$(printf 'n%.0s' $(seq 300)).lab.test
-printf 'r1 %s\nr3 r3\001ctl\233\351.lab.test\n' "$long_name" >"$names"
-cleanup_extra='rm -rf "$names" "$err" "$routes"'
-start_lab "trace-$mode" "$names"
+start_lab "trace-$mode" <(printf 'r1 %s\nr3 r3\001ctl\233\351.lab.test\n' "$long_name")
 use_socket_mode "$mode"
+err=$lab_files/err routes=$lab_files
 
 # The route to the target, default steps: trace phase then 10 monitor rounds, every one
 # answered but every third monitor echo to the dropping router; none to the silent one.
