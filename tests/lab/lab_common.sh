@@ -119,9 +119,7 @@ await_route() {
 counts() { printf '%s' "$1" | tr -d '\r' | cut -f8-10 --output-delimiter=' ' | paste -sd'|'; }
 
 # Narrows the link between r1 and r2, so large requests must be fragmented there.
-narrow_link() {
-    ip -n "$LAB_R1_NS" link set eth1 mtu 576 && ip -n "$LAB_R2_NS" link set eth0 mtu 576
-}
+narrow_link() { ip -n "$LAB_R1_NS" link set eth1 mtu 576 && ip -n "$LAB_R2_NS" link set eth0 mtu 576; }
 
 # The addresses traceroute finds to ADDRESS (ICMP echoes, one per hop), blank-separated,
 # its "*" written as our "0.0.0.0".
@@ -137,8 +135,7 @@ peer_route() {
 # the target's.
 use_latency_lab() {
     export LAB_DELAY=4,3,5,518 LAB_JITTER=0,4
-    long_timeout=1500
-    short_timeout=500
+    long_timeout=1500 short_timeout=500
 }
 
 # Field COLUMN (1-based) of hop HOP's line in the trace text TEXT.
@@ -155,10 +152,8 @@ route() { addresses "$1" | paste -sd' '; }
 # time-to-live runs out. So only the SENT - 1 monitor echoes meet the rule, and
 # (SENT - 1 + 2) / 3 of them are lost.
 dropping_router_expected() {
-    local sent=$1 dropped received
-    dropped=$(((sent - 1 + 2) / 3))
-    received=$((sent - dropped))
-    echo "$received $((100 - received * 100 / sent))%"
+    local received=$(($1 - ($1 - 1 + 2) / 3))
+    echo "$received $((100 - received * 100 / $1))%"
 }
 
 # Round trips in a lab with latency (scripts/lab's LAB_DELAY): no answer comes before the
@@ -177,37 +172,29 @@ rtt_slack_ms=5
 # one Worst, the total lies in [Best (n - 1) + Worst, Worst (n - 1) + Best] (so all
 # equal gives Average = Best).
 check_round_trips() {
-    local text=$1 hop
+    local text=$1 hop rtt_var jitter_var rtt jitter column cell values n last average best worst
     for hop in "${@:2}"; do
-        check_hop_round_trips "$text" "$hop"
-    done
-}
-
-check_hop_round_trips() {
-    local text=$1 hop=$2 rtt_var=LAB_RTT_HOP$2 jitter_var=LAB_JITTER_HOP$2
-    local rtt=${!rtt_var} jitter=${!jitter_var} column cell values=() n
-    for column in 4 5 6 7; do
-        cell=$(field "$text" "$hop" "$column")
-        if [[ $cell =~ ^([0-9]+)\ ms$ ]]; then
+        rtt_var=LAB_RTT_HOP$hop jitter_var=LAB_JITTER_HOP$hop values=()
+        rtt=${!rtt_var} jitter=${!jitter_var}
+        for column in 4 5 6 7; do
+            cell=$(field "$text" "$hop" "$column")
+            [[ $cell =~ ^([0-9]+)\ ms$ ]] || { check "hop $hop column $column reads N ms" "N ms" "$cell"; continue 2; }
             values+=("${BASH_REMATCH[1]}")
-        else
-            check "hop $hop column $column reads N ms" "N ms" "$cell"
-            return
+        done
+        last=${values[0]} average=${values[1]} best=${values[2]} worst=${values[3]}
+        n=$(field "$text" "$hop" 9)
+        echo "hop $hop: last $last, average $average, best $best, worst $worst of $n (links: $rtt + 0..$jitter ms)"
+        check "hop $hop best <= average <= worst" 1 $((best <= average && average <= worst))
+        check "hop $hop last within [best, worst]" 1 $((best <= last && last <= worst))
+        check "hop $hop best not below the links' $rtt ms" 1 $((best >= rtt))
+        [ "${n:-0}" -ge 1 ] 2>/dev/null || n=1
+        if [ "$n" -ge 3 ]; then
+            check "hop $hop best of $n within $((jitter + rtt_slack_ms)) ms above them" 1 \
+                $((best <= rtt + jitter + rtt_slack_ms))
         fi
+        check "hop $hop average is the truncated total / received" 1 \
+            $(((best * (n - 1) + worst) / n <= average && average <= (worst * (n - 1) + best) / n))
     done
-    local last=${values[0]} average=${values[1]} best=${values[2]} worst=${values[3]}
-    n=$(field "$text" "$hop" 9)
-    echo "hop $hop: last $last, average $average, best $best, worst $worst of $n (links: $rtt + 0..$jitter ms)"
-    check "hop $hop best <= average <= worst" 1 $((best <= average && average <= worst))
-    check "hop $hop last within [best, worst]" 1 $((best <= last && last <= worst))
-    check "hop $hop best not below the links' $rtt ms" 1 $((best >= rtt))
-    [ "${n:-0}" -ge 1 ] 2>/dev/null || n=1
-    if [ "$n" -ge 3 ]; then
-        check "hop $hop best of $n within $((jitter + rtt_slack_ms)) ms above them" 1 \
-            $((best <= rtt + jitter + rtt_slack_ms))
-    fi
-    check "hop $hop average is the truncated total / received" 1 \
-        $(((best * (n - 1) + worst) / n <= average && average <= (worst * (n - 1) + best) / n))
 }
 
 check() {
