@@ -16,8 +16,7 @@ ip netns exec "$LAB_TARGET_NS" sysctl -q -w net.ipv4.icmp_echo_ignore_all=1
 ip netns exec "$LAB_TARGET_NS" python3 "$(dirname "$0")/late_forged_answerer.py" \
     "${LAB_TARGET%.*}.99" 0.4 "$lab_files/ready" "$lab_files/count" &
 disown  # the lab teardown ends it
-for _ in $(seq 100); do [ -f "$lab_files/ready" ] && break; sleep 0.1; done
-check "answerer ready" yes "$([ -f "$lab_files/ready" ] && echo yes)"
+check "answerer ready (status of the wait)" 0 "$(poll 100 test -f "$lab_files/ready"; echo $?)"
 
 # Every true answer comes 400 ms late; a 100 ms timeout can never see it in time.
 # A second prober with a long timeout runs at the same time on the same target.

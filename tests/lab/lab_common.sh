@@ -66,6 +66,9 @@ use_socket_mode() {
 # its table is made, Wine's ICMP service while an echo is under way.
 icmp_socket_open() { in_client cat /proc/net/icmp /proc/net/raw | grep -qv '^ *sl '; }
 
+# poll TENTHS COMMAND...: true once COMMAND succeeds, tried every 0.1 s, at most TENTHS times.
+poll() { local tries=$1; shift; until "$@"; do ((--tries > 0)) || return 1; sleep 0.1; done; }
+
 # interrupt_when READY OUT COMMAND...: COMMAND (a program, not a shell function: the signal
 # goes to its process), its stdout into OUT, in a process group of its own, where SIGINT
 # is not ignored, as in a terminal; SIGINT once READY (a command line, tried every 0.1 s
@@ -77,7 +80,7 @@ interrupt_when() {
     "$@" >"$out" 2>/dev/null &
     pid=$!
     set +m
-    for _ in $(seq 600); do eval "$ready" && break; sleep 0.1; done
+    poll 600 eval "$ready"
     start=$(date +%s%N)
     kill -INT "$pid"
     wait "$pid"

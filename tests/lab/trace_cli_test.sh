@@ -97,7 +97,7 @@ faked=(env LD_PRELOAD="$(echo /usr/lib/*/faketime/libfaketime.so.1)" FAKETIME_TI
 for form in json tsv; do
     echo +0 >"$err.clock"
     "${faked[@]}" "${trace[@]}" --format $form --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 >"$err.out" &
-    for _ in $(seq 600); do [ -s "$err.out" ] && break; sleep 0.1; done
+    poll 600 test -s "$err.out"
     echo -3600 >"$err.clock"
     wait $!
     times=$(if [ $form = json ]; then jq -rs '.[0].start, .[].end' "$err.out"; else grep -ao '^# [^ ]* [^ ]*' "$err.out"; fi)
@@ -138,11 +138,9 @@ port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0));
 prometheus-node-exporter --web.listen-address="127.0.0.1:$port" --collector.disable-defaults \
     --collector.textfile --collector.textfile.directory="$files" >/dev/null 2>&1 &
 exporter=$!
-for _ in $(seq 100); do
-    metrics=$(python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' \
-        "http://127.0.0.1:$port/metrics" 2>/dev/null) && break
-    sleep 0.1
-done
+scrape() { metrics=$(python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' \
+    "http://127.0.0.1:$port/metrics" 2>/dev/null); }
+poll 100 scrape
 kill $exporter && wait $exporter 2>/dev/null
 exporter=
 check "node_exporter: no scrape error, the hop's counter" "1 1" "$(grep -c '^node_textfile_scrape_error 0$' <<<"$metrics") \
