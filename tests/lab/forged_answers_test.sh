@@ -29,8 +29,7 @@ check "target saw the probes" yes "$([ "$(cat "$lab_files/count" 2>/dev/null || 
 
 # The patient prober waits long enough for the true reply, and takes none of the
 # forged ones (or the other prober's) that came first.
-patient_out=$(cat "$lab_files/patient")
-check "patient prober finds the target" "$LAB_ROUTE" "$(route "$patient_out")"
+check "patient prober finds the target" "$LAB_ROUTE" "$(route "$(cat "$lab_files/patient")")"
 
 if [ "$mode" = raw ]; then
     # Two probers that are both pid 1, each in a pid namespace of its own, on one network

@@ -141,6 +141,9 @@ use_latency_lab() {
     long_timeout=1500 short_timeout=500
 }
 
+# outcome COMMAND...: "STATUS|STDOUT" of COMMAND, its stderr left in the file $err.
+outcome() { local out; out=$("$@" 2>"$err"); echo "$?|$out"; }
+
 # Field COLUMN (1-based) of hop HOP's line in the trace text TEXT.
 field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" -v c="$3" '$1 == h { print $c }'; }
 hop_count() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' 'NF' | wc -l; }

@@ -30,8 +30,7 @@ check "trace exit status" 0 $?
 wait "$early_run"
 check "short-timeout trace exit status" 0 $?
 short=$(cat "$early")
-echo "$out"
-echo "$short"
+printf '%s\n' "$out" "$short"
 
 check "short timeout: hops 1 and 3 answer, the target and beyond are silent and count nothing" \
     "$LAB_TAIL_ROUTE|0 0" "$(route "$short")|$(field "$short" 4 8) $(field "$short" 4 9)"

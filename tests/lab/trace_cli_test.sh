@@ -22,11 +22,10 @@ trap '[ -n "$exporter" ] && kill "$exporter" 2>/dev/null; rm -rf "$err" "$err.ou
 
 # The first line of stderr names ARGUMENT, then the usage follows.
 expect_usage() {
-    local argument=$1 out
+    local argument=$1
     shift
-    out=$("${trace[@]}" "$@" 2>"$err")
     check "[$*] status, stdout, usage, first line names $argument" "2||1 1" \
-        "$?|$out|$(grep -c '^usage: lumentrax-trace' "$err") $(head -1 "$err" | grep -c "^lumentrax-trace: .*$argument")"
+        "$(outcome "${trace[@]}" "$@")|$(grep -c '^usage: lumentrax-trace' "$err") $(head -1 "$err" | grep -c "^lumentrax-trace: .*$argument")"
 }
 
 expect_usage "no host"
@@ -61,12 +60,11 @@ lines="$? $(wc -l <"$err") $(grep -c $'\e' "$err")"
 check "a line break and an escape in an argument, a path: status, lines, escapes" \
     "2 $((1 + usage_lines)) 0|1 1 0" "$lines|$? $(wc -l <"$err") $(grep -c $'\e' "$err")"
 
-out=$("${trace[@]}" --version 2>"$err")
-check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$?|$out|$(cat "$err")"
+check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$(outcome "${trace[@]}" --version)|$(cat "$err")"
 
 # Zero steps: the host is resolved (a dotted quad, no lookup) and nothing is probed.
-out=$("${trace[@]}" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1 2>"$err")
-check "zero steps: status, stdout, stderr" "0||" "$?|$out|$(cat "$err")"
+check "zero steps: status, stdout, stderr" "0||" \
+    "$(outcome "${trace[@]}" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1)|$(cat "$err")"
 # The options a report names are those in force: values beyond the engine's limits held.
 out=$("${trace[@]}" --steps 0 --format json --max-hops 999 --timeout 99999 --size -1 --no-dns 127.0.0.1)
 check "options in force" '"options":{"maxHops":255,"timeoutMs":60000,"monitorTimeoutMs":60000,"sizeBytes":2048,' \
@@ -173,7 +171,6 @@ check "--output onto a pipe, a link to it, a folder: status and lines, what stay
 interrupt_when '[ -s "$err.out" ]' "$err.out" "${trace[@]}" --every 1 --steps 1000000 --timeout 500 --no-dns 127.0.0.1
 sent=$(tr -d '\r' <"$err.out" | awk -F'\t' '$2 == "127.0.0.1" { sent = $8 } END { print sent + 0 }')
 check "interrupt: status, a last report before the run's end" "0 1" "$status $((sent > 0 && sent < 1000000))"
-rm -f "$err.out"
 
 # Interrupted while its report waits for the reader of a full pipe: whole, status 0, also
 # when a second interrupt follows 0.2 s later (as when `timeout` passes one on to the run

@@ -46,9 +46,8 @@ check "target resolved by name; the hops' names" "$LAB_TARGET|${long_name:0:255}
     "$(field "$out" 4 2)|$(tr -d '\r' <<<"$out" | cut -f3 | paste -sd'|')"
 
 # A name that does not resolve: one line on stderr naming it, nothing on stdout.
-out=$(run nowhere.lab.test 2>"$err")
 check "unresolvable host: status, stdout, message naming it, one line" "1||1 1" \
-    "$?|$out|$(grep -c 'nowhere.lab.test' "$err") $(wc -l <"$err")"
+    "$(outcome run nowhere.lab.test)|$(grep -c 'nowhere.lab.test' "$err") $(wc -l <"$err")"
 
 # Runs by time check their route: watch_route OUT OPTION... starts one (a time-out of 100 ms
 # once the route is known), wait_runners waits for all, their exit statuses in $statuses.
@@ -98,7 +97,6 @@ fi
 # Neither kind of ICMP socket allowed (datagram sockets forbidden to every group, no
 # CAP_NET_RAW): the run says why and fails instead of printing a dark route.
 force_raw_path
-out=$(in_client "${without_raw[@]}" "$trace" --no-dns --timeout 100 "$LAB_TARGET" 2>"$err")
 check "no ICMP socket: status, stdout, one line on stderr naming both remedies" "1||1 1" \
-    "$?|$out|$(wc -l <"$err") $(grep -c 'ping_group_range.*CAP_NET_RAW' "$err")"
+    "$(outcome in_client "${without_raw[@]}" "$trace" --no-dns --timeout 100 "$LAB_TARGET")|$(wc -l <"$err") $(grep -c 'ping_group_range.*CAP_NET_RAW' "$err")"
 finish
