@@ -16,7 +16,7 @@ ping_rtts() {
     in_client ping -n -c "$2" -i "$3" -W 2 "$1" |
         sed -n 's/.*icmp_seq=\([0-9]*\) .*time=\([0-9.]*\) ms.*/\1 \2/p'
 }
-# "min median max" of the round trips, and how many lie above LIMIT ms.
+# "min median max" of the round trips.
 summary() { awk '{ print $2 }' | sort -n | awk '{ v[NR] = $1 } END {
     printf "%s %s %s", v[1], v[int((NR + 1) / 2)], v[NR] }'; }
 # WHAT: ping_rtts ADDRESS COUNT INTERVAL into $rtts, shown with its min, median and max

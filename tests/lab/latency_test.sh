@@ -46,8 +46,7 @@ check_round_trips "$short" 1 3
 # A route grown back past the target (r2 answering, r1's bypass of it, then direct) under
 # a run by time: discovery goes on after the target's old hop with the trace's timeout.
 ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE && "$repo_root/scripts/lab" route "$lab_name" bypass
-run --timeout "$long_timeout" --monitor-timeout "$short_timeout" --every 1 --duration 40 --format json \
-    "$LAB_TARGET" >"$early" &
+run --timeout "$long_timeout" --monitor-timeout "$short_timeout" --every 1 --duration 40 --format json "$LAB_TARGET" >"$early" &
 await_route 10 "$LAB_HOP1 $LAB_BYPASS_HOP2 $LAB_TARGET" "$early" && sleep 2 &&
     "$repo_root/scripts/lab" route "$lab_name" direct
 wait $!

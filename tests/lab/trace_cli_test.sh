@@ -1,26 +1,16 @@
 #!/bin/bash
-# lumentrax-trace's command line (Linux, or the exe under Wine), loopback only: bad
-# options give a line naming the argument, the usage on stderr and status 2 with nothing
-# on stdout, with stdout closed too; option values are taken whole or not at all; --help
-# is the usage on stdout; zero steps print the empty table; --version alone prints the
-# project's version byte for byte; a table that cannot be written fails with one line;
-# a timed run stamps each periodic TSV report, gives CSV as one table under one header
-# and numbers its JSON reports, and its times go forward when the wall clock is set back;
-# --output replaces its file whole with each report, a Prometheus file (with the route
-# changes counted, as a timed run checks its route) that promtool and node_exporter's
-# textfile collector take without a finding; an interrupt ends a run with its report,
-# also when it arrives twice at once.
+# lumentrax-trace's command line and report forms (Linux, or the exe under Wine), on
+# loopback only: what each part holds is said above it.
 # Usage: trace_cli_test.sh VERSION COMMAND... (the runner, after whatever starts it)
 set -u
 . "$(dirname "$0")/lab_common.sh"
-version=$1
-trace=("${@:2}")
+version=$1 trace=("${@:2}")
 err=$(mktemp)
-files=$(mktemp -d)
-exporter=
+files=$(mktemp -d) exporter=
 trap '[ -n "$exporter" ] && kill "$exporter" 2>/dev/null; rm -rf "$err" "$err.out" "$err.clock" "$files"' EXIT
 
-# The first line of stderr names ARGUMENT, then the usage follows.
+# A bad option, or an option value not taken whole: status 2, nothing on stdout, and the
+# first line of stderr names ARGUMENT, then the usage follows.
 expect_usage() {
     local argument=$1
     shift
