@@ -109,8 +109,7 @@ route_in() {
 # await_route SECONDS ROUTE FILE...: true, saying when, once the latest report in every
 # FILE gives ROUTE; false when SECONDS pass first.
 await_route() {
-    local start file
-    start=$(date +%s%N)
+    local file start=$(date +%s%N)
     while [ $(($(date +%s%N) - start)) -lt $(($1 * 1000000000)) ] && sleep 0.2; do
         for file in "${@:3}"; do [ "$(route_in "$file")" = "$2" ] || continue 2; done
         echo "route $2 after $((($(date +%s%N) - start) / 1000000)) ms" && return 0
