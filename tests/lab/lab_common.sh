@@ -17,10 +17,12 @@ require_root() {
     exit 77
 }
 
-# Brings up lab NAME (a unique name per test and process) and removes it on exit, or
-# when this shell is killed without running its traps.
+# Brings up lab NAME (a unique name per test and process) and $lab_files, a folder for the
+# test's files: both removed on exit, the lab also when this shell is killed untrapped.
 start_lab() {
+    require_root
     lab_name="$1-$$"
+    lab_files=$(mktemp -d)
     trap 'stop_lab' EXIT
     trap 'exit 1' INT TERM
     lab_guard=$("$repo_root/scripts/lib/after_exit.sh" $$ "$repo_root/scripts/lab" down "$lab_name")
@@ -31,6 +33,7 @@ start_lab() {
 stop_lab() {
     local status=$?
     [ -n "${cleanup_extra:-}" ] && eval "$cleanup_extra"
+    rm -rf "$lab_files"
     "$repo_root/scripts/lab" down "$lab_name"
     kill -- "-$lab_guard" 2>/dev/null
     exit $status
@@ -63,6 +66,9 @@ use_socket_mode() {
 # its table is made, Wine's ICMP service while an echo is under way.
 icmp_socket_open() { in_client cat /proc/net/icmp /proc/net/raw | grep -qv '^ *sl '; }
 
+# poll TENTHS COMMAND...: true once COMMAND succeeds, tried every 0.1 s, at most TENTHS times.
+poll() { local tries=$1; shift; until "$@"; do ((--tries > 0)) || return 1; sleep 0.1; done; }
+
 # interrupt_when READY OUT COMMAND...: COMMAND (a program, not a shell function: the signal
 # goes to its process), its stdout into OUT, in a process group of its own, where SIGINT
 # is not ignored, as in a terminal; SIGINT once READY (a command line, tried every 0.1 s
@@ -74,7 +80,7 @@ interrupt_when() {
     "$@" >"$out" 2>/dev/null &
     pid=$!
     set +m
-    for _ in $(seq 600); do eval "$ready" && break; sleep 0.1; done
+    poll 600 eval "$ready"
     start=$(date +%s%N)
     kill -INT "$pid"
     wait "$pid"
@@ -103,8 +109,7 @@ route_in() {
 # await_route SECONDS ROUTE FILE...: true, saying when, once the latest report in every
 # FILE gives ROUTE; false when SECONDS pass first.
 await_route() {
-    local start file
-    start=$(date +%s%N)
+    local file start=$(date +%s%N)
     while [ $(($(date +%s%N) - start)) -lt $(($1 * 1000000000)) ] && sleep 0.2; do
         for file in "${@:3}"; do [ "$(route_in "$file")" = "$2" ] || continue 2; done
         echo "route $2 after $((($(date +%s%N) - start) / 1000000)) ms" && return 0
@@ -116,9 +121,7 @@ await_route() {
 counts() { printf '%s' "$1" | tr -d '\r' | cut -f8-10 --output-delimiter=' ' | paste -sd'|'; }
 
 # Narrows the link between r1 and r2, so large requests must be fragmented there.
-narrow_link() {
-    ip -n "$LAB_R1_NS" link set eth1 mtu 576 && ip -n "$LAB_R2_NS" link set eth0 mtu 576
-}
+narrow_link() { ip -n "$LAB_R1_NS" link set eth1 mtu 576 && ip -n "$LAB_R2_NS" link set eth0 mtu 576; }
 
 # The addresses traceroute finds to ADDRESS (ICMP echoes, one per hop), blank-separated,
 # its "*" written as our "0.0.0.0".
@@ -134,9 +137,11 @@ peer_route() {
 # the target's.
 use_latency_lab() {
     export LAB_DELAY=4,3,5,518 LAB_JITTER=0,4
-    long_timeout=1500
-    short_timeout=500
+    long_timeout=1500 short_timeout=500
 }
+
+# outcome COMMAND...: "STATUS|STDOUT" of COMMAND, its stderr left in the file $err.
+outcome() { local out; out=$("$@" 2>"$err"); echo "$?|$out"; }
 
 # Field COLUMN (1-based) of hop HOP's line in the trace text TEXT.
 field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" -v c="$3" '$1 == h { print $c }'; }
@@ -152,10 +157,8 @@ route() { addresses "$1" | paste -sd' '; }
 # time-to-live runs out. So only the SENT - 1 monitor echoes meet the rule, and
 # (SENT - 1 + 2) / 3 of them are lost.
 dropping_router_expected() {
-    local sent=$1 dropped received
-    dropped=$(((sent - 1 + 2) / 3))
-    received=$((sent - dropped))
-    echo "$received $((100 - received * 100 / sent))%"
+    local received=$(($1 - ($1 - 1 + 2) / 3))
+    echo "$received $((100 - received * 100 / $1))%"
 }
 
 # Round trips in a lab with latency (scripts/lab's LAB_DELAY): no answer comes before the
@@ -174,37 +177,29 @@ rtt_slack_ms=5
 # one Worst, the total lies in [Best (n - 1) + Worst, Worst (n - 1) + Best] (so all
 # equal gives Average = Best).
 check_round_trips() {
-    local text=$1 hop
+    local text=$1 hop rtt_var jitter_var rtt jitter column cell values n last average best worst
     for hop in "${@:2}"; do
-        check_hop_round_trips "$text" "$hop"
-    done
-}
-
-check_hop_round_trips() {
-    local text=$1 hop=$2 rtt_var=LAB_RTT_HOP$2 jitter_var=LAB_JITTER_HOP$2
-    local rtt=${!rtt_var} jitter=${!jitter_var} column cell values=() n
-    for column in 4 5 6 7; do
-        cell=$(field "$text" "$hop" "$column")
-        if [[ $cell =~ ^([0-9]+)\ ms$ ]]; then
+        rtt_var=LAB_RTT_HOP$hop jitter_var=LAB_JITTER_HOP$hop values=()
+        rtt=${!rtt_var} jitter=${!jitter_var}
+        for column in 4 5 6 7; do
+            cell=$(field "$text" "$hop" "$column")
+            [[ $cell =~ ^([0-9]+)\ ms$ ]] || { check "hop $hop column $column reads N ms" "N ms" "$cell"; continue 2; }
             values+=("${BASH_REMATCH[1]}")
-        else
-            check "hop $hop column $column reads N ms" "N ms" "$cell"
-            return
+        done
+        last=${values[0]} average=${values[1]} best=${values[2]} worst=${values[3]}
+        n=$(field "$text" "$hop" 9)
+        echo "hop $hop: last $last, average $average, best $best, worst $worst of $n (links: $rtt + 0..$jitter ms)"
+        check "hop $hop best <= average <= worst" 1 $((best <= average && average <= worst))
+        check "hop $hop last within [best, worst]" 1 $((best <= last && last <= worst))
+        check "hop $hop best not below the links' $rtt ms" 1 $((best >= rtt))
+        [ "${n:-0}" -ge 1 ] 2>/dev/null || n=1
+        if [ "$n" -ge 3 ]; then
+            check "hop $hop best of $n within $((jitter + rtt_slack_ms)) ms above them" 1 \
+                $((best <= rtt + jitter + rtt_slack_ms))
         fi
+        check "hop $hop average is the truncated total / received" 1 \
+            $(((best * (n - 1) + worst) / n <= average && average <= (worst * (n - 1) + best) / n))
     done
-    local last=${values[0]} average=${values[1]} best=${values[2]} worst=${values[3]}
-    n=$(field "$text" "$hop" 9)
-    echo "hop $hop: last $last, average $average, best $best, worst $worst of $n (links: $rtt + 0..$jitter ms)"
-    check "hop $hop best <= average <= worst" 1 $((best <= average && average <= worst))
-    check "hop $hop last within [best, worst]" 1 $((best <= last && last <= worst))
-    check "hop $hop best not below the links' $rtt ms" 1 $((best >= rtt))
-    [ "${n:-0}" -ge 1 ] 2>/dev/null || n=1
-    if [ "$n" -ge 3 ]; then
-        check "hop $hop best of $n within $((jitter + rtt_slack_ms)) ms above them" 1 \
-            $((best <= rtt + jitter + rtt_slack_ms))
-    fi
-    check "hop $hop average is the truncated total / received" 1 \
-        $(((best * (n - 1) + worst) / n <= average && average <= (worst * (n - 1) + best) / n))
 }
 
 check() {

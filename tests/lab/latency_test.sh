@@ -16,15 +16,13 @@
 set -u
 . "$(dirname "$0")/lab_common.sh"
 trace=$1
-require_root
 
 use_latency_lab
 start_lab latency
 run() { in_client "$trace" --no-dns "$@"; }
 rounds=6
 
-early=$(mktemp)
-cleanup_extra='rm -f "$early"'
+early=$lab_files/early
 run --timeout "$short_timeout" --steps 6 "$LAB_TARGET" >"$early" &
 early_run=$!
 out=$(run --timeout "$long_timeout" --monitor-timeout "$short_timeout" --steps $((4 + 4 * rounds)) "$LAB_TARGET")
@@ -32,8 +30,7 @@ check "trace exit status" 0 $?
 wait "$early_run"
 check "short-timeout trace exit status" 0 $?
 short=$(cat "$early")
-echo "$out"
-echo "$short"
+printf '%s\n' "$out" "$short"
 
 check "short timeout: hops 1 and 3 answer, the target and beyond are silent and count nothing" \
     "$LAB_TAIL_ROUTE|0 0" "$(route "$short")|$(field "$short" 4 8) $(field "$short" 4 9)"
@@ -49,8 +46,7 @@ check_round_trips "$short" 1 3
 # A route grown back past the target (r2 answering, r1's bypass of it, then direct) under
 # a run by time: discovery goes on after the target's old hop with the trace's timeout.
 ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE && "$repo_root/scripts/lab" route "$lab_name" bypass
-run --timeout "$long_timeout" --monitor-timeout "$short_timeout" --every 1 --duration 40 --format json \
-    "$LAB_TARGET" >"$early" &
+run --timeout "$long_timeout" --monitor-timeout "$short_timeout" --every 1 --duration 40 --format json "$LAB_TARGET" >"$early" &
 await_route 10 "$LAB_HOP1 $LAB_BYPASS_HOP2 $LAB_TARGET" "$early" && sleep 2 &&
     "$repo_root/scripts/lab" route "$lab_name" direct
 wait $!

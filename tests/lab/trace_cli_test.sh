@@ -1,32 +1,21 @@
 #!/bin/bash
-# lumentrax-trace's command line (Linux, or the exe under Wine), loopback only: bad
-# options give a line naming the argument, the usage on stderr and status 2 with nothing
-# on stdout, with stdout closed too; option values are taken whole or not at all; --help
-# is the usage on stdout; zero steps print the empty table; --version alone prints the
-# project's version byte for byte; a table that cannot be written fails with one line;
-# a timed run stamps each periodic TSV report, gives CSV as one table under one header
-# and numbers its JSON reports, and its times go forward when the wall clock is set back;
-# --output replaces its file whole with each report, a Prometheus file (with the route
-# changes counted, as a timed run checks its route) that promtool and node_exporter's
-# textfile collector take without a finding; an interrupt ends a run with its report,
-# also when it arrives twice at once.
+# lumentrax-trace's command line and report forms (Linux, or the exe under Wine), on
+# loopback only: what each part holds is said above it.
 # Usage: trace_cli_test.sh VERSION COMMAND... (the runner, after whatever starts it)
 set -u
 . "$(dirname "$0")/lab_common.sh"
-version=$1
-trace=("${@:2}")
+version=$1 trace=("${@:2}")
 err=$(mktemp)
-files=$(mktemp -d)
-exporter=
+files=$(mktemp -d) exporter=
 trap '[ -n "$exporter" ] && kill "$exporter" 2>/dev/null; rm -rf "$err" "$err.out" "$err.clock" "$files"' EXIT
 
-# The first line of stderr names ARGUMENT, then the usage follows.
+# A bad option, or an option value not taken whole: status 2, nothing on stdout, and the
+# first line of stderr names ARGUMENT, then the usage follows.
 expect_usage() {
-    local argument=$1 out
+    local argument=$1
     shift
-    out=$("${trace[@]}" "$@" 2>"$err")
     check "[$*] status, stdout, usage, first line names $argument" "2||1 1" \
-        "$?|$out|$(grep -c '^usage: lumentrax-trace' "$err") $(head -1 "$err" | grep -c "^lumentrax-trace: .*$argument")"
+        "$(outcome "${trace[@]}" "$@")|$(grep -c '^usage: lumentrax-trace' "$err") $(head -1 "$err" | grep -c "^lumentrax-trace: .*$argument")"
 }
 
 expect_usage "no host"
@@ -61,12 +50,11 @@ lines="$? $(wc -l <"$err") $(grep -c $'\e' "$err")"
 check "a line break and an escape in an argument, a path: status, lines, escapes" \
     "2 $((1 + usage_lines)) 0|1 1 0" "$lines|$? $(wc -l <"$err") $(grep -c $'\e' "$err")"
 
-out=$("${trace[@]}" --version 2>"$err")
-check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$?|$out|$(cat "$err")"
+check "version: status, stdout, stderr" "0|lumentrax-trace $version|" "$(outcome "${trace[@]}" --version)|$(cat "$err")"
 
 # Zero steps: the host is resolved (a dotted quad, no lookup) and nothing is probed.
-out=$("${trace[@]}" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1 2>"$err")
-check "zero steps: status, stdout, stderr" "0||" "$?|$out|$(cat "$err")"
+check "zero steps: status, stdout, stderr" "0||" \
+    "$(outcome "${trace[@]}" --steps 0 --max-hops -5 --timeout -1 --size -1 --no-dns 127.0.0.1)|$(cat "$err")"
 # The options a report names are those in force: values beyond the engine's limits held.
 out=$("${trace[@]}" --steps 0 --format json --max-hops 999 --timeout 99999 --size -1 --no-dns 127.0.0.1)
 check "options in force" '"options":{"maxHops":255,"timeoutMs":60000,"monitorTimeoutMs":60000,"sizeBytes":2048,' \
@@ -97,7 +85,7 @@ faked=(env LD_PRELOAD="$(echo /usr/lib/*/faketime/libfaketime.so.1)" FAKETIME_TI
 for form in json tsv; do
     echo +0 >"$err.clock"
     "${faked[@]}" "${trace[@]}" --format $form --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 >"$err.out" &
-    for _ in $(seq 600); do [ -s "$err.out" ] && break; sleep 0.1; done
+    poll 600 test -s "$err.out"
     echo -3600 >"$err.clock"
     wait $!
     times=$(if [ $form = json ]; then jq -rs '.[0].start, .[].end' "$err.out"; else grep -ao '^# [^ ]* [^ ]*' "$err.out"; fi)
@@ -138,11 +126,9 @@ port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0));
 prometheus-node-exporter --web.listen-address="127.0.0.1:$port" --collector.disable-defaults \
     --collector.textfile --collector.textfile.directory="$files" >/dev/null 2>&1 &
 exporter=$!
-for _ in $(seq 100); do
-    metrics=$(python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' \
-        "http://127.0.0.1:$port/metrics" 2>/dev/null) && break
-    sleep 0.1
-done
+scrape() { metrics=$(python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' \
+    "http://127.0.0.1:$port/metrics" 2>/dev/null); }
+poll 100 scrape
 kill $exporter && wait $exporter 2>/dev/null
 exporter=
 check "node_exporter: no scrape error, the hop's counter" "1 1" "$(grep -c '^node_textfile_scrape_error 0$' <<<"$metrics") \
@@ -175,7 +161,6 @@ check "--output onto a pipe, a link to it, a folder: status and lines, what stay
 interrupt_when '[ -s "$err.out" ]' "$err.out" "${trace[@]}" --every 1 --steps 1000000 --timeout 500 --no-dns 127.0.0.1
 sent=$(tr -d '\r' <"$err.out" | awk -F'\t' '$2 == "127.0.0.1" { sent = $8 } END { print sent + 0 }')
 check "interrupt: status, a last report before the run's end" "0 1" "$status $((sent > 0 && sent < 1000000))"
-rm -f "$err.out"
 
 # Interrupted while its report waits for the reader of a full pipe: whole, status 0, also
 # when a second interrupt follows 0.2 s later (as when `timeout` passes one on to the run

@@ -8,20 +8,14 @@
 # Usage: trace_test.sh datagram|raw LUMENTRAX_TRACE
 set -u
 . "$(dirname "$0")/lab_common.sh"
-mode=$1
-trace=$2
-require_root
+mode=$1 trace=$2
 
 # r1 gets a name longer than a record holds, r3 one with a control byte and two bytes
 # above 0x7F (0x9B would start a terminal control sequence).
-names=$(mktemp)
-err=$(mktemp)
-routes=$(mktemp -d)
 long_name=$(printf 'n%.0s' $(seq 300)).lab.test
-printf 'r1 %s\nr3 r3\001ctl\233\351.lab.test\n' "$long_name" >"$names"
-cleanup_extra='rm -rf "$names" "$err" "$routes"'
-start_lab "trace-$mode" "$names"
+start_lab "trace-$mode" <(printf 'r1 %s\nr3 r3\001ctl\233\351.lab.test\n' "$long_name")
 use_socket_mode "$mode"
+err=$lab_files/err routes=$lab_files
 
 # The route to the target, default steps: trace phase then 10 monitor rounds, every one
 # answered but every third monitor echo to the dropping router; none to the silent one.
@@ -52,9 +46,8 @@ check "target resolved by name; the hops' names" "$LAB_TARGET|${long_name:0:255}
     "$(field "$out" 4 2)|$(tr -d '\r' <<<"$out" | cut -f3 | paste -sd'|')"
 
 # A name that does not resolve: one line on stderr naming it, nothing on stdout.
-out=$(run nowhere.lab.test 2>"$err")
 check "unresolvable host: status, stdout, message naming it, one line" "1||1 1" \
-    "$?|$out|$(grep -c 'nowhere.lab.test' "$err") $(wc -l <"$err")"
+    "$(outcome run nowhere.lab.test)|$(grep -c 'nowhere.lab.test' "$err") $(wc -l <"$err")"
 
 # Runs by time check their route: watch_route OUT OPTION... starts one (a time-out of 100 ms
 # once the route is known), wait_runners waits for all, their exit statuses in $statuses.
@@ -104,7 +97,6 @@ fi
 # Neither kind of ICMP socket allowed (datagram sockets forbidden to every group, no
 # CAP_NET_RAW): the run says why and fails instead of printing a dark route.
 force_raw_path
-out=$(in_client "${without_raw[@]}" "$trace" --no-dns --timeout 100 "$LAB_TARGET" 2>"$err")
 check "no ICMP socket: status, stdout, one line on stderr naming both remedies" "1||1 1" \
-    "$?|$out|$(wc -l <"$err") $(grep -c 'ping_group_range.*CAP_NET_RAW' "$err")"
+    "$(outcome in_client "${without_raw[@]}" "$trace" --no-dns --timeout 100 "$LAB_TARGET")|$(wc -l <"$err") $(grep -c 'ping_group_range.*CAP_NET_RAW' "$err")"
 finish
