@@ -94,11 +94,7 @@ LRESULT onNotify(HWND window, WPARAM, LPARAM lParam) {
 }
 
 void showMenu(HWND window, LPARAM where) {
-    POINT at{static_cast<short>(LOWORD(where)), static_cast<short>(HIWORD(where))};
-    if (where == static_cast<LPARAM>(-1)) {  // from the keyboard: the window's corner
-        at = POINT{0, 0};
-        ClientToScreen(window, &at);
-    }
+    const POINT at = contextMenuPoint(window, where);
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr) return;
     AppendMenuA(menu, MF_STRING, IDM_ROUTE_HISTORY_COPY, "&Copy\tCtrl+C");

@@ -77,11 +77,7 @@ void runCommand(HWND window, WORD id) {
 void showMenu(HWND window, LPARAM where) {
     const int32_t hop = hopOf(window);
     if (theApp == nullptr || !validHop(hop)) return;
-    POINT at{static_cast<short>(LOWORD(where)), static_cast<short>(HIWORD(where))};
-    if (where == static_cast<LPARAM>(-1)) {  // from the keyboard: the window's corner
-        at = POINT{0, 0};
-        ClientToScreen(window, &at);
-    }
+    const POINT at = contextMenuPoint(window, where);
     HMENU menu = CreatePopupMenu();
     if (menu == nullptr) return;
     for (const SpanCommand& command : kSpanCommands) {

@@ -1,5 +1,6 @@
 // What the program's tool windows (a hop's timeline, the route history) share: a table
-// of message handlers, and a window class with the program's icon.
+// of message handlers, where their context menus open, and a window class with the
+// program's icon.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +21,17 @@ LRESULT dispatchMessage(const MessageEntry (&entries)[N], HWND window, UINT mess
         if (entry.message == message) return entry.handler(window, wParam, lParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Where a context menu opens: at the mouse, or, opened from the keyboard (no point), at
+// the window's corner.
+inline POINT contextMenuPoint(HWND window, LPARAM where) {
+    POINT at{static_cast<short>(LOWORD(where)), static_cast<short>(HIWORD(where))};
+    if (where == static_cast<LPARAM>(-1)) {
+        at = POINT{0, 0};
+        ClientToScreen(window, &at);
+    }
+    return at;
 }
 
 // A second registration (a second application in one process, as in the tests) fails
