@@ -6,7 +6,6 @@
 #pragma once
 
 #include "engine/icmp_pinger.h"
-#include "wall_time.h"
 
 constexpr int kConsoleReasonSize = 256;
 
@@ -39,7 +38,6 @@ uint32_t resolveHost(IcmpPinger& pinger, const char* host);
 
 // Milliseconds of a clock that never steps back: what --duration and --every measure.
 long long monotonicMs();
-
 
 // From here on an interrupt (SIGINT or SIGTERM; Ctrl+C, Ctrl+Break or the console
 // closing) sets a flag, which the run reads between steps to end with its report, and

@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstring>
 
-
 namespace {
 
 // Written by the handler alone, which both signals block while it runs.

@@ -9,9 +9,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "calendar/calendar.h"
 #include "engine/hop_table.h"
 #include "hop_figures.h"
-#include "wall_time.h"
 
 enum class ReportFormat { kTsv, kCsv, kJson, kPrometheus };
 
