@@ -222,27 +222,14 @@ int32_t heldWithin(int32_t value, int32_t low, int32_t high) {
 // a size within one echo's), so a report never claims what did not run.
 void beginRun(const TraceOptions& options, RunState& run) {
     const uint32_t size = static_cast<uint32_t>(options.packetSize);
-    run.facts = ReportFacts{{},
-                            {},
-                            {},
-                            {},
-                            heldWithin(options.maxHops, 0, kMaxTimeToLive),
-                            heldWithin(options.timeoutMs, 1, HopTable::kMaxTimeoutMs),
-                            heldWithin(options.monitorTimeoutMs, 1, HopTable::kMaxTimeoutMs),
-                            static_cast<int32_t>(size > kEchoDataMax ? kEchoDataMax : size),
-                            options.reverseDns,
-                            {},
-                            {},
-                            {},
-                            0,
-                            0,
-                            false,
-                            options.everyMs > 0,
-                            false,
-                            options.routeChecks,
-                            nullptr,
-                            0,
-                            0};
+    run.facts = ReportFacts{};
+    run.facts.maxHops = heldWithin(options.maxHops, 0, kMaxTimeToLive);
+    run.facts.timeoutMs = heldWithin(options.timeoutMs, 1, HopTable::kMaxTimeoutMs);
+    run.facts.monitorTimeoutMs = heldWithin(options.monitorTimeoutMs, 1, HopTable::kMaxTimeoutMs);
+    run.facts.packetSize = static_cast<int32_t>(size > kEchoDataMax ? kEchoDataMax : size);
+    run.facts.reverseDns = options.reverseDns;
+    run.facts.stamped = options.everyMs > 0;
+    run.facts.routeChecks = options.routeChecks;
     copyBounded(run.facts.target, options.host);
     copyBounded(run.facts.version, LUMENTRAX_VERSION_TEXT);
     readMachineName(run.facts.host);
