@@ -18,14 +18,9 @@ constexpr DWORD kLockAccess = SYNCHRONIZE | MUTEX_MODIFY_STATE;
 // Names the file after its folder's volume and file index plus its case-folded name:
 // false where the folder cannot be opened (the caller then names it after its path).
 bool identityLockName(const wchar_t* settingsPath, char (&out)[kSettingsLockNameSize]) {
+    wchar_t folder[kSettingsPathSize];
+    if (!folderOf(settingsPath, folder)) return false;
     const wchar_t* slash = std::wcsrchr(settingsPath, L'\\');
-    if (slash == nullptr) return false;
-    wchar_t folder[kProfilePathSize];
-    // A drive's root keeps its backslash ("C:\"); any other folder is named without it.
-    const size_t folderLength = static_cast<size_t>(slash - settingsPath) + (slash - settingsPath == 2 ? 1 : 0);
-    if (folderLength >= kProfilePathSize) return false;
-    std::wmemcpy(folder, settingsPath, folderLength);
-    folder[folderLength] = L'\0';
     HANDLE handle = CreateFileW(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return false;

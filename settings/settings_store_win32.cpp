@@ -94,11 +94,7 @@ const wchar_t* fileName(const wchar_t* path) {
 HANDLE openPlainFile(const wchar_t* path) {
     const wchar_t* name = fileName(path);
     wchar_t folder[kSettingsPathSize];
-    const size_t folderLength = static_cast<size_t>(name - path);
-    if (folderLength == 0 || folderLength >= kSettingsPathSize) return INVALID_HANDLE_VALUE;
-    std::wmemcpy(folder, path, folderLength);
-    // A drive's root keeps its backslash ("C:\"); any other folder is named without it.
-    folder[folderLength == 3 ? 3 : folderLength - 1] = L'\0';
+    if (!folderOf(path, folder)) return INVALID_HANDLE_VALUE;
     HANDLE folderHandle = CreateFileW(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (folderHandle == INVALID_HANDLE_VALUE) return INVALID_HANDLE_VALUE;
@@ -275,6 +271,16 @@ bool replaced(const SettingsSave& save, wchar_t (&backup)[kProfilePathSize]) {
 }
 
 }  // namespace
+
+bool folderOf(const wchar_t* path, wchar_t (&folder)[kSettingsPathSize]) {
+    const wchar_t* slash = std::wcsrchr(path, L'\\');
+    if (slash == nullptr) return false;
+    const size_t length = static_cast<size_t>(slash - path) + (slash - path == 2 ? 1 : 0);
+    if (length >= kSettingsPathSize) return false;
+    std::wmemcpy(folder, path, length);
+    folder[length] = L'\0';
+    return true;
+}
 
 // A symbolic link's target is what a save replaces, so that the link stays a link and
 // its target gets the settings.

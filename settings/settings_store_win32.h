@@ -23,6 +23,10 @@ struct SettingsLock {
     bool held;
 };
 
+// The folder that holds `path`: a drive's root keeps its backslash ("C:\"); any other
+// folder is named without it. False where the path names no folder or it does not fit.
+bool folderOf(const wchar_t* path, wchar_t (&folder)[kSettingsPathSize]);
+
 // The file the settings path leads to (a symbolic link's target), or the path itself
 // where that is unknown. False where the target's path is too long for the profile
 // functions (`out` is then the path itself).
