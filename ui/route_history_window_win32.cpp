@@ -158,8 +158,8 @@ void setTitle(const RouteHistoryView& shown) {
 
 RouteStamp routeStampOf(int64_t monotonicMs) {
     const int64_t utcMs = systemUtcMs();
-    const int64_t second = utcMs >= 0 ? utcMs / 1000 : -((999 - utcMs) / 1000);
-    return RouteStamp{wallTimeAt(utcMs, localOffsetMinutesAt(second)), wallTimeAt(utcMs, 0), monotonicMs};
+    return RouteStamp{wallTimeAt(utcMs, localOffsetMinutesAt(floorDiv(utcMs, 1000))), wallTimeAt(utcMs, 0),
+                      monotonicMs};
 }
 
 void addRouteHistoryItem(HWND mainWindow) {
