@@ -287,7 +287,7 @@ bool RouteWatch::targetNearer(const HopTable& table, int32_t hopIndex, uint32_t 
 
 RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool answered, const EchoResult& reply,
                                  int64_t startedMs, int64_t endedMs) {
-    RouteFinding finding{RouteVerdict::kNone, hopIndex, {}};
+    RouteFinding finding{RouteVerdict::kNone, {}};
     const int32_t limit = routeCheckLimit(table);
     if (hopIndex < 0 || hopIndex >= limit) return finding;
     syncRows(table, limit);
