@@ -69,8 +69,6 @@ size_t historyText(const void* source, char* out, size_t capacity) {
 
 void copyHistory(HWND window) { putClipboardText(window, 1, historyText, &theApp->routeHistory); }
 
-bool isCopyKey(WPARAM key) { return key == 'C' && GetKeyState(VK_CONTROL) < 0; }
-
 // The list asks for each cell it shows: row 0 is the newest event.
 void fillCell(NMLVDISPINFOA& info) {
     const RouteHistory& history = theApp->routeHistory;
