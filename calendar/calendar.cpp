@@ -8,11 +8,6 @@ namespace {
 
 constexpr int64_t kMsPerDay = 86400000;
 
-int64_t floorDiv(int64_t value, int64_t divisor) {
-    const int64_t quotient = value / divisor;
-    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
-}
-
 // Days from 1970-01-01 of a date of the proleptic Gregorian calendar, counted in 400-year
 // eras that start on 1 March, so that the leap day ends each era's year.
 int64_t daysFromCivil(int64_t year, int64_t month, int64_t day) {

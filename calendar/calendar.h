@@ -22,6 +22,13 @@ struct WallTime {
 WallTime wallTimeAt(int64_t utcMs, int32_t offsetMinutes);
 int64_t utcMsOf(const WallTime& time);
 
+// `value` / `divisor` rounded towards minus infinity (`divisor` > 0): the second, day or
+// round interval that holds an instant, before 1970 too.
+inline int64_t floorDiv(int64_t value, int64_t divisor) {
+    const int64_t quotient = value / divisor;
+    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
+}
+
 constexpr int kStampSize = 40;
 
 // "2026-12-07T18:20:05.123Z" (RFC 3339, UTC, milliseconds); `utc` must have offset 0.

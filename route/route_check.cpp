@@ -2,16 +2,14 @@
 #include "route/route_check.h"
 
 RouteCheckOutcome checkRoute(HopTable& table, RouteWatch& watch, RouteHistory& history, const RouteClock& clock) {
-    RouteCheckOutcome outcome{false, -1, RouteVerdict::kNone};
     const int64_t startedMs = clock.monotonicMs();
     const int32_t hop = watch.dueHop(table, startedMs);
-    if (hop < 0) return outcome;
+    if (hop < 0) return RouteCheckOutcome{false, -1, RouteVerdict::kNone};
     EchoResult reply{};
     const bool answered = table.pinger.echo(table.target, hop + 1, static_cast<int32_t>(table.packetSize),
                                             table.effectiveTimeoutMs(), reply) != 0;
     const int64_t endedMs = clock.monotonicMs();
     const RouteFinding finding = watch.observe(table, hop, answered, reply, startedMs, endedMs);
-    outcome = RouteCheckOutcome{true, hop, finding.verdict};
     if (finding.verdict == RouteVerdict::kChanged) {
         const HopRecord before = table.records[hop];
         table.rewriteRoute(hop, finding.reply);
@@ -19,5 +17,5 @@ RouteCheckOutcome checkRoute(HopTable& table, RouteWatch& watch, RouteHistory& h
     } else if (finding.verdict == RouteVerdict::kBalanced) {
         history.noteBalanced(clock.stampOf(endedMs), hop + 1, table.records[hop], watch.hops[hop]);
     }
-    return outcome;
+    return RouteCheckOutcome{true, hop, finding.verdict};
 }

@@ -50,6 +50,18 @@ void formatShares(const RouteEvent& event, char (&cell)[kRouteCellSize]) {
     if (event.otherAnswers > 0) add("others", event.otherAnswers);
 }
 
+// A new event in the ring's next slot, over the oldest once the ring is full.
+RouteEvent& addEvent(RouteHistory& history, RouteEventKind kind, const RouteStamp& stamp, int32_t hop,
+                     const HopRecord& row) {
+    RouteEvent& event = history.events[history.added++ % kRouteHistoryCapacity];
+    std::memset(&event, 0, sizeof event);
+    event.kind = kind;
+    event.hop = hop;
+    event.stamp = stamp;
+    event.before = routerOf(row);
+    return event;
+}
+
 size_t formatLine(const RouteEvent& event, char (&line)[kMaxRouteLineLength]) {
     RouteEventCells cells;
     formatRouteEventCells(event, cells);
@@ -79,12 +91,7 @@ const RouteEvent& RouteHistory::newest(int32_t age) const {
 }
 
 void RouteHistory::addChange(const RouteStamp& stamp, int32_t hop, const HopRecord& before, const HopRecord& after) {
-    RouteEvent& event = events[added++ % kRouteHistoryCapacity];
-    std::memset(&event, 0, sizeof event);
-    event.kind = RouteEventKind::kChanged;
-    event.hop = hop;
-    event.stamp = stamp;
-    event.before = routerOf(before);
+    RouteEvent& event = addEvent(*this, RouteEventKind::kChanged, stamp, hop, before);
     event.sent = before.sent;
     event.received = before.received;
     event.bestMs = before.bestMs;
@@ -97,21 +104,14 @@ void RouteHistory::addChange(const RouteStamp& stamp, int32_t hop, const HopReco
 void RouteHistory::noteBalanced(const RouteStamp& stamp, int32_t hop, const HopRecord& row, const HopChecks& checks) {
     RouteEvent* event = nullptr;
     for (int32_t age = 0; age < count() && event == nullptr; ++age) {
-        const RouteEvent& candidate = newest(age);
+        RouteEvent& candidate = events[(added - 1 - age) % kRouteHistoryCapacity];
         if (candidate.hop == hop && candidate.before.address == row.address) {
             // A change of that hop since means its balancing then is over: a new event.
             if (candidate.kind == RouteEventKind::kChanged) break;
-            event = &events[(added - 1 - age) % kRouteHistoryCapacity];
+            event = &candidate;
         }
     }
-    if (event == nullptr) {
-        event = &events[added++ % kRouteHistoryCapacity];
-        std::memset(event, 0, sizeof *event);
-        event->kind = RouteEventKind::kBalanced;
-        event->hop = hop;
-        event->stamp = stamp;
-        event->before = routerOf(row);
-    }
+    if (event == nullptr) event = &addEvent(*this, RouteEventKind::kBalanced, stamp, hop, row);
     std::memcpy(event->routers, checks.routers, sizeof event->routers);
     event->otherAnswers = checks.otherAnswers;
 }

@@ -28,19 +28,25 @@ void restartHop(HopChecks& hop, uint32_t rowAddress) {
     hop.routers[0].address = rowAddress;
 }
 
+// The run's answers kept, and answer `age` of them (0 = the newest).
+int32_t runKept(const HopChecks& hop) {
+    return hop.otherRun < kRouteBalancedConfirmChecks ? hop.otherRun : kRouteBalancedConfirmChecks;
+}
+const OtherAnswer& runAnswer(const HopChecks& hop, int32_t age) {
+    return hop.others[(hop.otherRun - 1 - age) % kRouteBalancedConfirmChecks];
+}
+
 // The router that answered most often in the run (the newest of those that tie), with
 // its newest answer.
 OtherAnswer runLeader(const HopChecks& hop) {
-    const int32_t length = hop.otherRun < kRouteBalancedConfirmChecks ? hop.otherRun : kRouteBalancedConfirmChecks;
+    const int32_t length = runKept(hop);
     OtherAnswer leader{};
     int32_t leaderCount = 0;
     for (int32_t age = 0; age < length; ++age) {  // newest first
-        const OtherAnswer& candidate = hop.others[(hop.otherRun - 1 - age) % kRouteBalancedConfirmChecks];
+        const OtherAnswer& candidate = runAnswer(hop, age);
         int32_t count = 0;
         for (int32_t other = 0; other < length; ++other) {
-            if (hop.others[(hop.otherRun - 1 - other) % kRouteBalancedConfirmChecks].address == candidate.address) {
-                ++count;
-            }
+            count += runAnswer(hop, other).address == candidate.address ? 1 : 0;
         }
         if (count > leaderCount) {
             leader = candidate;
@@ -52,13 +58,11 @@ OtherAnswer runLeader(const HopChecks& hop) {
 
 // The routers told apart among the run's latest answers.
 int32_t runRouters(const HopChecks& hop) {
-    const int32_t length = hop.otherRun < kRouteBalancedConfirmChecks ? hop.otherRun : kRouteBalancedConfirmChecks;
     int32_t routers = 0;
-    for (int32_t age = 0; age < length; ++age) {
-        const uint32_t address = hop.others[(hop.otherRun - 1 - age) % kRouteBalancedConfirmChecks].address;
+    for (int32_t age = 0; age < runKept(hop); ++age) {
         bool seen = false;
         for (int32_t newer = 0; newer < age && !seen; ++newer) {
-            seen = hop.others[(hop.otherRun - 1 - newer) % kRouteBalancedConfirmChecks].address == address;
+            seen = runAnswer(hop, newer).address == runAnswer(hop, age).address;
         }
         routers += seen ? 0 : 1;
     }
@@ -275,8 +279,7 @@ bool RouteWatch::targetNearer(const HopTable& table, int32_t hopIndex, uint32_t 
     if (router != table.target) return false;
     for (int32_t i = 0; i < hopIndex; ++i) {
         const HopChecks& before = hops[i];
-        const bool target = before.otherRun > 0 &&
-                            before.others[(before.otherRun - 1) % kRouteBalancedConfirmChecks].address == router;
+        const bool target = before.otherRun > 0 && runAnswer(before, 0).address == router;
         if ((before.sweep && quickChecks > 0) || (target && !before.quiet && !before.balanced())) return true;
     }
     return false;
@@ -284,7 +287,7 @@ bool RouteWatch::targetNearer(const HopTable& table, int32_t hopIndex, uint32_t 
 
 RouteFinding RouteWatch::observe(const HopTable& table, int32_t hopIndex, bool answered, const EchoResult& reply,
                                  int64_t startedMs, int64_t endedMs) {
-    RouteFinding finding{RouteVerdict::kNone, hopIndex, {}};
+    RouteFinding finding{RouteVerdict::kNone, {}};
     const int32_t limit = routeCheckLimit(table);
     if (hopIndex < 0 || hopIndex >= limit) return finding;
     syncRows(table, limit);

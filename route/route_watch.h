@@ -98,7 +98,6 @@ enum class RouteVerdict : int32_t {
 
 struct RouteFinding {
     RouteVerdict verdict;
-    int32_t hopIndex;
     EchoResult reply;  // kChanged: the newest answer of the new router
 };
 

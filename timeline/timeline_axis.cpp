@@ -9,11 +9,6 @@ namespace {
 constexpr int32_t kTimeSteps[] = {1,   2,   5,    10,   15,   30,    60,    120,   300,
                                   600, 900, 1800, 3600, 7200, 10800, 21600, 43200};
 
-int64_t floorDiv(int64_t value, int64_t divisor) {
-    const int64_t quotient = value / divisor;
-    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
-}
-
 // The first instant at or after `utcSecond` whose local time `offsetMinutes` ahead is round.
 int64_t roundInstant(int64_t utcSecond, int32_t stepSeconds, int32_t offsetMinutes) {
     const int64_t offsetSeconds = offsetMinutes * int64_t{60};

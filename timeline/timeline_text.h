@@ -18,10 +18,7 @@ struct TimelineClock {
     int64_t utcOffsetMs;  // UTC minus monotonic time, measured now
     LocalOffsetAt localOffsetAt;
 
-    int64_t utcSecondOf(int64_t monotonicMs) const {
-        const int64_t utcMs = monotonicMs + utcOffsetMs;
-        return utcMs >= 0 ? utcMs / 1000 : -((-utcMs + 999) / 1000);
-    }
+    int64_t utcSecondOf(int64_t monotonicMs) const { return floorDiv(monotonicMs + utcOffsetMs, 1000); }
 };
 
 // Writes whole lines of the span's text into `out` (capacity bytes, zero included) and

@@ -69,8 +69,6 @@ size_t historyText(const void* source, char* out, size_t capacity) {
 
 void copyHistory(HWND window) { putClipboardText(window, 1, historyText, &theApp->routeHistory); }
 
-bool isCopyKey(WPARAM key) { return key == 'C' && GetKeyState(VK_CONTROL) < 0; }
-
 // The list asks for each cell it shows: row 0 is the newest event.
 void fillCell(NMLVDISPINFOA& info) {
     const RouteHistory& history = theApp->routeHistory;
@@ -158,8 +156,8 @@ void setTitle(const RouteHistoryView& shown) {
 
 RouteStamp routeStampOf(int64_t monotonicMs) {
     const int64_t utcMs = systemUtcMs();
-    const int64_t second = utcMs >= 0 ? utcMs / 1000 : -((999 - utcMs) / 1000);
-    return RouteStamp{wallTimeAt(utcMs, localOffsetMinutesAt(second)), wallTimeAt(utcMs, 0), monotonicMs};
+    return RouteStamp{wallTimeAt(utcMs, localOffsetMinutesAt(floorDiv(utcMs, 1000))), wallTimeAt(utcMs, 0),
+                      monotonicMs};
 }
 
 void addRouteHistoryItem(HWND mainWindow) {

@@ -91,7 +91,7 @@ void showMenu(HWND window, LPARAM where) {
 }
 
 void onKey(HWND window, WPARAM key) {
-    if (key == 'C' && GetKeyState(VK_CONTROL) < 0) return runCommand(window, IDM_TIMELINE_COPY);
+    if (isCopyKey(key)) return runCommand(window, IDM_TIMELINE_COPY);
     for (const SpanCommand& command : kSpanCommands) {
         if (static_cast<WPARAM>(command.key) == key) runCommand(window, command.id);
     }

@@ -1,6 +1,6 @@
 // What the program's tool windows (a hop's timeline, the route history) share: a table
-// of message handlers, where their context menus open, and a window class with the
-// program's icon.
+// of message handlers, where their context menus open, their copy key, and a window class
+// with the program's icon.
 #pragma once
 
 #include <windows.h>
@@ -33,6 +33,8 @@ inline POINT contextMenuPoint(HWND window, LPARAM where) {
     }
     return at;
 }
+
+inline bool isCopyKey(WPARAM key) { return key == 'C' && GetKeyState(VK_CONTROL) < 0; }
 
 // A second registration (a second application in one process, as in the tests) fails
 // harmlessly: the class exists with the same handler.
