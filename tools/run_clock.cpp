@@ -26,9 +26,8 @@ void startRunClock(RunClock& clock) {
 
 void wallClockAt(const RunClock& clock, long long nowMs, WallTime& utc, WallTime& local) {
     const int64_t wallMs = clock.startWallMs + (nowMs - clock.startMs);
-    const int64_t second = wallMs >= 0 ? wallMs / 1000 : -((999 - wallMs) / 1000);
     utc = wallTimeAt(wallMs, 0);
-    local = wallTimeAt(wallMs, localOffsetMinutesAt(second));
+    local = wallTimeAt(wallMs, localOffsetMinutesAt(floorDiv(wallMs, 1000)));
 }
 
 RouteClock routeClockOf(const RunClock& clock) {
