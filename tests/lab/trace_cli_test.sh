@@ -147,8 +147,8 @@ check "--output onto a pipe, a link to it, a folder: status, stdout and lines, w
 
 # Interrupted once its first report is out (a second into the run): the report of what it
 # gathered, before its million steps, status 0.
-interrupt_when '[ -s "$tmp/out" ]' "$tmp/out" "${trace[@]}" --every 1 --steps 1000000 --timeout 500 --no-dns 127.0.0.1
-sent=$(tr -d '\r' <"$tmp/out" | awk -F'\t' '$2 == "127.0.0.1" { sent = $8 } END { print sent + 0 }')
+interrupt_when '[ -s "$tmp/interrupted" ]' "$tmp/interrupted" "${trace[@]}" --every 1 --steps 1000000 --timeout 500 --no-dns 127.0.0.1
+sent=$(tr -d '\r' <"$tmp/interrupted" | awk -F'\t' '$2 == "127.0.0.1" { sent = $8 } END { print sent + 0 }')
 check "interrupt: status, a last report before the run's end" "0 1" "$status $((sent > 0 && sent < 1000000))"
 
 # Interrupted while its report waits for the reader of a full pipe: whole, status 0, also
