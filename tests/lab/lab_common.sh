@@ -9,10 +9,7 @@ failures=0
 # so a missing privilege can never pass for a green run.
 require_root() {
     [ "$(id -u)" -eq 0 ] && return 0
-    if [ "${CI:-}" = true ]; then
-        echo "FAIL: lab tests need root (CI=true)" >&2
-        exit 1
-    fi
+    [ "${CI:-}" = true ] && { echo "FAIL: lab tests need root (CI=true)" >&2; exit 1; }
     echo "SKIP: lab tests need root" >&2
     exit 77
 }
@@ -53,11 +50,7 @@ force_raw_path() { in_client sysctl -q -w net.ipv4.ping_group_range="1 0"; }
 # the same command as an array in $run_command.
 use_socket_mode() {
     run_command=(ip netns exec "$LAB_CLIENT_NS")
-    if [ "$1" = raw ]; then
-        force_raw_path
-    else
-        run_command+=("${without_raw[@]}")
-    fi
+    if [ "$1" = raw ]; then force_raw_path; else run_command+=("${without_raw[@]}"); fi
     run_command+=("$trace")
     run() { "${run_command[@]}" "$@"; }
 }
@@ -77,14 +70,11 @@ interrupt_when() {
     local ready=$1 out=$2 pid start
     shift 2
     set -m
-    "$@" >"$out" 2>/dev/null &
-    pid=$!
+    "$@" >"$out" 2>/dev/null & pid=$!
     set +m
     poll 600 eval "$ready"
-    start=$(date +%s%N)
-    kill -INT "$pid"
-    wait "$pid"
-    status=$?
+    start=$(date +%s%N) && kill -INT "$pid"
+    wait "$pid"; status=$?
     interrupt_ms=$((($(date +%s%N) - start) / 1000000))
 }
 
@@ -171,52 +161,41 @@ rtt_slack_ms=5
 
 # check_round_trips TEXT HOP...: the time cells of each HOP in the trace text TEXT (the
 # clipboard form) against the round trip RTT that the lab's links give it (LAB_RTT_HOPn),
-# JITTER the most their jitter adds (LAB_JITTER_HOPn): each reads "N ms"; Best <= Average <= Worst; Last within [Best, Worst]; Best >= RTT, and with 3
-# answers or more Best <= RTT + JITTER + slack; and the average is the truncated total /
-# received for some run with that best and worst: with n answers, one of them Best and
-# one Worst, the total lies in [Best (n - 1) + Worst, Worst (n - 1) + Best] (so all
-# equal gives Average = Best).
+# JITTER the most their jitter adds (LAB_JITTER_HOPn): each reads "N ms"; Best <= Average
+# <= Worst; Last within [Best, Worst]; Best >= RTT, and with 3 answers or more Best <= RTT
+# + JITTER + slack; and the average is the truncated total / received for some run with
+# that best and worst: with n answers, one of them Best and one Worst, the total lies in
+# [Best (n - 1) + Worst, Worst (n - 1) + Best] (so all equal gives Average = Best).
 check_round_trips() {
-    local text=$1 hop rtt_var jitter_var rtt jitter column cell values n last average best worst
+    local hop rtt_var jitter_var rtt jitter cells n last average best worst
     for hop in "${@:2}"; do
-        rtt_var=LAB_RTT_HOP$hop jitter_var=LAB_JITTER_HOP$hop values=()
+        rtt_var=LAB_RTT_HOP$hop jitter_var=LAB_JITTER_HOP$hop
         rtt=${!rtt_var} jitter=${!jitter_var}
-        for column in 4 5 6 7; do
-            cell=$(field "$text" "$hop" "$column")
-            [[ $cell =~ ^([0-9]+)\ ms$ ]] || { check "hop $hop column $column reads N ms" "N ms" "$cell"; continue 2; }
-            values+=("${BASH_REMATCH[1]}")
-        done
-        last=${values[0]} average=${values[1]} best=${values[2]} worst=${values[3]}
-        n=$(field "$text" "$hop" 9)
+        cells=$(printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$hop" '$1 == h { print $4 "|" $5 "|" $6 "|" $7 "|" $9 }')
+        [[ $cells =~ ^([0-9]+)\ ms\|([0-9]+)\ ms\|([0-9]+)\ ms\|([0-9]+)\ ms\|(.*)$ ]] ||
+            { check "hop $hop: last, average, best, worst read N ms" "N ms|N ms|N ms|N ms" "${cells%|*}"; continue; }
+        last=${BASH_REMATCH[1]} average=${BASH_REMATCH[2]} best=${BASH_REMATCH[3]} worst=${BASH_REMATCH[4]} n=${BASH_REMATCH[5]}
         echo "hop $hop: last $last, average $average, best $best, worst $worst of $n (links: $rtt + 0..$jitter ms)"
         check "hop $hop best <= average <= worst" 1 $((best <= average && average <= worst))
         check "hop $hop last within [best, worst]" 1 $((best <= last && last <= worst))
         check "hop $hop best not below the links' $rtt ms" 1 $((best >= rtt))
         [ "${n:-0}" -ge 1 ] 2>/dev/null || n=1
-        if [ "$n" -ge 3 ]; then
-            check "hop $hop best of $n within $((jitter + rtt_slack_ms)) ms above them" 1 \
-                $((best <= rtt + jitter + rtt_slack_ms))
-        fi
+        [ "$n" -ge 3 ] && check "hop $hop best of $n within $((jitter + rtt_slack_ms)) ms above them" 1 \
+            $((best <= rtt + jitter + rtt_slack_ms))
         check "hop $hop average is the truncated total / received" 1 \
             $(((best * (n - 1) + worst) / n <= average && average <= (worst * (n - 1) + best) / n))
     done
 }
 
+# check WHAT EXPECTED ACTUAL: "ok", or "FAIL" with both and one more failure counted.
 check() {
-    local what=$1 expected=$2 actual=$3
-    if [ "$expected" = "$actual" ]; then
-        echo "ok: $what"
-    else
-        echo "FAIL: $what: expected [$expected], got [$actual]" >&2
-        failures=$((failures + 1))
-    fi
+    [ "$2" = "$3" ] && { echo "ok: $1"; return; }
+    echo "FAIL: $1: expected [$2], got [$3]" >&2
+    failures=$((failures + 1))
 }
 
 finish() {
-    if [ "$failures" -ne 0 ]; then
-        echo "$failures check(s) failed" >&2
-        exit 1
-    fi
+    [ "$failures" -eq 0 ] || { echo "$failures check(s) failed" >&2; exit 1; }
     echo "all checks passed"
     exit 0
 }

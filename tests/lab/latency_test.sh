@@ -26,9 +26,8 @@ early=$lab_files/early
 run --timeout "$short_timeout" --steps 6 "$LAB_TARGET" >"$early" &
 early_run=$!
 out=$(run --timeout "$long_timeout" --monitor-timeout "$short_timeout" --steps $((4 + 4 * rounds)) "$LAB_TARGET")
-check "trace exit status" 0 $?
-wait "$early_run"
-check "short-timeout trace exit status" 0 $?
+status=$? && wait "$early_run"
+check "exit statuses: trace, short-timeout trace" "0 0" "$status $?"
 short=$(cat "$early")
 printf '%s\n' "$out" "$short"
 

@@ -5,9 +5,9 @@
 set -u
 . "$(dirname "$0")/lab_common.sh"
 version=$1 trace=("${@:2}")
-err=$(mktemp)
-files=$(mktemp -d) exporter=
-trap '[ -n "$exporter" ] && kill "$exporter" 2>/dev/null; rm -rf "$err" "$err.out" "$err.clock" "$files"' EXIT
+tmp=$(mktemp -d) exporter=
+err=$tmp/err files=$tmp/reports && mkdir "$files"
+trap '[ -n "$exporter" ] && kill "$exporter" 2>/dev/null; rm -rf "$tmp"' EXIT
 
 # A bad option, or an option value not taken whole: status 2, nothing on stdout, and the
 # first line of stderr names ARGUMENT, then the usage follows.
@@ -80,15 +80,15 @@ check "every 1 s for 3 s: status, at least 3 reports, each stamped" "0 1 $stamps
 # The wall clock set back an hour once the first report is out (libfaketime, the monotonic
 # clock left alone): the run's start and its reports' times still go forward, in JSON and
 # in the stamp lines.
-faked=(env LD_PRELOAD="$(echo /usr/lib/*/faketime/libfaketime.so.1)" FAKETIME_TIMESTAMP_FILE="$err.clock"
+faked=(env LD_PRELOAD="$(echo /usr/lib/*/faketime/libfaketime.so.1)" FAKETIME_TIMESTAMP_FILE="$tmp/clock"
        FAKETIME_NO_CACHE=1 DONT_FAKE_MONOTONIC=1)
 for form in json tsv; do
-    echo +0 >"$err.clock"
-    "${faked[@]}" "${trace[@]}" --format $form --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 >"$err.out" &
-    poll 600 test -s "$err.out"
-    echo -3600 >"$err.clock"
+    echo +0 >"$tmp/clock"
+    "${faked[@]}" "${trace[@]}" --format $form --every 1 --duration 3 --timeout 500 --no-dns 127.0.0.1 >"$tmp/out" &
+    poll 600 test -s "$tmp/out"
+    echo -3600 >"$tmp/clock"
     wait $!
-    times=$(if [ $form = json ]; then jq -rs '.[0].start, .[].end' "$err.out"; else grep -ao '^# [^ ]* [^ ]*' "$err.out"; fi)
+    times=$(if [ $form = json ]; then jq -rs '.[0].start, .[].end' "$tmp/out"; else grep -ao '^# [^ ]* [^ ]*' "$tmp/out"; fi)
     check "clock set back: $form, at least 3 times, in order" "1 in order" \
         "$(($(wc -l <<<"$times") >= 3)) $(LC_ALL=C sort -c <<<"$times" && echo in order)"
 done
@@ -112,54 +112,43 @@ check "json every 1 s: status, schema and version, seq 1, 2, 3 ..., final last, 
 # nothing is left beside it, promtool finds nothing, and node_exporter's textfile
 # collector serves it without a scrape error.
 prom=$files/lumentrax.prom
-timed --format prometheus --output "$prom" >"$err.out" &
+timed --format prometheus --output "$prom" >"$tmp/out" &
 runner=$! reads=0 torn=0
-while kill -0 $runner 2>/dev/null; do
+while kill -0 $runner 2>/dev/null && sleep 0.05; do
     [ -e "$prom" ] && reads=$((reads + 1)) && [[ $(cat "$prom") != *$'\nlumentrax_target_reached{target="127.0.0.1"} 1\n'*$'\nlumentrax_route_changes_total{target="127.0.0.1"} 0' ]] && torn=$((torn + 1))
-    sleep 0.05
 done
 wait $runner
 check "--output: status, stdout, stderr, whole reports, one file" "0|||1 0|lumentrax.prom" \
-    "$?|$(cat "$err.out")|$(cat "$err")|$((reads > 0)) $torn|$(ls "$files")"
+    "$?|$(cat "$tmp/out")|$(cat "$err")|$((reads > 0)) $torn|$(ls "$files")"
 check "promtool check metrics: findings and status" "|0" "$(promtool check metrics <"$prom" 2>&1)|$?"
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 prometheus-node-exporter --web.listen-address="127.0.0.1:$port" --collector.disable-defaults \
-    --collector.textfile --collector.textfile.directory="$files" >/dev/null 2>&1 &
-exporter=$!
+    --collector.textfile --collector.textfile.directory="$files" >/dev/null 2>&1 & exporter=$!
 scrape() { metrics=$(python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1], timeout=5).read().decode())' \
     "http://127.0.0.1:$port/metrics" 2>/dev/null); }
 poll 100 scrape
-kill $exporter && wait $exporter 2>/dev/null
-exporter=
+kill $exporter && wait $exporter 2>/dev/null; exporter=
 check "node_exporter: no scrape error, the hop's counter" "1 1" "$(grep -c '^node_textfile_scrape_error 0$' <<<"$metrics") \
 $(grep -c '^lumentrax_hop_sent_total{address="127.0.0.1",hop="1",name="",target="127.0.0.1"} [1-9]' <<<"$metrics")"
 
 # Six runs replacing one file at once take turns: each ends well, the file is one whole
 # report and nothing is left beside it.
-statuses= && : >"$err.out"
-for _ in 1 2 3 4 5 6; do
-    "${trace[@]}" --every 1 --duration 3 --no-dns --format json --output "$files/shared.json" 127.0.0.1 2>>"$err.out" &
-done
-for _ in 1 2 3 4 5 6; do wait -n; statuses+=$?; done
+for _ in {1..6}; do "${trace[@]}" --every 1 --duration 3 --no-dns --format json --output "$files/shared.json" 127.0.0.1 & done 2>"$tmp/out"
+statuses= && for _ in {1..6}; do wait -n; statuses+=$?; done
 check "six runs, one --output: statuses, stderr, a whole report, nothing beside it" "000000||true|lumentrax.prom shared.json" \
-    "$statuses|$(cat "$err.out")|$(jq .final "$files/shared.json")|$(ls "$files" | paste -sd' ')"
+    "$statuses|$(cat "$tmp/out")|$(jq .final "$files/shared.json")|$(ls "$files" | paste -sd' ')"
 # Only a plain file is replaced: a pipe (as /dev/null is a device), a link to it or a
 # folder at the path stays as it is, and the run fails with one line.
-rm "$files"/*
-mkfifo "$files/pipe" && ln -s pipe "$files/link" && mkdir "$files/folder"
-statuses=
-for name in pipe link folder; do
-    "${trace[@]}" --steps 1 --no-dns --output "$files/$name" 127.0.0.1 2>"$err"
-    statuses+="$? $(wc -l <"$err"),"
-done
-check "--output onto a pipe, a link to it, a folder: status and lines, what stays, nothing beside" \
-    "1 1,1 1,1 1,|fifo symbolic link directory|folder link pipe" \
+rm "$files"/* && mkfifo "$files/pipe" && ln -s pipe "$files/link" && mkdir "$files/folder" && statuses=
+for name in pipe link folder; do statuses+="$(outcome "${trace[@]}" --steps 1 --no-dns --output "$files/$name" 127.0.0.1) $(wc -l <"$err"),"; done
+check "--output onto a pipe, a link to it, a folder: status, stdout and lines, what stays, nothing beside" \
+    "1| 1,1| 1,1| 1,|fifo symbolic link directory|folder link pipe" \
     "$statuses|$(cd "$files" && stat -c %F pipe link folder | paste -sd' ')|$(ls "$files" | paste -sd' ')"
 
 # Interrupted once its first report is out (a second into the run): the report of what it
 # gathered, before its million steps, status 0.
-interrupt_when '[ -s "$err.out" ]' "$err.out" "${trace[@]}" --every 1 --steps 1000000 --timeout 500 --no-dns 127.0.0.1
-sent=$(tr -d '\r' <"$err.out" | awk -F'\t' '$2 == "127.0.0.1" { sent = $8 } END { print sent + 0 }')
+interrupt_when '[ -s "$tmp/interrupted" ]' "$tmp/interrupted" "${trace[@]}" --every 1 --steps 1000000 --timeout 500 --no-dns 127.0.0.1
+sent=$(tr -d '\r' <"$tmp/interrupted" | awk -F'\t' '$2 == "127.0.0.1" { sent = $8 } END { print sent + 0 }')
 check "interrupt: status, a last report before the run's end" "0 1" "$status $((sent > 0 && sent < 1000000))"
 
 # Interrupted while its report waits for the reader of a full pipe: whole, status 0, also

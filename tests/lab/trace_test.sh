@@ -84,8 +84,7 @@ else
     wait_runners
     check "standard lab, 25 s: statuses, no change counted, routes as found" "0 0 2|$LAB_ROUTE|$LAB_TAIL_ROUTE" \
         "${statuses[*]} $(cat "$routes"/*.prom | grep -c '^lumentrax_route_changes_total{.*} 0$')|$(route_in "$routes/$LAB_TARGET.prom")|$(route_in "$routes/$LAB_TAIL_TARGET.prom")"
-    ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE
-    "$repo_root/scripts/lab" route "$lab_name" balanced
+    ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE && "$repo_root/scripts/lab" route "$lab_name" balanced
     watch_route "$routes/balanced.jsonl" --every 5 --duration 40 --format json "$LAB_TARGET"
     wait_runners
     marked=$(ip netns exec "$LAB_R1_NS" iptables -t mangle -nvxL PREROUTING | awk '/MARK/ { print $1 }')
