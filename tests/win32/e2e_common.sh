@@ -44,6 +44,7 @@
 #   box_image ROWS ROW               the box image of row ROW (1 clear, 2 ticked)
 #   row_count ROWS / column_sum ROWS COLUMN
 #   ini_value FILE SECTION KEY       a value of an initialization file
+#   ini_values FILE SECTION KEY...   the values of several SECTION KEY pairs, joined by blanks
 # Every Wine start costs time: prefer the driver's subcommands that wait and print in one
 # start (stop, copy, read-options, start-stop) to a chain of separate ones.
 # Extra cleanup can be added with e2e_cleanup_more 'COMMANDS'. A command prefix for every Wine
@@ -241,6 +242,12 @@ ini_value() {
     tr -d '\r' <"$1" | awk -v s="[$2]" -v k="$3" '
         /^\[/ { in_section = ($0 == s); next }
         in_section && index($0, k "=") == 1 { print substr($0, length(k) + 2); exit }'
+}
+ini_values() {
+    local file=$1 out=()
+    shift
+    while [ $# -ge 2 ]; do out+=("$(ini_value "$file" "$1" "$2")") && shift 2; done
+    echo "${out[*]}"
 }
 
 # The 34 keys the program saves, one a line as SECTION/KEY.

@@ -56,9 +56,8 @@ options_round_trip() {
 
 check_saved() {
     local what=$1
-    check "$what: saved MaxHops" "$want_hops" "$(ini_value "$ini" Options MaxHops)"
-    check "$what: saved TimeOut" "$want_timeout" "$(ini_value "$ini" Options TimeOut)"
-    check "$what: saved PacketSize" "$want_size" "$(ini_value "$ini" Options PacketSize)"
+    check "$what: saved MaxHops, TimeOut, PacketSize" "$want_hops $want_timeout $want_size" \
+        "$(ini_values "$ini" Options MaxHops Options TimeOut Options PacketSize)"
 }
 
 # 1. Garbage around and inside the options: control and high bytes, a line of 1 MB,
