@@ -39,7 +39,7 @@
 #   e2e_wait_exit SECONDS            wait for the program; its exit status (124 = still running)
 #   drive COMMAND ARGS...            run the driver; its output without the CRs of the console
 #   drive_raw COMMAND ARGS...        the same, output byte for byte (clipboard text)
-#   close_and_check_exit             WM_CLOSE, then check the program ends with exit code 0
+#   close_and_check_exit [WHAT]      WM_CLOSE, then check the program ends with exit code 0
 #   cell ROWS ROW COLUMN             cell COLUMN (0-based) of row ROW (1-based) of `drive rows`
 #   box_image ROWS ROW               the box image of row ROW (1 clear, 2 ticked)
 #   row_count ROWS / column_sum ROWS COLUMN
@@ -208,14 +208,7 @@ e2e_unix_pid() {
 }
 
 e2e_wait_exit() {
-    local seconds=$1 n
-    for n in $(seq 1 $((seconds * 5))); do
-        kill -0 "$program" 2>/dev/null || break
-        sleep 0.2
-    done
-    if kill -0 "$program" 2>/dev/null; then
-        return 124
-    fi
+    poll $(($1 * 10)) eval '! kill -0 "$program" 2>/dev/null' || return 124
     wait "$program"
 }
 
@@ -225,9 +218,9 @@ drive() { drive_raw "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 # Closes the program with WM_CLOSE and checks that it ends with exit code 0.
 close_and_check_exit() {
     drive close
-    check "close posted" 0 $?
+    check "${1:-}close posted" 0 $?
     e2e_wait_exit 60
-    check "exit code after WM_CLOSE" 0 $?
+    check "${1:-}exit code after WM_CLOSE" 0 $?
 }
 
 cell() { printf '%s\n' "$1" | awk -F'\t' -v r="$2" -v c="$3" 'NR == r { print $(c + 2) }'; }

@@ -229,10 +229,8 @@ TEST_F(WindowTest, CloseBoxEndsTheLoopWithZeroAndSavesAtOnce) {
     EXPECT_FALSE(IsWindow(app->mainWindow));
     EXPECT_TRUE(exists());
     // The saved column widths are the ones the list showed, not zeros.
-    char width[16];
-    GetPrivateProfileStringA("Column", "C2", "", width, sizeof width, drive::settingsFile().c_str());
-    EXPECT_STRNE(width, "");
-    EXPECT_STRNE(width, "0");
+    const std::string width = drive::settingsValue("Column", "C2");
+    EXPECT_TRUE(width != "<absent>" && width != "" && width != "0") << width;
 }
 
 TEST_F(WindowTest, MessagesQueuedBeforeTheQuitAreHandledButNoTickRuns) {

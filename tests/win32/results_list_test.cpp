@@ -241,9 +241,8 @@ TEST_F(WindowTest, TheListTimelinesAndHistoryFollowARouteChange) {
     SendMessageA(history.list, WM_KEYDOWN, 'C', 0);
     keys[VK_CONTROL] = 0;
     SetKeyboardState(keys);
-    std::string text(formatRouteHistoryText(app->routeHistory, nullptr, 0) + 1, '\0');
-    formatRouteHistoryText(app->routeHistory, &text[0], text.size());
-    text.pop_back();
+    std::string text(4096, '\0');
+    text.resize(formatRouteHistoryText(app->routeHistory, &text[0], text.size()));
     EXPECT_EQ(drive::clipboardText(), text);
     command(IDM_STARTSTOP);
     command(IDM_STARTSTOP);

@@ -20,29 +20,23 @@ run_once() {
     local e2e_starter=${2:-e2e_start}
     e2e_start_and_wait "$what: " 4 "/ip:$LAB_TARGET"
     ${before_close:-}
-    drive close
-    e2e_wait_exit 60
-    check "$what: exit code after WM_CLOSE" 0 $?
+    close_and_check_exit "$what: "
 }
 
-# The program copied to EXE, with the earlier settings beside it.
+# The program copied to EXE, with SETTINGS (default the earlier ones; none when empty) beside it.
 program_at() {
     e2e_program=$1
-    { [ "$1" -ef "$work/lumentrax.exe" ] || cp "$work/lumentrax.exe" "$1"; } && printf '%s' "$earlier" >"${1%.exe}.ini"
+    [ "$1" -ef "$work/lumentrax.exe" ] || cp "$work/lumentrax.exe" "$1" || return 1
+    [ -z "${2-$earlier}" ] || printf '%s' "${2-$earlier}" >"${1%.exe}.ini"
 }
 
 # The file itself read-only (the folder writable).
-printf '%s' "$earlier" >"$ini"
-cp "$ini" "$work/earlier.ini"
-chmod 444 "$ini"
+program_at "$work/lumentrax.exe" && cp "$ini" "$work/earlier.ini" && chmod 444 "$ini"
 run_once "read-only file"
 check "read-only file: contents unchanged, still read-only" "0 444" "$(cmp -s "$ini" "$work/earlier.ini"; echo $? "$(stat -c %a "$ini")")"
 
 # A read-only folder with no settings file: nothing can be created there.
-mkdir "$work/ro"
-cp "$work/lumentrax.exe" "$work/ro/"
-chmod 555 "$work/ro"
-e2e_program=$work/ro/lumentrax.exe
+mkdir "$work/ro" && program_at "$work/ro/lumentrax.exe" "" && chmod 555 "$work/ro"
 run_once "read-only folder"
 check "read-only folder: no file created" "lumentrax.exe" "$(ls -A "$work/ro" | tr '\n' ' ' | sed 's/ $//')"
 
@@ -51,8 +45,8 @@ check "read-only folder: no file created" "lumentrax.exe" "$(ls -A "$work/ro" | 
 chmod 755 "$work/ro" && program_at "$work/ro/lumentrax.exe" && chmod 666 "$work/ro/lumentrax.ini" && chmod 555 "$work/ro"
 run_once "read-only folder, writable file"
 ro_ini=$work/ro/lumentrax.ini
-check "writable file: foreign key kept" "yes" "$(ini_value "$ro_ini" Extra Keep)"
-check "writable file: MaxHops, TimeOut, PacketSize kept" "30 900 16" "$(ini_values "$ro_ini" Options MaxHops Options TimeOut Options PacketSize)"
+check "writable file: foreign key, MaxHops, TimeOut, PacketSize kept" "yes 30 900 16" \
+    "$(ini_values "$ro_ini" Extra Keep Options MaxHops Options TimeOut Options PacketSize)"
 # Saved: the traced address heads the history and the earlier head follows it.
 # Not saved: the file as it was. Anything else lost or mixed something up.
 read -r h0 h1 <<<"$(ini_values "$ro_ini" History H0 History H1)"
