@@ -75,8 +75,15 @@ protected:
         return values.substr(1);
     }
 
-    static bool settingsFileExists() {
-        return GetFileAttributesA(drive::settingsFile().c_str()) != INVALID_FILE_ATTRIBUTES;
+    static bool exists(const std::string& path = drive::settingsFile()) {
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
+
+    // The window's outer rectangle as x, y, width and height.
+    static Values outerRect(HWND window) {
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
     }
 
     int listedAddresses() const { return static_cast<int>(SendMessageA(app->addressBox, CB_GETCOUNT, 0, 0)); }
@@ -99,7 +106,10 @@ protected:
         return static_cast<int>(SendMessageA(app->listView, LVM_GETCOLUMNWIDTH, column, 0));
     }
 
-    int rowCount() const { return static_cast<int>(SendMessageA(app->listView, LVM_GETITEMCOUNT, 0, 0)); }
+    // The rows of the results list, or of `list` when given.
+    int rowCount(HWND list = nullptr) const {
+        return static_cast<int>(SendMessageA(list != nullptr ? list : app->listView, LVM_GETITEMCOUNT, 0, 0));
+    }
 
     // A cell of the results list, or of `list` when given.
     std::string cell(int row, int column, HWND list = nullptr) const {

@@ -25,9 +25,9 @@ void writeSettingsFile(const std::string& text, const std::string& path) {
     std::fclose(file);
 }
 
-std::string readSettingsFile() {
+std::string readSettingsFile(const std::string& path) {
     std::string text;
-    FILE* file = std::fopen(settingsFile().c_str(), "rb");
+    FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return text;
     char chunk[4096];
     size_t n;
@@ -36,9 +36,9 @@ std::string readSettingsFile() {
     return text;
 }
 
-std::vector<std::string> settingsLines() {
+std::vector<std::string> settingsLines(const std::string& path) {
     std::vector<std::string> lines;
-    std::string text = readSettingsFile();
+    std::string text = readSettingsFile(path);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find("\r\n", start);
@@ -49,9 +49,9 @@ std::vector<std::string> settingsLines() {
     return lines;
 }
 
-std::string settingsValue(const std::string& section, const std::string& key) {
+std::string settingsValue(const std::string& section, const std::string& key, const std::string& path) {
     std::string current;
-    for (const std::string& line : settingsLines()) {
+    for (const std::string& line : settingsLines(path)) {
         if (line.size() > 1 && line.front() == '[' && line.back() == ']') {
             current = line.substr(1, line.size() - 2);
         } else if (current == section && line.compare(0, key.size() + 1, key + "=") == 0) {

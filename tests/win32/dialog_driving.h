@@ -16,12 +16,12 @@ namespace drive {
 std::string settingsFile();
 void removeSettingsFile();
 void writeSettingsFile(const std::string& text, const std::string& path = settingsFile());
-// The whole file as bytes; the empty text when it does not exist.
-std::string readSettingsFile();
+// The whole file (or the one at `path`) as bytes; the empty text when it does not exist.
+std::string readSettingsFile(const std::string& path = settingsFile());
 // The file's lines split at CR LF, blank lines left out.
-std::vector<std::string> settingsLines();
+std::vector<std::string> settingsLines(const std::string& path = settingsFile());
 // The value of `key` in `section` as text; "<absent>" when the key is not there.
-std::string settingsValue(const std::string& section, const std::string& key);
+std::string settingsValue(const std::string& section, const std::string& key, const std::string& path = settingsFile());
 
 // Polls `condition` until it holds or `limitMs` of clock time have passed, the time the
 // condition itself takes included; true when it held.

@@ -138,11 +138,8 @@ bool tellLogOff(HWND window, UINT message, WPARAM wParam) {
 }
 
 int processId(char**) {
-    DWORD id = 0;
-    HWND window = driver::mainWindow();
-    if (window == nullptr || GetWindowThreadProcessId(window, &id) == 0) return 1;
-    std::printf("%lu\n", static_cast<unsigned long>(id));
-    return 0;
+    const DWORD id = driver::programId();
+    return id != 0 && std::printf("%lu\n", static_cast<unsigned long>(id)) > 0 ? 0 : 1;
 }
 
 int endSession(char**) {

@@ -39,11 +39,12 @@
 #   e2e_wait_exit SECONDS            wait for the program; its exit status (124 = still running)
 #   drive COMMAND ARGS...            run the driver; its output without the CRs of the console
 #   drive_raw COMMAND ARGS...        the same, output byte for byte (clipboard text)
-#   close_and_check_exit             WM_CLOSE, then check the program ends with exit code 0
+#   close_and_check_exit [WHAT]      WM_CLOSE, then check the program ends with exit code 0
 #   cell ROWS ROW COLUMN             cell COLUMN (0-based) of row ROW (1-based) of `drive rows`
 #   box_image ROWS ROW               the box image of row ROW (1 clear, 2 ticked)
 #   row_count ROWS / column_sum ROWS COLUMN
 #   ini_value FILE SECTION KEY       a value of an initialization file
+#   ini_values FILE SECTION KEY...   the values of several SECTION KEY pairs, joined by blanks
 # Every Wine start costs time: prefer the driver's subcommands that wait and print in one
 # start (stop, copy, read-options, start-stop) to a chain of separate ones.
 # Extra cleanup can be added with e2e_cleanup_more 'COMMANDS'. A command prefix for every Wine
@@ -207,14 +208,7 @@ e2e_unix_pid() {
 }
 
 e2e_wait_exit() {
-    local seconds=$1 n
-    for n in $(seq 1 $((seconds * 5))); do
-        kill -0 "$program" 2>/dev/null || break
-        sleep 0.2
-    done
-    if kill -0 "$program" 2>/dev/null; then
-        return 124
-    fi
+    poll $(($1 * 10)) eval '! kill -0 "$program" 2>/dev/null' || return 124
     wait "$program"
 }
 
@@ -224,9 +218,9 @@ drive() { drive_raw "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 # Closes the program with WM_CLOSE and checks that it ends with exit code 0.
 close_and_check_exit() {
     drive close
-    check "close posted" 0 $?
+    check "${1:-}close posted" 0 $?
     e2e_wait_exit 60
-    check "exit code after WM_CLOSE" 0 $?
+    check "${1:-}exit code after WM_CLOSE" 0 $?
 }
 
 cell() { printf '%s\n' "$1" | awk -F'\t' -v r="$2" -v c="$3" 'NR == r { print $(c + 2) }'; }
@@ -241,6 +235,12 @@ ini_value() {
     tr -d '\r' <"$1" | awk -v s="[$2]" -v k="$3" '
         /^\[/ { in_section = ($0 == s); next }
         in_section && index($0, k "=") == 1 { print substr($0, length(k) + 2); exit }'
+}
+ini_values() {
+    local file=$1 out=()
+    shift
+    while [ $# -ge 2 ]; do out+=("$(ini_value "$file" "$1" "$2")") && shift 2; done
+    echo "${out[*]}"
 }
 
 # The 34 keys the program saves, one a line as SECTION/KEY.

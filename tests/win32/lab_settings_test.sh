@@ -96,8 +96,7 @@ restart_test() {
         e2e_start_and_wait "$folder, $target: " 1 "/ip:$target"
         close_and_check_exit
     done
-    cmp -s "$other/lumentrax.ini" "$work/other.ini"
-    check "look-alike folder's file untouched" 0 $?
+    check "look-alike folder's file untouched" 0 "$(cmp -s "$other/lumentrax.ini" "$work/other.ini"; echo $?)"
     check "Łukasz keeps its own file" "$LAB_TARGET,one.one.one.one" "$(ini=$work/Łukasz/lumentrax.ini saved_history 2)"
     check "Настройки: the first run's file read by the second" "$LAB_HOP1,$LAB_TARGET" \
         "$(ini=$work/Настройки/lumentrax.ini saved_history 2)"

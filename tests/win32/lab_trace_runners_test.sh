@@ -36,7 +36,7 @@ for row in csv.reader(open(0, newline="")):
 # Both runners on HOST for STEPS steps in each form, their reports side by side; ROUTE
 # the addresses.
 compare_runners() {
-    local form linux windows status json r3
+    local form linux windows status json r3 received
     for form in tsv csv json prometheus; do
         linux=$(in_client "$native" --format $form --timeout 300 --steps "$2" "$1"); status=$?
         windows=$(wine_in_lab "$exe" --format $form --timeout 300 --steps "$2" "$1")
@@ -54,15 +54,11 @@ compare_runners() {
     check "$1 json: silent hops without name, echoes, round trips or loss" true \
         "$(jq '[.hops[] | select(.address == "0.0.0.0") | [.name, .sent, .lastMs, .averageMs, .bestMs, .worstMs, .lossPercent]]
                | length > 0 and all(. == [null, 0, null, null, null, null, null])' <<<"$json")"
+    # Sent, what the dropping router answers of them, and the share lost to two decimals.
     r3=$(jq -r --arg a "$LAB_HOP3" '.hops[] | select(.address == $a) | "\(.sent) \(.received) \(.lossPercent)"' <<<"$json")
-    check "$1 json: the dropping router's exact loss" "$(exact_loss "${r3%% *}")" "$r3"
-}
-# SENT, what the dropping router answers of them, and the share lost to two decimals.
-exact_loss() {
-    local received
-    received=$(dropping_router_expected "$1")
-    received=${received%% *}
-    echo "$1 $received $(awk -v s="$1" -v r="$received" 'BEGIN { printf "%.2f", (s - r) * 100 / s }' | sed -E 's/\.?0+$//')"
+    received=$(dropping_router_expected "${r3%% *}")
+    check "$1 json: the dropping router's exact loss" "$(awk -v s="${r3%% *}" -v r="${received%% *}" 'BEGIN {
+        l = s > 0 ? sprintf("%.2f", (s - r) * 100 / s) : "-"; sub(/\.?0+$/, "", l); print s, r, l }')" "$r3"
 }
 
 compare_runners "$LAB_TARGET" 40 "$LAB_ROUTE"

@@ -216,10 +216,10 @@ TEST_F(WindowTest, ExitCommandEndsTheLoopWithZeroAndTeardownSavesOnce) {
     // After Exit the window still stands; the teardown destroys it and saves then.
     HWND window = app->mainWindow;
     EXPECT_TRUE(IsWindow(window));
-    EXPECT_FALSE(settingsFileExists());
+    EXPECT_FALSE(exists());
     finish();
     EXPECT_FALSE(IsWindow(window));
-    EXPECT_TRUE(settingsFileExists());
+    EXPECT_TRUE(exists());
     EXPECT_EQ(theApp, nullptr);
 }
 
@@ -227,12 +227,10 @@ TEST_F(WindowTest, CloseBoxEndsTheLoopWithZeroAndSavesAtOnce) {
     PostMessageA(app->mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(app->run(), 0);
     EXPECT_FALSE(IsWindow(app->mainWindow));
-    EXPECT_TRUE(settingsFileExists());
+    EXPECT_TRUE(exists());
     // The saved column widths are the ones the list showed, not zeros.
-    char width[16];
-    GetPrivateProfileStringA("Column", "C2", "", width, sizeof width, drive::settingsFile().c_str());
-    EXPECT_STRNE(width, "");
-    EXPECT_STRNE(width, "0");
+    const std::string width = drive::settingsValue("Column", "C2");
+    EXPECT_TRUE(width != "<absent>" && width != "" && width != "0") << width;
 }
 
 TEST_F(WindowTest, MessagesQueuedBeforeTheQuitAreHandledButNoTickRuns) {
@@ -294,12 +292,10 @@ TEST_F(WindowTest, EverySizeFollowsTheDpiAndAMoveToAnotherDpi) {
     }
     // The route history window opens within the screen's work area at every DPI.
     SendMessageA(app->mainWindow, WM_SYSCOMMAND, IDM_ROUTE_HISTORY, 0);
-    RECT history{}, work{};
+    RECT history{}, work{}, inside{};
     GetWindowRect(app->routeHistoryView.window, &history);
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    EXPECT_EQ((Values{history.left >= work.left, history.top >= work.top, history.right <= work.right,
-                      history.bottom <= work.bottom, history.right - history.left > 0}),
-              (Values{1, 1, 1, 1, 1}))
+    EXPECT_TRUE(IntersectRect(&inside, &history, &work) && EqualRect(&inside, &history))
         << history.left << " " << history.top << " " << history.right << " " << history.bottom << " at " << dpi;
 }
 

@@ -22,13 +22,6 @@ std::wstring wide(const std::string& text) {
     return units;
 }
 
-// The window's outer rectangle as x, y, width and height.
-Values outerRect(HWND window) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
-}
-
 // The history slots: the given ones hold their texts, all others are empty.
 Lines historySlots(std::initializer_list<std::pair<int, const char*>> filled) {
     Lines slots(kHistorySlots);
@@ -71,7 +64,6 @@ protected:
     // The saved values of the four window keys, or of the four options, joined by blanks.
     static std::string savedWindow() { return savedValues("Window", {"XPos", "YPos", "Width", "Height"}); }
     static std::string savedOptions() { return savedValues("Options", {"TimeOut", "MaxHops", "PacketSize", "ReverseDns"}); }
-    static bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
     // The history slots as read.
     Lines history() const { return Lines(app->history, app->history + kHistorySlots); }
 };
@@ -173,11 +165,9 @@ TEST_F(SettingsFileTest, ForeignSectionsAndKeysSurviveTheSaveAndLeftoversGo) {
 TEST_F(SettingsFileTest, ACompleteTemporaryFileOfACopyThatDiedBecomesTheMissingSettingsFile) {
     const std::string ini = drive::settingsFile(), complete = ini + ".lumentrax-4242.tmp",
                       cut = ini + ".lumentrax-4246-1.tmp", readOnly = ini + ".lumentrax-4250.tmp";
-    std::string text = "[Mine]\r\nColour=blue\r\n[Options]\r\nMaxHops=33\r\nTimeOut=900\r\nReverseDns=0\r\n"
-                       "PacketSize=16\r\n[Column]\r\n";
-    for (int n = 0; n < kColumnCount; ++n) text += "C" + std::to_string(n) + "=70\r\n";
-    text += "[History]\r\nH0=taken.test\r\n";
-    for (int n = 1; n < kHistorySlots; ++n) text += "H" + std::to_string(n) + "=\r\n";
+    std::string text = "[Mine]\r\nColour=blue\r\n";
+    for (const std::string& line : expectedFile({"33", "900", "0", "16"}, {50, 50, 600, 400}, widths,
+                                                historySlots({{0, "taken.test"}}))) text += line + "\r\n";
     drive::writeSettingsFile(text, complete);
     Sleep(20);
     std::string cutShort = text.substr(0, text.find("H15="));
@@ -265,12 +255,6 @@ void storeSave(const std::string& ini, const char* maxHops) {
     }
 }
 
-std::string profileValue(const std::string& ini, const char* section, const char* key) {
-    char value[64];
-    GetPrivateProfileStringA(section, key, "<absent>", value, sizeof value, ini.c_str());
-    return value;
-}
-
 // A settings file reached through links: saved wherever the link leads (into a folder
 // whose name the ANSI code page cannot spell too), and one lock for the link and the
 // file it names.
@@ -279,7 +263,7 @@ TEST_F(SettingsFileTest, AFileReachedThroughALinkIsSavedAndLockedAsTheFileItName
     const std::string unspellable = folder + LUMENTRAX_LINKED_UNSPELLABLE "\\linked.ini";
     drive::writeSettingsFile("[Mine]\r\nColour=blue\r\n", unspellable);
     storeSave(unspellable, "42");
-    EXPECT_EQ(profileValue(unspellable, "Options", "MaxHops") + " " + profileValue(unspellable, "Mine", "Colour"),
+    EXPECT_EQ(drive::settingsValue("Options", "MaxHops", unspellable) + " " + drive::settingsValue("Mine", "Colour", unspellable),
               "42 blue");
     DeleteFileA(unspellable.c_str());
 

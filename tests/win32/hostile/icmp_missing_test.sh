@@ -20,10 +20,8 @@ rows=$(drive rows)
 echo "$rows"
 check "rows" 6 "$(row_count "$rows")"
 for hop in 1 2 3 4 5 6; do
-    check "hop $hop number" "$hop" "$(cell "$rows" $hop 0)"
-    check "hop $hop silent" "0.0.0.0" "$(cell "$rows" $hop 1)"
-    check "hop $hop box clear" 1 "$(box_image "$rows" $hop)"
-    check "hop $hop sent" 0 "$(cell "$rows" $hop 7)"
+    check "hop $hop: number, silent, box clear, sent 0" "$hop 0.0.0.0 1 0" \
+        "$(cell "$rows" $hop 0) $(cell "$rows" $hop 1) $(box_image "$rows" $hop) $(cell "$rows" $hop 7)"
 done
 check "button still reads Stop (monitor phase)" "Stop" "$(drive button)"
 dialogs=$(drive dialogs)

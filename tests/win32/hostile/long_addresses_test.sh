@@ -49,8 +49,7 @@ expected_keys=$(settings_saved_keys | sed 's|.*/||' | sort | tr '\n' ' ')
 check "exactly the 34 keys, each once" "$expected_keys" "$keys"
 check "longest History value" 255 "$(awk '/^\[History\]/ { h = 1; next } /^\[/ { h = 0 } h && /=/ {
     v = substr($0, index($0, "=") + 1); if (length(v) > m) m = length(v) } END { print m + 0 }' "$work/saved.txt")"
-check "H0 is the box text cut to 255" "${box_text:0:255}" "$(ini_value "$ini" History H0)"
-check "H1 is the option cut to 255" "${long_option:0:255}" "$(ini_value "$ini" History H1)"
-check "H2 is the preset host" "one.one.one.one" "$(ini_value "$ini" History H2)"
+check "H0, H1: the box text and the option cut to 255; H2 the preset host" \
+    "${box_text:0:255} ${long_option:0:255} one.one.one.one" "$(ini_values "$ini" History H0 History H1 History H2)"
 for n in $(seq 3 15); do check "H$n empty" "" "$(ini_value "$ini" History H$n)"; done
 finish

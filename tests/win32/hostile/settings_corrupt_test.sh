@@ -56,9 +56,8 @@ options_round_trip() {
 
 check_saved() {
     local what=$1
-    check "$what: saved MaxHops" "$want_hops" "$(ini_value "$ini" Options MaxHops)"
-    check "$what: saved TimeOut" "$want_timeout" "$(ini_value "$ini" Options TimeOut)"
-    check "$what: saved PacketSize" "$want_size" "$(ini_value "$ini" Options PacketSize)"
+    check "$what: saved MaxHops, TimeOut, PacketSize" "$want_hops $want_timeout $want_size" \
+        "$(ini_values "$ini" Options MaxHops Options TimeOut Options PacketSize)"
 }
 
 # 1. Garbage around and inside the options: control and high bytes, a line of 1 MB,
@@ -88,18 +87,15 @@ e2e_start_and_wait "out of range: " 6 "/ip:$LAB_TAIL_TARGET"
 e2e_no_hop_beyond "out of range: " 6
 rows=$(drive rows)
 echo "$rows"
-check "out of range: hop 1" "$LAB_HOP1" "$(cell "$rows" 1 1)"
-check "out of range: hop 3" "$LAB_HOP3" "$(cell "$rows" 3 1)"
-for hop in 4 5 6; do check "out of range: hop $hop silent" "0.0.0.0" "$(cell "$rows" $hop 1)"; done
+check "out of range: hops 1 and 3, hops 4-6 silent" "$LAB_HOP1 $LAB_HOP3 0.0.0.0 0.0.0.0 0.0.0.0" \
+    "$(for hop in 1 3 4 5 6; do cell "$rows" $hop 1; done | paste -sd' ')"
 expect_probing "out of range"
 options_round_trip "out of range"
-check "out of range: dialog shows the stored hop limit" "100000" "$shown_hops"
-check "out of range: dialog shows the stored time-out" "-1" "$shown_timeout"
-check "out of range: dialog shows the stored packet size" "-5" "$shown_size"
+check "out of range: dialog shows the stored hop limit, time-out, packet size" "100000 -1 -5" \
+    "$shown_hops $shown_timeout $shown_size"
 expect_probing "out of range, after Options"
 close_and_check_exit
 check_saved "out of range"
-check "out of range: hop limit clamped to its highest" "$hops_high" "$want_hops"
-check "out of range: time-out clamped to its lowest" "$timeout_low" "$want_timeout"
-check "out of range: packet size clamped to its lowest" "$size_low" "$want_size"
+check "out of range: hop limit clamped to its highest, time-out and packet size to their lowest" \
+    "$hops_high $timeout_low $size_low" "$want_hops $want_timeout $want_size"
 finish

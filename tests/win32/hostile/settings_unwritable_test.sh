@@ -20,37 +20,23 @@ run_once() {
     local e2e_starter=${2:-e2e_start}
     e2e_start_and_wait "$what: " 4 "/ip:$LAB_TARGET"
     ${before_close:-}
-    drive close
-    e2e_wait_exit 60
-    check "$what: exit code after WM_CLOSE" 0 $?
+    close_and_check_exit "$what: "
 }
 
-# The program copied to EXE, with the earlier settings beside it.
+# The program copied to EXE, with SETTINGS (default the earlier ones; none when empty) beside it.
 program_at() {
     e2e_program=$1
-    { [ "$1" -ef "$work/lumentrax.exe" ] || cp "$work/lumentrax.exe" "$1"; } && printf '%s' "$earlier" >"${1%.exe}.ini"
-}
-
-# The values of SECTION KEY pairs of FILE, joined by blanks.
-values() {
-    local file=$1 out=()
-    shift
-    while [ $# -ge 2 ]; do out+=("$(ini_value "$file" "$1" "$2")") && shift 2; done
-    echo "${out[*]}"
+    [ "$1" -ef "$work/lumentrax.exe" ] || cp "$work/lumentrax.exe" "$1" || return 1
+    [ -z "${2-$earlier}" ] || printf '%s' "${2-$earlier}" >"${1%.exe}.ini"
 }
 
 # The file itself read-only (the folder writable).
-printf '%s' "$earlier" >"$ini"
-cp "$ini" "$work/earlier.ini"
-chmod 444 "$ini"
+program_at "$work/lumentrax.exe" && cp "$ini" "$work/earlier.ini" && chmod 444 "$ini"
 run_once "read-only file"
 check "read-only file: contents unchanged, still read-only" "0 444" "$(cmp -s "$ini" "$work/earlier.ini"; echo $? "$(stat -c %a "$ini")")"
 
 # A read-only folder with no settings file: nothing can be created there.
-mkdir "$work/ro"
-cp "$work/lumentrax.exe" "$work/ro/"
-chmod 555 "$work/ro"
-e2e_program=$work/ro/lumentrax.exe
+mkdir "$work/ro" && program_at "$work/ro/lumentrax.exe" "" && chmod 555 "$work/ro"
 run_once "read-only folder"
 check "read-only folder: no file created" "lumentrax.exe" "$(ls -A "$work/ro" | tr '\n' ' ' | sed 's/ $//')"
 
@@ -59,11 +45,11 @@ check "read-only folder: no file created" "lumentrax.exe" "$(ls -A "$work/ro" | 
 chmod 755 "$work/ro" && program_at "$work/ro/lumentrax.exe" && chmod 666 "$work/ro/lumentrax.ini" && chmod 555 "$work/ro"
 run_once "read-only folder, writable file"
 ro_ini=$work/ro/lumentrax.ini
-check "writable file: foreign key kept" "yes" "$(ini_value "$ro_ini" Extra Keep)"
-check "writable file: MaxHops, TimeOut, PacketSize kept" "30 900 16" "$(values "$ro_ini" Options MaxHops Options TimeOut Options PacketSize)"
+check "writable file: foreign key, MaxHops, TimeOut, PacketSize kept" "yes 30 900 16" \
+    "$(ini_values "$ro_ini" Extra Keep Options MaxHops Options TimeOut Options PacketSize)"
 # Saved: the traced address heads the history and the earlier head follows it.
 # Not saved: the file as it was. Anything else lost or mixed something up.
-read -r h0 h1 <<<"$(values "$ro_ini" History H0 History H1)"
+read -r h0 h1 <<<"$(ini_values "$ro_ini" History H0 History H1)"
 check "writable file: earlier head in H1 when saved, else in H0" "kept.example" "$([ "$h0" = "$LAB_TARGET" ] && echo "$h1" || echo "$h0")"
 chmod 755 "$work/ro"
 
@@ -73,7 +59,7 @@ deep=$work/$(printf 'd%.0s' $(seq 200))
 mkdir "$deep"
 program_at "$deep/$(printf 'p%.0s' $(seq $((257 - ${#deep} - 5)))).exe"
 run_once "longest path"
-check "longest path: saved, foreign key kept" "$LAB_TARGET yes" "$(values "${e2e_program%.exe}.ini" History H0 Extra Keep)"
+check "longest path: saved, foreign key kept" "$LAB_TARGET yes" "$(ini_values "${e2e_program%.exe}.ini" History H0 Extra Keep)"
 
 # One character more: the profile functions cannot take the path, so there are no
 # settings. Nothing is read or written, beside the program or in the working folder.
@@ -100,7 +86,7 @@ for length in 0 240 241; do
     chmod 1777 "$shared"
     run_once "shared folder $length"
     check "shared folder $length: saved in place, foreign key kept" "$LAB_TARGET kept.example yes" \
-        "$(values "$shared/$name.ini" History H0 History H1 Extra Keep)"
+        "$(ini_values "$shared/$name.ini" History H0 History H1 Extra Keep)"
     check "shared folder $length: nothing left beside the file" "$name.exe $name.ini" "$(ls -A "$shared" | paste -sd' ')"
 done
 
@@ -117,7 +103,7 @@ plant_own() { own=$ini.lumentrax-$(drive pid) && ln -s home/letter.txt "$own.tmp
 before_close=plant_own run_once "planted links"
 check "planted links: targets untouched, links kept, saved" \
     "thesis letter letter.txt thesis.txt home/thesis.txt home/letter.txt home/nowhere.txt $LAB_TARGET yes" \
-    "$( { cat "$work"/home/{thesis,letter}.txt; ls -A "$work/home"; readlink "$ini.lumentrax-99996.tmp" "$own.tmp" "$own-2.tmp"; } | paste -sd' ') $(values "$ini" History H0 Extra Keep)"
+    "$( { cat "$work"/home/{thesis,letter}.txt; ls -A "$work/home"; readlink "$ini.lumentrax-99996.tmp" "$own.tmp" "$own-2.tmp"; } | paste -sd' ') $(ini_values "$ini" History H0 Extra Keep)"
 rm -rf "$ini.lumentrax-99996.tmp" "$own.tmp" "$own-2.tmp" "$work/home"
 
 # A settings file that is a symbolic link: the link stays, its target gets the save,
@@ -134,7 +120,7 @@ for _ in $(seq 1 50); do [ -S "$socket" ] && break; sleep 0.1; done
 start_traced() { local e2e_wrap=("${e2e_wrap[@]}" "${traced[@]}" "$work/strace.program"); e2e_start "$@"; }
 e2e_program=$work/lumentrax.exe
 run_once "linked file" start_traced
-check "linked file: still a link, target saved" "target.ini $LAB_TARGET yes" "$(readlink "$ini") $(values "$work/target.ini" History H0 Extra Keep)"
+check "linked file: still a link, target saved" "target.ini $LAB_TARGET yes" "$(readlink "$ini") $(ini_values "$work/target.ini" History H0 Extra Keep)"
 check "linked file: temporary file flushed, then renamed" "fsync rename" "$(cat "$work"/strace.* | sort -k2 -n |
     grep -oE '(fsync|rename[a-z0-9]*)\(.*target\.ini\.lumentrax-[0-9]+\.tmp' | grep -oE '^(fsync|rename)' | uniq | paste -sd' ')"
 
@@ -172,6 +158,6 @@ for room in 0 4096; do
     in_volume cat "$work/full/lumentrax.ini" >"${after:=$work/full.after}"
     cmp -s "$after" "$work/big.ini" && echo "full volume, $room bytes free: the file is the old one" ||
         check "full volume, $room bytes free: the new file, whole (keys, history, foreign key)" "34 $LAB_TARGET h0.$long yes" \
-            "$(settings_keys "$after") $(values "$after" History H0 History H1 Extra Keep)"
+            "$(settings_keys "$after") $(ini_values "$after" History H0 History H1 Extra Keep)"
 done
 finish
