@@ -113,9 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::memcpy(records.data(), data, size);
     // A first look at half the counters, then the records as they are.
     std::vector<HopRecord> earlier(records);
-    for (HopRecord& r : earlier) {
-        std::tie(r.sent, r.received, r.totalMs) = std::make_tuple(r.sent / 2, r.received / 2, r.totalMs / 2);
-    }
+    for (HopRecord& r : earlier) std::tie(r.sent, r.received, r.totalMs) = std::make_tuple(r.sent / 2, r.received / 2, r.totalMs / 2);
     figures = HopFigures{};
     figures.feed(earlier.data(), count);
     figures.feed(records.data(), count);

@@ -19,10 +19,10 @@ struct Hop {
     int32_t ms;
     bool isSilent;
     int failures;
-    uint32_t others[kMaxOthers];  // routers taking turns with it (alternate, spread)
+    uint32_t others[kMaxOthers];  // routers sharing its echoes (spread)
     int otherCount;
-    int turn;       // alternate(): whose turn it is
-    uint32_t draw;  // spread(): the generator's state; 0 for turns in order
+    int turn;       // whose turn it is, when they take turns
+    uint32_t draw;  // the generator's state; 0 for turns in order
 };
 
 struct Host {
@@ -90,6 +90,28 @@ void addHost(Host (&list)[kMaxEntries], int& count, uint32_t address, const char
     copyBounded(list[count++].text, text);
 }
 
+int answerEcho(uint32_t destination, int32_t timeToLive, EchoResult& result) {
+    if (state.isUnplugged) return 0;
+    const int ttl = timeToLive & 0xFF;  // what the IP header would carry
+    if (destination == state.targetAddress && destination != 0) {
+        if (ttl >= state.targetDistance) return monitorReply(destination, state.targetMs, result);
+    } else {
+        int distance = 0;
+        Hop* hop = hopWithAddress(destination, &distance);
+        if (hop == nullptr || ttl < distance) return 0;
+        return monitorReply(destination, hop->ms, result);
+    }
+    Hop& hop = state.hops[ttl];
+    if (hop.isSilent || hop.address == 0) return 0;
+    if (hop.failures > 0) {
+        --hop.failures;
+        return 0;
+    }
+    if (hop.draw != 0) hop.draw = hop.draw * 1103515245u + 12345u;
+    const int pick = static_cast<int>((hop.draw != 0 ? hop.draw >> 16 : hop.turn++) % (hop.otherCount + 1));
+    return reply(pick == 0 ? hop.address : hop.others[pick - 1], hop.ms, result);
+}
+
 }  // namespace
 
 void reset() { std::memset(&state, 0, sizeof state); }
@@ -113,8 +135,6 @@ void spread(int ttl, const uint32_t* others, int count, uint32_t seed) {
     hop.turn = 0;
     hop.draw = seed;
 }
-
-void alternate(int ttl, uint32_t address) { spread(ttl, &address, 1, 0); }
 
 int64_t clockMs() { return state.clockMs; }
 
@@ -180,32 +200,6 @@ void IcmpPinger::formatAddress(char (&addressText)[kAddressTextSize], uint32_t a
     const unsigned char* b = reinterpret_cast<const unsigned char*>(&address);
     std::snprintf(addressText, sizeof addressText, "%u.%u.%u.%u", b[0], b[1], b[2], b[3]);
 }
-
-namespace {
-
-int answerEcho(uint32_t destination, int32_t timeToLive, EchoResult& result) {
-    if (state.isUnplugged) return 0;
-    const int ttl = timeToLive & 0xFF;  // what the IP header would carry
-    if (destination == state.targetAddress && destination != 0) {
-        if (ttl >= state.targetDistance) return monitorReply(destination, state.targetMs, result);
-    } else {
-        int distance = 0;
-        Hop* hop = hopWithAddress(destination, &distance);
-        if (hop == nullptr || ttl < distance) return 0;
-        return monitorReply(destination, hop->ms, result);
-    }
-    Hop& hop = state.hops[ttl];
-    if (hop.isSilent || hop.address == 0) return 0;
-    if (hop.failures > 0) {
-        --hop.failures;
-        return 0;
-    }
-    if (hop.draw != 0) hop.draw = hop.draw * 1103515245u + 12345u;
-    const int pick = static_cast<int>((hop.draw != 0 ? hop.draw >> 16 : hop.turn++) % (hop.otherCount + 1));
-    return reply(pick == 0 ? hop.address : hop.others[pick - 1], hop.ms, result);
-}
-
-}  // namespace
 
 int IcmpPinger::echo(uint32_t destination, int32_t timeToLive, int32_t size, int32_t timeoutMs,
                      EchoResult& result) {

@@ -28,10 +28,9 @@ void router(int ttl, uint32_t address, int32_t ms);
 void silent(int ttl);
 // The first `failures` echoes that reach distance `ttl` go unanswered.
 void flaky(int ttl, int failures);
-// Echoes that end at distance `ttl` are answered in turn by its router and by
-// `address` (load balancing that sends each probe another way), the router first; or,
-// by spread, by its router and up to three `others` at random, drawn from `seed`.
-void alternate(int ttl, uint32_t address);
+// Echoes that end at distance `ttl` are answered by its router and up to three `others`
+// (load balancing that sends each probe another way): in turn, the router first, when
+// `seed` is 0, else at random, drawn from `seed`.
 void spread(int ttl, const uint32_t* others, int count, uint32_t seed);
 // `address` is the traced host, `distance` hops away; it answers echoes whose
 // time-to-live reaches it, after `ms`.

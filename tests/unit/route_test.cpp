@@ -160,7 +160,7 @@ TEST_F(RouteChecks, SeveralAnswersInARowConfirmAChangeAndAlternationNever) {
 
 TEST_F(RouteChecks, ALoadBalancedHopKeepsItsRowAndShowsItsShares) {
     trace(3);
-    script::alternate(2, kNewRouter);
+    script::spread(2, &kNewRouter, 1, 0);
     run(90);
     EXPECT_EQ(routeOf(), (Route{routerAt(1), routerAt(2), routerAt(3), kTarget}));
     EXPECT_GT(table.records[1].sent, 1000);
