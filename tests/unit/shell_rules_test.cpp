@@ -18,8 +18,10 @@ std::string addressOf(const char* commandLine) {
     return address;
 }
 
+using Ints = std::vector<int>;
+
 // left, top, width, height
-std::vector<int> rect(const ControlRect& r) { return {r.left, r.top, r.width, r.height}; }
+Ints rect(const ControlRect& r) { return {r.left, r.top, r.width, r.height}; }
 
 }  // namespace
 
@@ -56,12 +58,12 @@ TEST(AddressOption, LongValuesAreCutAt255) {
 TEST(Layout, SevenHundredPixelsWide) {
     for (unsigned width : {700u, 701u}) {
         ControlLayout l = computeLayout(width, 400, 27);
-        EXPECT_EQ(rect(l.listView), (std::vector<int>{0, 27, static_cast<int>(width), 373})) << width;
-        EXPECT_EQ(l.addressBox.width, 350);
-        EXPECT_EQ(l.addressBox.height, 27);
-        EXPECT_EQ(rect(l.startButton), (std::vector<int>{351, 2, 98, 23})) << width;
-        EXPECT_EQ(rect(l.copyButton), (std::vector<int>{451, 2, 98, 23})) << width;
-        EXPECT_EQ(rect(l.optionsButton), (std::vector<int>{551, 2, 98, 23})) << width;
+        EXPECT_EQ(rect(l.listView), (Ints{0, 27, static_cast<int>(width), 373})) << width;
+        EXPECT_EQ((Ints{l.addressBox.width, l.addressBox.height}), (Ints{350, 27})) << width;
+        // Start, Copy and Options, each in a 100-pixel slot.
+        const ControlRect buttons[] = {l.startButton, l.copyButton, l.optionsButton};
+        for (int b = 0; b < 3; ++b)
+            EXPECT_EQ(rect(buttons[b]), (Ints{351 + 100 * b, 2, 98, 23})) << width << " button " << b;
         EXPECT_EQ(l.optionsButton.left + l.optionsButton.width, 649);
     }
 }
@@ -69,20 +71,17 @@ TEST(Layout, SevenHundredPixelsWide) {
 // At 144 DPI the margin and the gap are 3 pixels, a slot's button 2 pixels in. Saved
 // sizes are 96-DPI units; 0 (default width) and negatives (the system's) never scale.
 TEST(Layout, MarginsGapsAndSavedSizesFollowTheDpi) {
-    EXPECT_EQ(rect(computeLayout(1050, 600, 40, 144).optionsButton), (std::vector<int>{827, 3, 147, 34}));
-    EXPECT_EQ((std::vector<int>{savedSizeToDpi(600, 144), savedSizeFromDpi(900, 144), savedSizeToDpi(0, 144),
-                                savedSizeFromDpi(-1, 72), savedSizeToDpi(INT32_MIN, 72)}),
-              (std::vector<int>{900, 600, 0, -1, INT32_MIN}));
+    EXPECT_EQ(rect(computeLayout(1050, 600, 40, 144).optionsButton), (Ints{827, 3, 147, 34}));
+    EXPECT_EQ((Ints{savedSizeToDpi(600, 144), savedSizeFromDpi(900, 144), savedSizeToDpi(0, 144),
+                    savedSizeFromDpi(-1, 72), savedSizeToDpi(INT32_MIN, 72)}), (Ints{900, 600, 0, -1, INT32_MIN}));
 }
 
 TEST(Layout, MinimisedWindowGivesNoNegativeSizes) {
+    // list height, Start width, address width; then the Options button's left edge
     ControlLayout l = computeLayout(0, 0, 27);
-    EXPECT_EQ(l.listView.height, 0);
-    EXPECT_EQ(l.startButton.width, 0);
-    EXPECT_EQ(l.addressBox.width, 0);
+    EXPECT_EQ((Ints{l.listView.height, l.startButton.width, l.addressBox.width}), (Ints{0, 0, 0}));
     ControlLayout huge = computeLayout(65535, 65535, 27);
-    EXPECT_EQ(huge.listView.height, 65508);
-    EXPECT_EQ(huge.optionsButton.left, 32767 + 2 * 9362 + 1);
+    EXPECT_EQ((Ints{huge.listView.height, huge.optionsButton.left}), (Ints{65508, 32767 + 2 * 9362 + 1}));
 }
 
 // Shares of 1060 truncated toward zero; the list's headers and alignment are checked on
@@ -90,7 +89,6 @@ TEST(Layout, MinimisedWindowGivesNoNegativeSizes) {
 TEST(Columns, DefaultWidthsShareTheClientWidth) {
     const int32_t at800[] = {45, 113, 188, 60, 60, 60, 60, 60, 60, 60};
     for (int i = 0; i < kColumnCount; ++i) EXPECT_EQ(columnWidth(i, 0, 800), at800[i]) << i;
-    EXPECT_EQ(columnWidth(2, 33, 800), 33);
-    EXPECT_EQ(columnWidth(2, -7, 800), -7);  // saved widths are passed on unchanged
-    EXPECT_EQ(columnWidth(2, 0, -1060), -250);
+    // Saved widths are passed on unchanged.
+    EXPECT_EQ((Ints{columnWidth(2, 33, 800), columnWidth(2, -7, 800), columnWidth(2, 0, -1060)}), (Ints{33, -7, -250}));
 }
