@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/hop_table.h"
@@ -46,8 +47,8 @@ class Engine : public ::testing::Test {
 protected:
     void SetUp() override { script::reset(); }
 
-    void startTrace(int32_t maxHops = 40) {
-        table.configure(maxHops, 8, 1000, 0);
+    void startTrace(int32_t maxHops = 40, int32_t reverseDns = 0) {
+        table.configure(maxHops, 8, 1000, reverseDns);
         table.start("10.9.9.9");
         ASSERT_TRUE(table.isRunning());
     }
@@ -106,12 +107,10 @@ TEST_F(Engine, StoppedTableAndUnresolvableNameDoNothing) {
 TEST_F(Engine, TraceFindsRouteThenTargetEndsDiscovery) {
     route(3);
     script::reverseName(routerAt(2), "core.example.net");
-    table.configure(40, 8, 1000, 1);
-    table.start("10.9.9.9");
+    startTrace(40, 1);
     EXPECT_EQ(traceToEnd(), 4);
-    for (int d = 1; d <= 3; ++d) {
+    for (int d = 1; d <= 3; ++d)
         EXPECT_EQ(fields(table.records[d - 1]), (Row{routerAt(d), 0, 1, 1, 1, d, d, d, d})) << "hop " << d;
-    }
     EXPECT_STREQ(table.records[0].addressText, "10.0.1.1");
     EXPECT_STREQ(table.records[1].hostName, "core.example.net");
     EXPECT_STREQ(table.records[0].hostName, "");
@@ -297,9 +296,8 @@ TEST_F(Engine, HopLimitsBeyondTheTableNeverOverrunOrWrapTheTimeToLive) {
     EXPECT_EQ(std::memcmp(&table.records[kMaxRecords - 1], &sentinel, sizeof sentinel), 0);
     steps(600);
     for (int i = 0; i < script::echoCount(); ++i) {
-        int32_t ttl = script::echoAt(i).timeToLive;
-        ASSERT_GE(ttl, 1);
-        ASSERT_LE(ttl, 255);
+        const int32_t ttl = script::echoAt(i).timeToLive;
+        ASSERT_TRUE(ttl >= 1 && ttl <= 255) << "echo " << i << " sent with time-to-live " << ttl;
     }
 }
 
@@ -337,9 +335,8 @@ TEST_F(Engine, LongRunsNeverWrapCountersOrLoss) {
     table.records[1].excluded = 1;
     HopRecord& r = table.records[0];
     // Counters past every 32-bit limit, as weeks of fast monitoring make them.
-    r.sent = int64_t{INT32_MAX} + 10;
-    r.received = int64_t{INT32_MAX} + 5;
-    r.totalMs = int64_t{INT32_MAX} * 3;
+    std::tie(r.sent, r.received, r.totalMs) =
+        std::make_tuple(int64_t{INT32_MAX} + 10, int64_t{INT32_MAX} + 5, int64_t{INT32_MAX} * 3);
     table.pingCursor = 0;
     table.step();
     EXPECT_EQ((Row{r.sent, r.received, r.totalMs}),
@@ -347,7 +344,6 @@ TEST_F(Engine, LongRunsNeverWrapCountersOrLoss) {
     EXPECT_EQ(lossPercent(r), 1);  // 100 - 99.99...% truncated; never negative or wrapped
     EXPECT_EQ(averageMs(r), 2);
     // received * 100 beyond 32 bits: 30 million answers of 40 million echoes is 25% loss.
-    r.sent = 40000000;
-    r.received = 30000000;
+    std::tie(r.sent, r.received) = std::make_tuple(40000000, 30000000);
     EXPECT_EQ(lossPercent(r), 25);
 }
