@@ -31,13 +31,14 @@ protected:
         return out;
     }
 
-    // A full history after `front` was remembered: `front`, host0..host15 less `removed`, then empty slots.
+    // A whole history: `held`, then empty slots.
+    static std::vector<std::string> padded(std::vector<std::string> held) { held.resize(kHistorySlots); return held; }
+    // A full history after `front` was remembered: `front`, host0..host15 less `removed`.
     static std::vector<std::string> shifted(const char* front, std::vector<int> removed) {
         std::vector<std::string> out{front};
         for (int i = 0; i < kHistorySlots; ++i)
             if (std::count(removed.begin(), removed.end(), i) == 0) out.push_back("host" + std::to_string(i));
-        out.resize(kHistorySlots);
-        return out;
+        return padded(out);
     }
 
     HistorySlots slots;
@@ -54,8 +55,7 @@ std::string pathFor(const char* module) {
 
 TEST_F(History, PresetHoldsTheDefaultHostAlone) {
     presetHistory(slots);
-    EXPECT_STREQ(slots[0], kDefaultTargetHost);
-    for (int i = 1; i < kHistorySlots; ++i) EXPECT_STREQ(slots[i], "");
+    EXPECT_EQ(contents(), padded({kDefaultTargetHost}));
 }
 
 // A full history, a slot or two renamed, then the address remembered and the slots it removed.
@@ -78,8 +78,7 @@ TEST_F(History, RememberedAddressMovesToTheFrontAndEveryDuplicateGoes) {
 TEST_F(History, LeadingSpaceMakesADifferentEntry) {
     fill(2);
     rememberAddress(slots, " host1");
-    EXPECT_EQ(contents()[0], " host1");
-    EXPECT_EQ(contents()[2], "host1");
+    EXPECT_EQ(contents(), padded({" host1", "host0", "host1"}));
 }
 
 TEST_F(History, HolesMoveAlongWithTheirSlots) {
@@ -87,8 +86,7 @@ TEST_F(History, HolesMoveAlongWithTheirSlots) {
     std::strcpy(slots[2], "b");
     std::strcpy(slots[5], "c");
     rememberAddress(slots, "b");
-    EXPECT_EQ(contents(), (std::vector<std::string>{"b", "a", "", "", "", "c", "", "", "", "", "", "", "", "", "",
-                                                    ""}));
+    EXPECT_EQ(contents(), padded({"b", "a", "", "", "", "c"}));
 }
 
 TEST_F(History, LongAndControlCharacterAddressesAreStoredSafely) {
@@ -112,8 +110,7 @@ TEST(SettingsPath, ExtensionBecomesIniNeverTheExecutableNorInsideADirectoryName)
 }
 
 TEST(SettingsPath, TooLongGivesNothing) {
-    std::string module(kSettingsPathSize - 2, 'p');
-    EXPECT_EQ(pathFor(module.c_str()), "");
+    EXPECT_EQ(pathFor(std::string(kSettingsPathSize - 2, 'p').c_str()), "");
     std::string fits(kSettingsPathSize - 5, 'p');
     EXPECT_EQ(pathFor(fits.c_str()), fits + ".ini");
 }
