@@ -87,6 +87,9 @@ Bytes withByte(Bytes packet, size_t at, uint8_t value) {
     return packet;
 }
 
+// `packet` cut, or padded with zeros, to `length` bytes.
+Bytes resized(Bytes packet, size_t length) { packet.resize(length, 0); return packet; }
+
 TEST(EchoRequest, HeaderDataAndChecksum) {
     uint8_t out[kIcmpHeaderSize + 64];
     const size_t length = buildEchoRequest(out, sizeof out, 0xABCD, 0x0102, 5);
@@ -120,8 +123,7 @@ TEST(EchoRequest, ChecksumOfAKnownSequence) {
 TEST(RawAnswer, OwnEchoReplyFromTheDestination) {
     EXPECT_EQ(rawAnswer(ourReply()), (Row{kEchoReply, address(kTarget), kIcmpEchoReply}));
     // Options in the outer header move the ICMP part; it must still be found.
-    const Bytes withOptions = ipPacket(kTarget, kClient, icmpMessage(0, 0x1234, 0x0042, 8), 10);
-    EXPECT_EQ(kEchoReply, rawKind(withOptions));
+    EXPECT_EQ(kEchoReply, rawKind(ipPacket(kTarget, kClient, icmpMessage(0, 0x1234, 0x0042, 8), 10)));
 }
 
 TEST(RawAnswer, RepliesThatAreNotThisProbes) {
@@ -148,9 +150,7 @@ TEST(RawAnswer, TruncatedOrMalformedHeaders) {
     // A total length (bytes 2 and 3: 36) cut to 24, into the ICMP header: no complete answer.
     EXPECT_EQ(kNotOurs, rawKind(withByte(good, 3, 24)));
     // Trailing padding beyond the total length is ignored.
-    Bytes padded = good;
-    padded.resize(padded.size() + 30, 0);
-    EXPECT_EQ(kEchoReply, rawKind(padded));
+    EXPECT_EQ(kEchoReply, rawKind(resized(good, good.size() + 30)));
 }
 
 TEST(RawAnswer, ReportsQuotingThisProbesRequest) {
@@ -160,9 +160,7 @@ TEST(RawAnswer, ReportsQuotingThisProbesRequest) {
     // Options in the quoted header and in the outer one: the real lengths are used.
     EXPECT_EQ(kIcmpError, rawKind(report(kIcmpTimeExceeded, ourRequestAsSent(3), 2)));
     // Routers quote only 8 bytes of the ICMP part: that is enough.
-    Bytes shortQuote = ourRequestAsSent();
-    shortQuote.resize(28);
-    EXPECT_EQ(kIcmpError, rawKind(report(kIcmpTimeExceeded, shortQuote)));
+    EXPECT_EQ(kIcmpError, rawKind(report(kIcmpTimeExceeded, resized(ourRequestAsSent(), 28))));
 }
 
 TEST(RawAnswer, ReportsQuotingSomethingElse) {
