@@ -40,8 +40,14 @@ bool isCiRun() {
             GTEST_SKIP() << (why);                 \
         }                                          \
     } while (0)
-#define REQUIRE_SOCKET(pinger) \
-    REQUIRE_OR_SKIP((pinger).socketFd >= 0, "no ICMP socket (needs root or ping_group_range)")
+
+// A pinger whose ICMP socket opened, and a result for its echoes.
+class PosixPinger : public ::testing::Test {
+protected:
+    void SetUp() override { REQUIRE_OR_SKIP(pinger.socketFd >= 0, "no ICMP socket (needs root or ping_group_range)"); }
+    IcmpPinger pinger;
+    EchoResult result{};
+};
 
 bool writeSetting(const char* path, const char* value) {
     FILE* file = std::fopen(path, "w");
@@ -82,10 +88,8 @@ std::thread floodWithForeignReplies(int fd, const IcmpPinger& pinger, const std:
     });
 }
 
-TEST(PosixPinger, LoopbackAnswersWithItsOwnAddress) {
-    IcmpPinger pinger;
-    REQUIRE_SOCKET(pinger);
-    EchoResult result{0xFFFFFFFFu, 77, -1};
+TEST_F(PosixPinger, LoopbackAnswersWithItsOwnAddress) {
+    result = {0xFFFFFFFFu, 77, -1};
     ASSERT_EQ(1, pinger.echo(kLoopback, 64, 8, 2000, result));
     EXPECT_EQ(kLoopback, result.replyAddress);
     EXPECT_GE(result.roundTripMs, 0);
@@ -97,10 +101,7 @@ TEST(PosixPinger, LoopbackAnswersWithItsOwnAddress) {
     }
 }
 
-TEST(PosixPinger, TimeToLiveIsSentAsItsLowEightBits) {
-    IcmpPinger pinger;
-    REQUIRE_SOCKET(pinger);
-    EchoResult result{};
+TEST_F(PosixPinger, TimeToLiveIsSentAsItsLowEightBits) {
     // 257 is sent as 1, enough for the loopback; 256 would be 0 and is not sent.
     EXPECT_EQ(1, pinger.echo(kLoopback, 257, 8, 2000, result));
     EchoResult untouched{0x01020304u, 5, 6};
@@ -110,10 +111,7 @@ TEST(PosixPinger, TimeToLiveIsSentAsItsLowEightBits) {
               (std::vector<int64_t>{0x01020304, 5, 6}));
 }
 
-TEST(PosixPinger, OddSizesAndTimeoutsStillEcho) {
-    IcmpPinger pinger;
-    REQUIRE_SOCKET(pinger);
-    EchoResult result{};
+TEST_F(PosixPinger, OddSizesAndTimeoutsStillEcho) {
     // Negative as signed is huge as unsigned: capped at 2048 data bytes, still sent.
     for (int32_t size : {-1, 4096, 0}) EXPECT_EQ(1, pinger.echo(kLoopback, 64, size, 2000, result)) << size;
     // Negative timeouts (below) leave the socket working.
@@ -126,7 +124,7 @@ TEST(PosixPinger, OddSizesAndTimeoutsStillEcho) {
 // endless wait: on the raw socket, then on the datagram socket (the namespace's
 // ping_group_range allows it). The echoes run on a thread of their own in a silent
 // namespace; a call that never returns fails the test after 20 seconds.
-TEST(PosixPinger, TimeoutsHoldWhereOnlyForeignRepliesCome) {
+TEST_F(PosixPinger, TimeoutsHoldWhereOnlyForeignRepliesCome) {
     constexpr int32_t kWaitedMs = 300;
     const int32_t timeouts[3] = {kWaitedMs, -1000, INT32_MIN};
     struct Seen {
@@ -165,9 +163,8 @@ TEST(PosixPinger, TimeoutsHoldWhereOnlyForeignRepliesCome) {
         << "an echo never returned";
     REQUIRE_OR_SKIP(seen->failed.empty(), seen->failed);
     for (int kind = 0; kind < 2; ++kind) {
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_EQ(seen->answered[kind][i], 0) << kind << ": " << timeouts[i] << ": nothing answers";
-        }
+        EXPECT_EQ(std::vector<int>(seen->answered[kind], seen->answered[kind] + 3), std::vector<int>(3, 0))
+            << kind << ": nothing answers to any of the three timeouts";
         // Less one millisecond: the service counts its deadline in whole milliseconds.
         EXPECT_GE(seen->elapsedMs[kind][0], kWaitedMs - 1) << kind << ": the timeout was waited out";
         for (int i = 1; i < 3; ++i) {
@@ -177,14 +174,12 @@ TEST(PosixPinger, TimeoutsHoldWhereOnlyForeignRepliesCome) {
     }
 }
 
-TEST(PosixPinger, EachObjectHasItsOwnIdentifier) {
-    IcmpPinger first;
+TEST_F(PosixPinger, EachObjectHasItsOwnIdentifier) {
     IcmpPinger second;
-    REQUIRE_SOCKET(first);
-    EXPECT_NE(first.identifier, second.identifier);
+    EXPECT_NE(pinger.identifier, second.identifier);
 }
 
-TEST(PosixPinger, DottedQuadsWithoutLookup) {
+TEST(PosixResolver, DottedQuadsWithoutLookup) {
     IcmpPinger pinger;
     // Dotted quads are taken without a lookup; no text gives 0. (Names are looked up
     // only in the lab, whose resolver never leaves it.)
