@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <tuple>
 
 #include "text/bounded_text.h"
 
@@ -57,9 +58,7 @@ struct State {
 State state;
 
 bool reply(uint32_t address, int32_t ms, EchoResult& result) {
-    result.replyAddress = address;
-    result.status = 0;
-    result.roundTripMs = ms;
+    result = EchoResult{address, 0, ms};
     return true;
 }
 
@@ -119,9 +118,8 @@ void reset() { std::memset(&state, 0, sizeof state); }
 void name(const char* host, uint32_t address) { addHost(state.names, state.nameCount, address, host); }
 
 void router(int ttl, uint32_t address, int32_t ms) {
-    state.hops[ttl].address = address;
-    state.hops[ttl].ms = ms;
-    state.hops[ttl].isSilent = false;
+    Hop& hop = state.hops[ttl];
+    std::tie(hop.address, hop.ms, hop.isSilent) = std::make_tuple(address, ms, false);
 }
 
 void silent(int ttl) { state.hops[ttl].isSilent = true; }
@@ -141,9 +139,7 @@ int64_t clockMs() { return state.clockMs; }
 void advance(int64_t ms) { state.clockMs += ms; }
 
 void target(uint32_t address, int distance, int32_t ms) {
-    state.targetAddress = address;
-    state.targetDistance = distance;
-    state.targetMs = ms;
+    std::tie(state.targetAddress, state.targetDistance, state.targetMs) = std::make_tuple(address, distance, ms);
 }
 
 void answers(uint32_t address, const int32_t* roundTrips, int count) {
