@@ -152,8 +152,7 @@ TEST(Figures, ExtremeCountersStayWithinRange) {
     EXPECT_EQ(averageMs(r), 1);
     r.received = INT64_MAX / 2;  // just under half answered: the loss shown rounds up
     EXPECT_EQ(lossPercent(r), 51);
-    r.sent = 10;
-    r.received = 50;  // more answers than echoes
+    std::tie(r.sent, r.received) = std::make_tuple(10, 50);  // more answers than echoes
     EXPECT_EQ(lossPercent(r), 0);
     r.received = -5;
     EXPECT_EQ(lossPercent(r), 100);
