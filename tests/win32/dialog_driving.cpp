@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <set>
 
 namespace drive {
@@ -18,22 +20,12 @@ std::string settingsFile() {
 
 void removeSettingsFile() { DeleteFileA(settingsFile().c_str()); }
 
-void writeSettingsFile(const std::string& text, const std::string& path) {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) return;
-    std::fwrite(text.data(), 1, text.size(), file);
-    std::fclose(file);
-}
+void writeSettingsFile(const std::string& text, const std::string& path) { std::ofstream(path, std::ios::binary) << text; }
 
+// Empty when the file is missing.
 std::string readSettingsFile(const std::string& path) {
-    std::string text;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return text;
-    char chunk[4096];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, n);
-    std::fclose(file);
-    return text;
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
 std::vector<std::string> settingsLines(const std::string& path) {

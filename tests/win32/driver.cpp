@@ -10,23 +10,17 @@
 // Commands (exit status 0 = done, 1 = not found, failed or timed out, 2 = usage):
 // The main window and its list
 //   wait-window SECONDS              wait until the main window and its list exist
-//   wait-gone SECONDS                wait until the main window is gone
 //   rows                             print every row: box image (1 clear, 2 ticked), then
 //                                    the ten cells, tab-separated
 //   wait-count N SECONDS             wait until the list has at least N rows
-//   wait-cell ROW COL TEXT SECONDS   wait until cell (ROW, COL), 0-based, reads TEXT
 //   wait-min ROW COL N SECONDS       wait until the number in cell (ROW, COL) is >= N
 //   button                           print the Start/Stop button's text
-//   wait-button TEXT SECONDS         wait until the Start/Stop button reads TEXT
 //   text                             print the address box's text
 //   settle SECONDS                   wait until the program has handled every message
 //                                    posted to it so far (its own start-up Start included)
 //   start-stop SECONDS               press Start/Stop (menu command), then settle
 //   stop SECONDS                     press Start/Stop when the button reads Stop, wait
 //                                    until it reads Start, then print the rows as `rows`
-//   open-copy, open-options, open-about
-//                                    post the menu command; its box or dialog stays open
-//   exit                             post File, Exit
 //   close                            post WM_CLOSE to the main window
 //   end-session                      send WM_ENDSESSION (the session ends: log-off) to the
 //                                    main window and wait until it has been handled
@@ -94,10 +88,6 @@ int waitWindow(char** args) {
                            [] { return driver::mainWindow() != nullptr && driver::child("SysListView32") != nullptr; });
 }
 
-int waitGone(char** args) {
-    return driver::waitFor(args[0], [] { return driver::mainWindow() == nullptr; });
-}
-
 bool buttonReads(const char* wanted) {
     char text[driver::kTextSize];
     driver::windowText(driver::child("Button"), text);
@@ -106,18 +96,7 @@ bool buttonReads(const char* wanted) {
 
 int button(char**) { return driver::printText(driver::child("Button")); }
 
-int waitButton(char** args) {
-    const char* wanted = args[0];
-    return driver::waitFor(args[1], [wanted] { return buttonReads(wanted); });
-}
-
 int text(char**) { return driver::printText(driver::child("ComboBox")); }
-
-int command(WORD id) { return driver::postCommand(id) ? 0 : 1; }
-int openCopy(char**) { return command(IDM_COPY); }
-int openOptions(char**) { return command(IDM_OPTIONS); }
-int openAbout(char**) { return command(IDM_ABOUT); }
-int exitCommand(char**) { return command(IDM_EXIT); }
 
 int settle(char** args) { return driver::settle(args[0]); }
 
@@ -200,10 +179,8 @@ int logOff(char** args) {
 
 constexpr Command kCommands[] = {
     {"wait-window", 1, waitWindow},
-    {"wait-gone", 1, waitGone},
     {"rows", 0, driver::rows},
     {"wait-count", 2, driver::waitCount},
-    {"wait-cell", 4, driver::waitCell},
     {"wait-min", 4, driver::waitMin},
     {"activate", 2, driver::activate},
     {"timelines", 0, driver::timelines},
@@ -211,15 +188,10 @@ constexpr Command kCommands[] = {
     {"route-history", 1, driver::routeHistory},
     {"route-history-copy", 1, driver::routeHistoryCopy},
     {"button", 0, button},
-    {"wait-button", 2, waitButton},
     {"text", 0, text},
     {"settle", 1, settle},
     {"start-stop", 1, startStop},
     {"stop", 1, stop},
-    {"open-copy", 0, openCopy},
-    {"open-options", 0, openOptions},
-    {"open-about", 0, openAbout},
-    {"exit", 0, exitCommand},
     {"close", 0, close},
     {"end-session", 0, endSession},
     {"log-off", 2, logOff},

@@ -4,8 +4,6 @@
 
 #include <commctrl.h>
 
-#include <cstring>
-
 #include "settings/column_count.h"
 
 namespace driver {
@@ -113,15 +111,6 @@ int waitCount(char** args) {
     return waitFor(args[1], [wanted] {
         HWND list = listView();
         return list != nullptr && rowCount(list) >= wanted;
-    });
-}
-
-int waitCell(char** args) {
-    const int row = std::atoi(args[0]), column = std::atoi(args[1]);
-    const char* wanted = args[2];
-    return waitFor(args[3], [=] {
-        char text[kTextSize];
-        return readCell(row, column, text) && std::strcmp(text, wanted) == 0;
     });
 }
 

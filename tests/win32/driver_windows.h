@@ -61,7 +61,6 @@ int writeClipboard(FILE* out);
 // Subcommands; `args` are the words after the subcommand's name.
 int rows(char** args);
 int waitCount(char** args);
-int waitCell(char** args);
 int waitMin(char** args);
 int activate(char** args);
 int timelines(char** args);

@@ -76,8 +76,7 @@ check "RSS growth below 5% + 2 MB ($rss_first -> $rss_last kB)" 1 \
 check "descriptors flat ($fd_first -> $fd_last)" 1 "$([ "$fd_last" -le $((fd_first + 2)) ] && echo 1)"
 check "Windows handles flat ($handles_first -> $handles_last)" 1 \
     "$([ -n "$handles_last" ] && [ "$handles_last" -le $((${handles_first:-0} + 4)) ] && echo 1)"
-echoes=$(tr -d '\r' <"$last_copy" | awk -F'\t' '{ s += $8 } END { print s + 0 }')
-answered=$(tr -d '\r' <"$last_copy" | awk -F'\t' '{ s += $9 } END { print s + 0 }')
+read -r echoes answered < <(tr -d '\r' <"$last_copy" | awk -F'\t' '{ s += $8; a += $9 } END { print s + 0, a + 0 }')
 close_and_check_exit
 echo "SOAK: duration $((SECONDS - start)) s; echoes sent $echoes, answered $answered;" \
     "RSS ${rss_first} kB -> ${rss_last} kB (peak ${rss_peak} kB); descriptors $fd_first -> $fd_last;" \
