@@ -25,7 +25,8 @@
 //   end-session                      send WM_ENDSESSION (the session ends: log-off) to the
 //                                    main window and wait until it has been handled
 //   log-off N SECONDS                wait until N copies show a row each, then log them off at
-//                                    once: WM_QUERYENDSESSION, WM_ENDSESSION, process ended
+//                                    once: WM_QUERYENDSESSION, WM_ENDSESSION, and once every
+//                                    copy has handled both, each process ended
 // Timeline windows (ROW 0-based, as the list's)
 //   activate ROW SECONDS             double-click row ROW, wait for its hop's timeline window
 //                                    and print its title
@@ -151,29 +152,42 @@ int busyCopies(HWND (&found)[8]) {
     return copies.count;
 }
 
-// One copy's log-off: asked, told, then its process ended; 0 when all of it succeeded.
-DWORD WINAPI logOffCopy(void* window) {
-    DWORD id = 0;
+// One copy's end of session: asked, then told; 0 when both were handled.
+DWORD WINAPI endCopySession(void* window) {
     HWND copy = static_cast<HWND>(window);
-    GetWindowThreadProcessId(copy, &id);
+    return tellLogOff(copy, WM_QUERYENDSESSION, 0) && tellLogOff(copy, WM_ENDSESSION, TRUE) ? 0 : 1;
+}
+
+bool endProcessOf(HWND window) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
     HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
-    const bool done = process != nullptr && tellLogOff(copy, WM_QUERYENDSESSION, 0) &&
-                      tellLogOff(copy, WM_ENDSESSION, TRUE) && TerminateProcess(process, 0);
+    const bool ended = process != nullptr && TerminateProcess(process, 0);
     if (process != nullptr) CloseHandle(process);
-    return done ? 0 : 1;
+    return ended;
 }
 
 // A thread per copy, made first and resumed together, so that the copies are told at once.
+// The processes are ended only when every copy has handled its end of session: under Wine,
+// ending a copy while its echo is out can hang the network service's host process, and
+// with it the volume queries that another copy's save still makes.
 int logOff(char** args) {
     HWND windows[8];
     HANDLE threads[8];
     DWORD code = 1, failed = 0;
     int count = 0;
-    if (driver::waitFor(args[1], [&] { return (count = busyCopies(windows)) >= std::atoi(args[0]); }) != 0) return 1;
-    for (int i = 0; i < count; ++i) threads[i] = CreateThread(nullptr, 0, logOffCopy, windows[i], CREATE_SUSPENDED, nullptr);
+    const int wanted = std::atoi(args[0]);
+    if (driver::waitFor(args[1], [&] { return (count = busyCopies(windows)) >= wanted; }) != 0) {
+        std::fprintf(stderr, "log-off: %d of %d copies show a row\n", count, wanted);
+        return 1;
+    }
+    for (int i = 0; i < count; ++i) threads[i] = CreateThread(nullptr, 0, endCopySession, windows[i], CREATE_SUSPENDED, nullptr);
     for (int i = 0; i < count; ++i) ResumeThread(threads[i]);
     WaitForMultipleObjects(count, threads, TRUE, INFINITE);  // each send is bounded
-    for (int i = 0; i < count; ++i) failed += GetExitCodeThread(threads[i], &code) && code == 0 ? 0 : 1;
+    for (int i = 0; i < count; ++i) {
+        failed += GetExitCodeThread(threads[i], &code) && code == 0 ? 0 : 1;
+        failed += endProcessOf(windows[i]) ? 0 : 1;
+    }
     return failed == 0 ? 0 : 1;
 }
 
