@@ -25,8 +25,7 @@
 //   end-session                      send WM_ENDSESSION (the session ends: log-off) to the
 //                                    main window and wait until it has been handled
 //   log-off N SECONDS                wait until N copies show a row each, then log them off at
-//                                    once: WM_QUERYENDSESSION, WM_ENDSESSION, and once every
-//                                    copy has handled both, each process ended
+//                                    once: WM_QUERYENDSESSION, WM_ENDSESSION; all told, ended
 // Timeline windows (ROW 0-based, as the list's)
 //   activate ROW SECONDS             double-click row ROW, wait for its hop's timeline window
 //                                    and print its title
@@ -65,7 +64,6 @@
 //                                    strings FileVersion= ProductVersion= ProductName=
 //                                    FileDescription= LegalCopyright= OriginalFilename=
 //   manifest FILE                    print its manifest resource (type 24, id 1)
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -145,48 +143,38 @@ BOOL CALLBACK addBusyCopy(HWND window, LPARAM state) {
     return copies.count < 8;
 }
 
-int busyCopies(HWND (&found)[8]) {
-    CopyList copies{{}, 0};
-    EnumWindows(addBusyCopy, reinterpret_cast<LPARAM>(&copies));
-    std::copy(copies.found, copies.found + copies.count, found);
-    return copies.count;
-}
-
 // One copy's end of session: asked, then told; 0 when both were handled.
 DWORD WINAPI endCopySession(void* window) {
     HWND copy = static_cast<HWND>(window);
     return tellLogOff(copy, WM_QUERYENDSESSION, 0) && tellLogOff(copy, WM_ENDSESSION, TRUE) ? 0 : 1;
 }
 
-bool endProcessOf(HWND window) {
-    DWORD id = 0;
-    GetWindowThreadProcessId(window, &id);
-    HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
-    const bool ended = process != nullptr && TerminateProcess(process, 0);
-    if (process != nullptr) CloseHandle(process);
-    return ended;
-}
-
 // A thread per copy, made first and resumed together, so that the copies are told at once.
-// The processes are ended only when every copy has handled its end of session: under Wine,
-// ending a copy while its echo is out can hang the network service's host process, and
-// with it the volume queries that another copy's save still makes.
+// The processes are ended once every copy is told: under Wine, ending one while its echo is
+// out can hang the host of the network service, and the volume queries of the others' saves.
 int logOff(char** args) {
-    HWND windows[8];
+    CopyList copies{{}, 0};
     HANDLE threads[8];
-    DWORD code = 1, failed = 0;
-    int count = 0;
-    const int wanted = std::atoi(args[0]);
-    if (driver::waitFor(args[1], [&] { return (count = busyCopies(windows)) >= wanted; }) != 0) {
-        std::fprintf(stderr, "log-off: %d of %d copies show a row\n", count, wanted);
+    DWORD code = 1, id = 0, failed = 0;
+    if (driver::waitFor(args[1], [&] {
+            copies.count = 0;
+            EnumWindows(addBusyCopy, reinterpret_cast<LPARAM>(&copies));
+            return copies.count >= std::atoi(args[0]);
+        }) != 0) {
+        std::fprintf(stderr, "log-off: only %d copies show a row\n", copies.count);
         return 1;
     }
-    for (int i = 0; i < count; ++i) threads[i] = CreateThread(nullptr, 0, endCopySession, windows[i], CREATE_SUSPENDED, nullptr);
-    for (int i = 0; i < count; ++i) ResumeThread(threads[i]);
-    WaitForMultipleObjects(count, threads, TRUE, INFINITE);  // each send is bounded
-    for (int i = 0; i < count; ++i) {
-        failed += GetExitCodeThread(threads[i], &code) && code == 0 ? 0 : 1;
-        failed += endProcessOf(windows[i]) ? 0 : 1;
+    for (int i = 0; i < copies.count; ++i) {
+        threads[i] = CreateThread(nullptr, 0, endCopySession, copies.found[i], CREATE_SUSPENDED, nullptr);
+    }
+    for (int i = 0; i < copies.count; ++i) ResumeThread(threads[i]);
+    WaitForMultipleObjects(copies.count, threads, TRUE, INFINITE);  // each send is bounded
+    for (int i = 0; i < copies.count; ++i) {
+        GetWindowThreadProcessId(copies.found[i], &id);
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
+        const bool told = GetExitCodeThread(threads[i], &code) && code == 0;
+        failed += told && process != nullptr && TerminateProcess(process, 0) ? 0 : 1;
+        if (process != nullptr) CloseHandle(process);
     }
     return failed == 0 ? 0 : 1;
 }

@@ -98,10 +98,10 @@ restart_test() {
         "$(ini=$work/Настройки/lumentrax.ini saved_history 2)"
 }
 
-# Every round starts from a foreign key and 15 long history entries (long saves); each copy
-# traces an address that answers at once, so that none is held in a step when told. Each
-# round starts a wineserver of its own: a copy ended while its echo was out can leave
-# Wine's network service hung, and every later program of the prefix with it.
+# Every round starts from a foreign key and 15 long history entries (long saves), and on a
+# wineserver of its own (a copy ended with an echo out can hang Wine's network service, and
+# every later program of the prefix with it); each copy traces an address that answers at
+# once, so that none is held in a step when told.
 copies_test() {
     local round targets=("$LAB_TARGET" "$LAB_HOP1" "$LAB_HOP3") target copies n seed= long
     long=$(printf 's%.0s' $(seq 200))
