@@ -14,6 +14,7 @@
 #include "ui/check_boxes_win32.h"
 #include "ui/display_scale_win32.h"
 #include "ui/resource.h"
+#include "ui/tool_window_win32.h"
 
 TraceApp* theApp = nullptr;
 
@@ -32,15 +33,9 @@ LRESULT CALLBACK forwardToApp(HWND window, UINT message, WPARAM wParam, LPARAM l
 // A second registration in the same process (a second TraceApp, as in the tests) fails
 // because the class exists already with the same handler; that is harmless.
 void registerMainClass(HINSTANCE instance) {
-    WNDCLASSA windowClass{};
-    windowClass.style = CS_DBLCLKS;
-    windowClass.lpfnWndProc = forwardToApp;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAINICON));
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    WNDCLASSA windowClass = programWindowClass(instance, forwardToApp, kMainWindowClass, CS_DBLCLKS);
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAINMENU);
-    windowClass.lpszClassName = kMainWindowClass;
     RegisterClassA(&windowClass);
 }
 

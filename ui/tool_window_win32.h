@@ -1,6 +1,6 @@
 // What the program's tool windows (a hop's timeline, the route history) share: a table
 // of message handlers, where their context menus open, their copy key, and a window class
-// with the program's icon.
+// with the program's icon (which the main window's class starts from too).
 #pragma once
 
 #include <windows.h>
@@ -36,9 +36,8 @@ inline POINT contextMenuPoint(HWND window, LPARAM where) {
 
 inline bool isCopyKey(WPARAM key) { return key == 'C' && GetKeyState(VK_CONTROL) < 0; }
 
-// A second registration (a second application in one process, as in the tests) fails
-// harmlessly: the class exists with the same handler.
-inline void registerToolWindowClass(HINSTANCE instance, WNDPROC procedure, const char* className, UINT style) {
+// A window class of the program (the main window's too): its icon, the arrow cursor.
+inline WNDCLASSA programWindowClass(HINSTANCE instance, WNDPROC procedure, const char* className, UINT style) {
     WNDCLASSA windowClass{};
     windowClass.style = style;
     windowClass.lpfnWndProc = procedure;
@@ -46,5 +45,12 @@ inline void registerToolWindowClass(HINSTANCE instance, WNDPROC procedure, const
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAINICON));
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.lpszClassName = className;
+    return windowClass;
+}
+
+// A second registration (a second application in one process, as in the tests) fails
+// harmlessly: the class exists with the same handler.
+inline void registerToolWindowClass(HINSTANCE instance, WNDPROC procedure, const char* className, UINT style) {
+    const WNDCLASSA windowClass = programWindowClass(instance, procedure, className, style);
     RegisterClassA(&windowClass);
 }
