@@ -174,7 +174,8 @@ TEST_F(RouteChecks, ALoadBalancedHopKeepsItsRowAndShowsItsShares) {
     const uint32_t others[] = {ip(10, 5, 0, 1), ip(10, 5, 0, 2), ip(10, 5, 0, 3)};
     for (uint32_t seed = 1; seed <= 8; ++seed) {
         trace(4);
-        const Route route = routeOf();
+        const Route route{routerAt(1), routerAt(2), routerAt(3), routerAt(4), kTarget};
+        ASSERT_EQ(routeOf(), route) << "seed " << seed;
         for (int ways = 2; ways <= 4; ++ways) script::spread(ways - 1, others, ways - 1, seed * 7 + ways);
         run(600);
         EXPECT_EQ(routeOf(), route) << "seed " << seed;
@@ -183,7 +184,8 @@ TEST_F(RouteChecks, ALoadBalancedHopKeepsItsRowAndShowsItsShares) {
 
 TEST_F(RouteChecks, TheTableFollowsAShorterAndALongerRouteWithinItsBound) {
     trace(5);
-    Route route = routeOf();
+    Route route{routerAt(1), routerAt(2), routerAt(3), routerAt(4), routerAt(5), kTarget};
+    ASSERT_EQ(routeOf(), route);
     run(10);
     const int64_t hop1Sent = table.records[0].sent;
     // The target now answers at hop 3 (routers 3 to 5 bypassed), and so at every hop
@@ -206,8 +208,11 @@ TEST_F(RouteChecks, TheTableFollowsAShorterAndALongerRouteWithinItsBound) {
     EXPECT_EQ((Values{history.count(), history.newest(0).hop, history.newest(0).after.address}),
               (Values{2, 3, routerAt(3)}));
     // Hop 2's router changes, is back while that is being confirmed, then changes for good.
-    script::router(2, route[1] = kNewRouter, 2);
+    route[1] = kNewRouter;
+    script::router(2, kNewRouter, 2);
     for (int second = 0; second < 30 && watch.hops[1].otherRun < 3; ++second) run(1);
+    ASSERT_GE(watch.hops[1].otherRun, 3) << "no change being confirmed at hop 2";
+    ASSERT_EQ(history.count(), 2);
     script::router(2, routerAt(2), 2);
     run(1);
     script::router(2, kNewRouter, 2);
@@ -221,7 +226,11 @@ TEST_F(RouteChecks, EveryHopChangingAtOnceIsFollowedWithinTheBoundAndChecksStayA
         trace(routers, {}, 64, hopMs);
         run(30);
         Route moved = routeOf();
-        for (int d = 1; d <= routers; ++d) script::router(d, moved[d - 1] = ip(10, 7, d, 1), d * hopMs);
+        ASSERT_EQ(moved.size(), routers + 1u);
+        for (int d = 1; d <= routers; ++d) {
+            moved[d - 1] = ip(10, 7, d, 1);
+            script::router(d, moved[d - 1], d * hopMs);
+        }
         EXPECT_LE(secondsUntil(moved, routers + 1 + 15), routers + 1 + 15) << routers << " hops";
         EXPECT_EQ(history.changes, routers);
     }

@@ -203,7 +203,7 @@ TEST(Report, EachFormByteForByte) {
               "1\t10.0.0.1\tr,\"1\"\t2 ms\t2 ms\t1 ms\t4 ms\t11\t11\t0%\r\n"
               "2\t0.0.0.0\t\t0 ms\t0 ms\t0 ms\t0 ms\t0\t0\t0%\r\n"
               "3\t10.0.0.9\t=2+5\t9 ms\t10 ms\t5 ms\t15 ms\t742\t6\t100%\r\n");
-    EXPECT_EQ(reportOf(ReportFormat::kCsv),
+    EXPECT_EQ(reportOf(ReportFormat::kCsv, reportFacts(true)),  // no stamp line in CSV
               "hop,address,name,last_ms,average_ms,best_ms,worst_ms,sent,received,loss_percent,"
               "time,target,target_address,seq,interval_sent,interval_received,interval_loss_percent,"
               "interval_best_ms,interval_average_ms,interval_worst_ms\r\n"
@@ -275,6 +275,11 @@ TEST(Report, IntervalAndSpreadFollowTheSteps) {
                 std::make_tuple(hop.received + 1, ms, hop.totalMs + ms, std::min(hop.bestMs, ms), std::max(hop.worstMs, ms));
         }
         figures.feed(&hop, 1);
+        if (ms == 9) {  // eight answers in the first interval, fed at eight looks
+            EXPECT_PRED2(holds, report(ReportFormat::kJson, reportFacts(), &hop, 1, figures),
+                         "\"stdevMs\":2.14,\"sent\":8,\"received\":8,\"lossPercent\":0,\"interval\":{\"sent\":8,"
+                         "\"received\":8,\"lossPercent\":0,\"bestMs\":2,\"averageMs\":5,\"worstMs\":9}}");
+        }
     }
     EXPECT_PRED2(holds, report(ReportFormat::kCsv, reportFacts(), &hop, 1, figures),
                  "\r\n1,10.0.0.9,,20,6,2,20,12,9,25,2026-12-31T23:59:59.999Z,\"a\"\"b\",10.0.0.9,2,4,1,75,20,20,20\r\n");

@@ -29,15 +29,16 @@ Lines historySlots(std::initializer_list<std::pair<int, const char*>> filled) {
     return slots;
 }
 
-// The whole file a save of these values gives, section headers included.
+// The whole file a save of these values gives, section headers included; no window keys
+// where `window` is empty (a save of a minimised or maximised window).
 Lines expectedFile(const std::string (&options)[4], const Values& window, const int widths[kColumnCount],
                    const Lines& history) {
     Lines lines{"[Options]"};
     const char* keys[4] = {"MaxHops", "TimeOut", "ReverseDns", "PacketSize"};
     for (int i = 0; i < 4; ++i) lines.push_back(std::string(keys[i]) + "=" + options[i]);
-    lines.push_back("[Window]");
     const char* windowKeys[4] = {"XPos", "YPos", "Width", "Height"};
-    for (int i = 0; i < 4; ++i) lines.push_back(std::string(windowKeys[i]) + "=" + std::to_string(window[i]));
+    if (!window.empty()) lines.push_back("[Window]");
+    for (size_t i = 0; i < window.size(); ++i) lines.push_back(std::string(windowKeys[i]) + "=" + std::to_string(window[i]));
     lines.push_back("[Column]");
     for (int n = 0; n < kColumnCount; ++n) lines.push_back("C" + std::to_string(n) + "=" + std::to_string(widths[n]));
     lines.push_back("[History]");
@@ -166,8 +167,12 @@ TEST_F(SettingsFileTest, ACompleteTemporaryFileOfACopyThatDiedBecomesTheMissingS
     const std::string ini = drive::settingsFile(), complete = ini + ".lumentrax-4242.tmp",
                       cut = ini + ".lumentrax-4246-1.tmp", readOnly = ini + ".lumentrax-4250.tmp";
     std::string text = "[Mine]\r\nColour=blue\r\n";
-    for (const std::string& line : expectedFile({"33", "900", "0", "16"}, {50, 50, 600, 400}, widths,
-                                                historySlots({{0, "taken.test"}}))) text += line + "\r\n";
+    int seventy[kColumnCount];
+    std::fill_n(seventy, kColumnCount, 70);
+    // Complete without window keys, as a save of a minimised window is.
+    for (const std::string& line : expectedFile({"33", "900", "0", "16"}, {}, seventy, historySlots({{0, "taken.test"}}))) {
+        text += line + "\r\n";
+    }
     drive::writeSettingsFile(text, complete);
     Sleep(20);
     std::string cutShort = text.substr(0, text.find("H15="));
