@@ -154,7 +154,7 @@ DWORD WINAPI endCopySession(void* window) {
 // out can hang the host of the network service, and the volume queries of the others' saves.
 int logOff(char** args) {
     CopyList copies{{}, 0};
-    HANDLE threads[8];
+    HANDLE threads[8], processes[8];
     DWORD code = 1, id = 0, failed = 0;
     if (driver::waitFor(args[1], [&] {
             copies.count = 0;
@@ -164,17 +164,18 @@ int logOff(char** args) {
         std::fprintf(stderr, "log-off: only %d copies show a row\n", copies.count);
         return 1;
     }
+    // Each copy's process is opened while its window is sure to be there.
     for (int i = 0; i < copies.count; ++i) {
+        processes[i] = GetWindowThreadProcessId(copies.found[i], &id) != 0 ? OpenProcess(PROCESS_TERMINATE, FALSE, id)
+                                                                          : nullptr;
         threads[i] = CreateThread(nullptr, 0, endCopySession, copies.found[i], CREATE_SUSPENDED, nullptr);
     }
     for (int i = 0; i < copies.count; ++i) ResumeThread(threads[i]);
     WaitForMultipleObjects(copies.count, threads, TRUE, INFINITE);  // each send is bounded
     for (int i = 0; i < copies.count; ++i) {
-        GetWindowThreadProcessId(copies.found[i], &id);
-        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, id);
         const bool told = GetExitCodeThread(threads[i], &code) && code == 0;
-        failed += told && process != nullptr && TerminateProcess(process, 0) ? 0 : 1;
-        if (process != nullptr) CloseHandle(process);
+        failed += told && processes[i] != nullptr && TerminateProcess(processes[i], 0) ? 0 : 1;
+        if (processes[i] != nullptr) CloseHandle(processes[i]);
     }
     return failed == 0 ? 0 : 1;
 }

@@ -103,7 +103,7 @@ restart_test() {
 # every later program of the prefix with it); each copy traces an address that answers at
 # once, so that none is held in a step when told.
 copies_test() {
-    local round targets=("$LAB_TARGET" "$LAB_HOP1" "$LAB_HOP3") target copies n seed= long
+    local round targets=("$LAB_TARGET" "$LAB_HOP1" "$LAB_HOP3") target copies n seed= long ended
     long=$(printf 's%.0s' $(seq 200))
     for n in $(seq 0 14); do seed+="H$n=seed$n.$long\r\n"; done
     for round in 1 2 3 4; do
@@ -113,7 +113,9 @@ copies_test() {
         for target in "${targets[@]}"; do e2e_start "/ip:$target"; copies+=("$program"); done
         drive log-off 3 120
         check "round $round: three copies logged off" 0 $?
-        for program in "${copies[@]}"; do e2e_wait_exit 60; done
+        ended=
+        for program in "${copies[@]}"; do e2e_wait_exit 60; ended+="$? "; done
+        check "round $round: the copies ended" "0 0 0 " "$ended"
         check "round $round: all 34 keys" 34 "$(settings_keys "$ini")"
         check "round $round: foreign key kept" yes "$(setting Extra Keep)"
         check "round $round: one copy's history" 1 "$(printf "%s,seed0.$long\n" "${targets[@]}" | grep -cxF "$(saved_history 2)")"
