@@ -23,7 +23,8 @@ struct Hop {
     uint32_t others[kMaxOthers];  // routers sharing its echoes (spread)
     int otherCount;
     int turn;       // whose turn it is, when they take turns
-    uint32_t draw;  // the generator's state; 0 for turns in order
+    bool random;    // drawn at random, else in turn
+    uint32_t draw;  // the generator's state
 };
 
 struct Host {
@@ -106,8 +107,8 @@ int answerEcho(uint32_t destination, int32_t timeToLive, EchoResult& result) {
         --hop.failures;
         return 0;
     }
-    if (hop.draw != 0) hop.draw = hop.draw * 1103515245u + 12345u;
-    const int pick = static_cast<int>((hop.draw != 0 ? hop.draw >> 16 : hop.turn++) % (hop.otherCount + 1));
+    if (hop.random) hop.draw = hop.draw * 1103515245u + 12345u;
+    const int pick = static_cast<int>((hop.random ? hop.draw >> 16 : hop.turn++) % (hop.otherCount + 1));
     return reply(pick == 0 ? hop.address : hop.others[pick - 1], hop.ms, result);
 }
 
@@ -131,6 +132,7 @@ void spread(int ttl, const uint32_t* others, int count, uint32_t seed) {
     hop.otherCount = count < kMaxOthers ? count : kMaxOthers;
     std::memcpy(hop.others, others, sizeof(uint32_t) * hop.otherCount);
     hop.turn = 0;
+    hop.random = seed != 0;
     hop.draw = seed;
 }
 

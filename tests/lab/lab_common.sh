@@ -131,7 +131,7 @@ use_latency_lab() {
 }
 
 # outcome COMMAND...: "STATUS|STDOUT" of COMMAND, its stderr left in the file $err.
-outcome() { local out; out=$("$@" 2>"$err"); echo "$?|$out"; }
+outcome() { local out; out=$("$@" 2>"${err:?outcome needs \$err}"); echo "$?|$out"; }
 
 # Field COLUMN (1-based) of hop HOP's line in the trace text TEXT.
 field() { printf '%s' "$1" | tr -d '\r' | awk -F'\t' -v h="$2" -v c="$3" '$1 == h { print $c }'; }

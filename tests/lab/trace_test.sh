@@ -15,7 +15,7 @@ mode=$1 trace=$2
 long_name=$(printf 'n%.0s' $(seq 300)).lab.test
 start_lab "trace-$mode" <(printf 'r1 %s\nr3 r3\001ctl\233\351.lab.test\n' "$long_name")
 use_socket_mode "$mode"
-err=$lab_files/err routes=$lab_files
+err=$lab_files/err
 
 # The route to the target, default steps: trace phase then 10 monitor rounds, every one
 # answered but every third monitor echo to the dropping router; none to the silent one.
@@ -58,11 +58,11 @@ if [ "$mode" = datagram ]; then
     # reports follow within (probed hops + 15) s and a report's period, hop 1 counting on;
     # JSON names the changes, Prometheus counts them, --no-route-checks keeps the rows.
     ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE
-    direct="$LAB_HOP1 $LAB_HOP2 $LAB_HOP3 $LAB_TARGET" json=$routes/checked.jsonl prom=$routes/checked.prom
+    direct="$LAB_HOP1 $LAB_HOP2 $LAB_HOP3 $LAB_TARGET" json=$lab_files/checked.jsonl prom=$lab_files/checked.prom
     watch_route "$json" --every 1 --duration 300 --format json "$LAB_TARGET"
     watch_route /dev/null --every 1 --duration 300 --format prometheus --output "$prom" "$LAB_TARGET"
-    watch_route "$routes/unchecked.jsonl" --every 1 --duration 300 --format json --no-route-checks "$LAB_TARGET"
-    await_route 10 "$direct" "$json" "$prom" "$routes/unchecked.jsonl" && sleep 2
+    watch_route "$lab_files/unchecked.jsonl" --every 1 --duration 300 --format json --no-route-checks "$LAB_TARGET"
+    await_route 10 "$direct" "$json" "$prom" "$lab_files/unchecked.jsonl" && sleep 2
     "$repo_root/scripts/lab" route "$lab_name" bypass
     await_route $((4 + 15 + 1)) "$LAB_HOP1 $LAB_BYPASS_HOP2 $LAB_TARGET" "$json" "$prom"; followed=$?
     "$repo_root/scripts/lab" route "$lab_name" direct
@@ -74,23 +74,23 @@ if [ "$mode" = datagram ]; then
         "$(jq -rs --arg h1 "$LAB_HOP1" '.[-1].routeChanges as $c | ($c | map("\(.hop) \(.from) \(.to)") | [.[:2], .[2:]] | map(sort | tojson) | add)
             + (all(.hops[0].address == $h1) and ([.[].hops[0].sent] | . == sort and .[-1] > .[0]) and ($c | map(.time) | . == sort) and .[-1].final | tostring)' "$json")"
     check "prometheus counts the changes; --no-route-checks: every report's rows as found, no change" "lumentrax_route_changes_total{target=\"$LAB_TARGET\"} 4|$direct|[]" \
-        "$(grep '^lumentrax_route_changes_total' "$prom")|$(jq -rs 'map([.hops[].address] | join(" ")) + map(.routeChanges | tojson) | unique | join("|")' "$routes/unchecked.jsonl")"
+        "$(grep '^lumentrax_route_changes_total' "$prom")|$(jq -rs 'map([.hops[].address] | join(" ")) + map(.routeChanges | tojson) | unique | join("|")' "$lab_files/unchecked.jsonl")"
 else
     # No change where the route stays: the standard lab to the target and into the silent
     # tail, both at once (a silent router, a router dropping every third echo, a target
     # dropping all); then hop 2 balanced between r2 and r2b (r2 answering), where r1's
     # mark counter shows that checks went through r2b too.
-    for target in "$LAB_TARGET" "$LAB_TAIL_TARGET"; do watch_route "$routes/$target.prom" --duration 25 --format prometheus "$target"; done
+    for target in "$LAB_TARGET" "$LAB_TAIL_TARGET"; do watch_route "$lab_files/$target.prom" --duration 25 --format prometheus "$target"; done
     wait_runners
     check "standard lab, 25 s: statuses, no change counted, routes as found" "0 0 2|$LAB_ROUTE|$LAB_TAIL_ROUTE" \
-        "${statuses[*]} $(cat "$routes"/*.prom | grep -c '^lumentrax_route_changes_total{.*} 0$')|$(route_in "$routes/$LAB_TARGET.prom")|$(route_in "$routes/$LAB_TAIL_TARGET.prom")"
+        "${statuses[*]} $(cat "$lab_files"/*.prom | grep -c '^lumentrax_route_changes_total{.*} 0$')|$(route_in "$lab_files/$LAB_TARGET.prom")|$(route_in "$lab_files/$LAB_TAIL_TARGET.prom")"
     ip netns exec "$LAB_R2_NS" iptables -D $LAB_R2_RULE && "$repo_root/scripts/lab" route "$lab_name" balanced
-    watch_route "$routes/balanced.jsonl" --every 5 --duration 40 --format json "$LAB_TARGET"
+    watch_route "$lab_files/balanced.jsonl" --every 5 --duration 40 --format json "$LAB_TARGET"
     wait_runners
     marked=$(ip netns exec "$LAB_R1_NS" iptables -t mangle -nvxL PREROUTING | awk '/MARK/ { print $1 }')
     check "balanced lab, 40 s: status, every report's rows as found, no change, $marked echoes through r2b" "0 true 1" \
         "${statuses[*]} $(jq -s --arg a "$LAB_HOP2" --arg b "$LAB_BALANCED_HOP2" '(map([.hops[].address]) | unique | length == 1)
-            and (.[0].hops[1].address | IN($a, $b)) and .[-1].routeChanges == [] and .[-1].final' "$routes/balanced.jsonl") $((marked >= 4))"
+            and (.[0].hops[1].address | IN($a, $b)) and .[-1].routeChanges == [] and .[-1].final' "$lab_files/balanced.jsonl") $((marked >= 4))"
 fi
 
 # Neither kind of ICMP socket allowed (datagram sockets forbidden to every group, no

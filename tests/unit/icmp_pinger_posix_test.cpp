@@ -124,7 +124,7 @@ TEST_F(PosixPinger, OddSizesAndTimeoutsStillEcho) {
 // endless wait: on the raw socket, then on the datagram socket (the namespace's
 // ping_group_range allows it). The echoes run on a thread of their own in a silent
 // namespace; a call that never returns fails the test after 20 seconds.
-TEST_F(PosixPinger, TimeoutsHoldWhereOnlyForeignRepliesCome) {
+TEST(PosixPingerNamespace, TimeoutsHoldWhereOnlyForeignRepliesCome) {
     constexpr int32_t kWaitedMs = 300;
     const int32_t timeouts[3] = {kWaitedMs, -1000, INT32_MIN};
     struct Seen {

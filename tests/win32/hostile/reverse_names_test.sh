@@ -26,8 +26,8 @@ printf '%s\t%s\n' "$LAB_HOP3" "$dns_long" "$LAB_TARGET" 'tab\there.line\nbreak.c
 in_client python3 "$(dirname "$0")/ptr_responder.py" "$work/ptr.map" "$work/dns.log" "$work/dns.ready" &
 responder=$!
 e2e_cleanup_more 'kill $responder 2>/dev/null'
-for _ in $(seq 1 50); do [ -f "$work/dns.ready" ] && break; sleep 0.1; done
-check "DNS responder listening" 0 "$([ -f "$work/dns.ready" ]; echo $?)"
+poll 50 test -f "$work/dns.ready"
+check "DNS responder listening" 0 $?
 
 e2e_start_and_wait "" 4 "/ip:$LAB_TARGET"
 e2e_stop

@@ -116,7 +116,7 @@ traced=(strace -f -ttt -y -e trace=fsync,fdatasync,rename,renameat,renameat2 -o)
 e2e_wineserver -k
 in_client "${e2e_wrap[@]}" "${traced[@]}" "$work/strace.server" env WINEPREFIX="$prefix" wineserver -f -p &
 socket=$(printf '/tmp/.wine-%d/server-%x-%x/socket' "$(id -u)" "0x$(stat -c %D "$prefix")" "$(stat -c %i "$prefix")")
-for _ in $(seq 1 50); do [ -S "$socket" ] && break; sleep 0.1; done
+poll 50 test -S "$socket"
 start_traced() { local e2e_wrap=("${e2e_wrap[@]}" "${traced[@]}" "$work/strace.program"); e2e_start "$@"; }
 e2e_program=$work/lumentrax.exe
 run_once "linked file" start_traced
@@ -143,7 +143,7 @@ printf '%s' "$big"$'[Extra]\r\nKeep=yes\r\n[Window]\r\nXPos=10\r\nYPos=20\r\nWid
 full='mkdir "$0" && mount -t tmpfs -o size=1m tmpfs "$0" && cp "$1" "$0/" && echo $$ >"$0.ready" && exec sleep 600'
 unshare -m --propagation private bash -c "$full" "$work/full" "$1" &
 e2e_cleanup_more "kill $! 2>/dev/null"
-for _ in $(seq 1 50); do [ -s "$work/full.ready" ] && break; sleep 0.1; done
+poll 50 test -s "$work/full.ready"
 on_volume=(nsenter -m -t "$(cat "$work/full.ready")")
 in_volume() { "${on_volume[@]}" "$@"; }
 # The wineserver is made inside first, so that the driver cannot start one outside.
